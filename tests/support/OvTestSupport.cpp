@@ -1,0 +1,75 @@
+#include "OvTestSupport.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+namespace OvTest {
+
+void closeModalWhenShown(int timeoutMs, int intervalMs, std::function<void(QWidget*)> inspect)
+{
+    auto* timer = new QTimer(qApp);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, timer, [=]() {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (modal) {
+            if (inspect)
+                inspect(modal);
+            if (modal && modal->isVisible())
+                modal->close();
+        }
+        if (modal || clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(intervalMs);
+}
+
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!cond()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+QString freshDir(const QString& name)
+{
+    QDir dir(QDir::tempPath() + QLatin1Char('/') + name);
+    dir.removeRecursively();
+    QDir().mkpath(dir.path());
+    return dir.path();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+}  // namespace OvTest
