@@ -1,0 +1,99 @@
+// The real console program, started as an operator would start it.
+#include "OvTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+
+class TstStartup : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString m_app;  // a private copy of the program folder
+
+    // The program finds its qss/ and log/ beside itself: give it a folder of its own.
+    static QString copyProgram(const QString& dest, bool withQss)
+    {
+        QDir(dest).removeRecursively();
+        QDir().mkpath(dest + QStringLiteral("/log"));
+        const QDir run(QStringLiteral(OV_RUN_DIR));
+        QStringList files{QStringLiteral("OvCGVestrel")};
+        files += run.entryList({QStringLiteral("libOvUIUtility.so*")}, QDir::Files);
+        for (const QString& f : files)
+            QFile::copy(run.filePath(f), dest + QLatin1Char('/') + f);
+        if (withQss) {
+            QDir().mkpath(dest + QStringLiteral("/qss"));
+            for (const QString& f : QDir(run.filePath(QStringLiteral("qss"))).entryList(QDir::Files))
+                QFile::copy(run.filePath(QStringLiteral("qss/") + f), dest + QStringLiteral("/qss/") + f);
+        }
+        return dest + QStringLiteral("/OvCGVestrel");
+    }
+
+    static bool serving()
+    {
+        QLocalSocket probe;
+        probe.connectToServer(QStringLiteral("OvCG_Vestrel"));
+        return probe.waitForConnected(200);
+    }
+
+    static void closeConsole(QProcess* p)
+    {
+        QLocalSocket socket;
+        socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
+        if (socket.waitForConnected(2000)) {
+            socket.write("close");
+            socket.waitForBytesWritten(2000);
+        }
+        if (!OvTest::waitFor([p]() { return p->state() == QProcess::NotRunning; }, 10000))
+            p->kill();
+        p->waitForFinished(5000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_app = copyProgram(QDir::currentPath() + QStringLiteral("/app"), true);
+        QVERIFY(QFileInfo(m_app).isExecutable());
+    }
+
+    void secondStartExitsAtOnce()
+    {
+        QProcess first;
+        first.start(m_app, QStringList());
+        QVERIFY(first.waitForStarted(5000));
+        QVERIFY2(OvTest::waitFor(serving, 15000), "the first console never served its key");
+
+        QProcess second;
+        second.start(m_app, QStringList());
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardError(), QByteArray("OvCG_Vestrel already running.\n"));
+        QCOMPARE(second.readAllStandardOutput(), QByteArray());
+
+        QTest::qWait(1200);
+        QCOMPARE(first.state(), QProcess::Running);
+        closeConsole(&first);
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+    }
+
+    void startsWithoutStyleSheets()
+    {
+        const QString bare = copyProgram(QDir::currentPath() + QStringLiteral("/bare"), false);
+        QProcess console;
+        console.start(bare, QStringList());
+        QVERIFY(console.waitForStarted(5000));
+        QVERIFY(OvTest::waitFor(serving, 15000));
+        QCOMPARE(console.state(), QProcess::Running);
+        closeConsole(&console);
+        QCOMPARE(console.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstStartup)
+#include "tst_startup.moc"
