@@ -1,0 +1,47 @@
+#pragma once
+
+#include "cg/cgItemData.h"
+#include "cg/operatorInfo.h"
+
+#include <QObject>
+
+// One CG item of the catalogue. Only the list model creates and ends these
+// (with deleteLater); everyone else holds plain pointers and watches destroyed().
+class OvSubCGItem : public QObject
+{
+    Q_OBJECT
+public:
+    // Kinds of change carried by updateData and the model's SingalCGUpdate.
+    enum UpdateType {
+        StatusUpdate = 1,
+        NameUpdate = 2,
+        ImageUpdate = 3,
+        CheckedUpdate = 50,
+    };
+
+    OvSubCGItem();
+    explicit OvSubCGItem(const cgItemData& data);
+    ~OvSubCGItem() override;
+
+    QString guid() const;
+    int status() const;
+    QString name() const;
+    QPixmap image() const;
+    bool isChecked() const;
+    QString oldName() const;
+    cgItemData data() const;
+
+    void setStatus(int status, const operatorInfo& info);
+    void setName(const QString& name, const operatorInfo& info);
+    void setImage(const QPixmap& image, const operatorInfo& info);
+    void setImageBase64(const QString& base64, const operatorInfo& info);
+    void setChecked(bool checked);
+
+signals:
+    void updateData(int updateType, operatorInfo info);
+
+private:
+    cgItemData m_data;
+    QString m_oldName;
+    bool m_checked = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QUuid>
+
+// One CG item as the server describes it.
+struct cgItemData
+{
+    QUuid guid;       // null until set
+    qint32 status = 0; // 0 idle, 1 on PGM, 2 on PVW, 3 local request outstanding
+    QString name;
+    QPixmap image;    // null when absent or not decodable
+
+    // Thumbnail from the server's base64 PNG text; a null pixmap when the text
+    // is not base64 PNG.
+    static QPixmap imageFromBase64(const QString& base64);
+};

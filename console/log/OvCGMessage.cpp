@@ -1,0 +1,121 @@
+#include "log/OvCGMessage.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "net/OvTransferServer.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTextCodec>
+#include <QTextStream>
+
+namespace {
+
+bool isOwnBookkeeping(const operatorInfo& info)
+{
+    return info.operatorName == instanceGuid();
+}
+
+}  // namespace
+
+OvCGMessage& OvCGMessage::instance()
+{
+    static OvCGMessage hub;
+    return hub;
+}
+
+OvCGMessage::OvCGMessage() : QObject(nullptr)
+{
+    // The folder is the operator's to make: without it nothing is written,
+    // yet messages are still announced.
+    m_logFile.setFileName(QStringLiteral("%1//log//log.txt").arg(QCoreApplication::applicationDirPath()));
+    if (m_logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        m_logFile.seek(m_logFile.size());
+
+    const OvCGListModel* model = OvCGListModel::instance();
+    connect(model, &OvCGListModel::SingalCGInserted, this, &OvCGMessage::slotCGInsert);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, &OvCGMessage::slotCGRemove);
+    connect(model, &OvCGListModel::SingalCGUpdate, this, &OvCGMessage::slotCGUpdate);
+    connect(model, &OvCGListModel::SignalCgMoved, this, &OvCGMessage::SlotCgMoved);
+}
+
+OvCGMessage::~OvCGMessage()
+{
+    m_logFile.close();
+}
+
+void OvCGMessage::addMessage(MessageType type, const QString& title, const QString& text)
+{
+    const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    // One-pass arg: a title or text that itself holds "%1".."%3" stays as it is.
+    const QString line = QStringLiteral("%1 %2:%3").arg(time, title, text);
+
+    // The stream is flushed when it goes out of scope, after the receivers ran.
+    QTextStream stream(&m_logFile);
+    // Fixed UTF-8 so the Chinese texts survive whatever the process locale is.
+    stream.setCodec(QTextCodec::codecForName("UTF-8"));
+    if (m_logFile.isOpen())
+        stream << line << QStringLiteral("\r\n");
+    emit notifyMessage(type, time, title, text);
+}
+
+void OvCGMessage::slotCGInsert(int, OvSubCGItem* newCG, operatorInfo info)
+{
+    if (!newCG || isOwnBookkeeping(info))
+        return;
+    addMessage(OperationMessage, info.operatorName, QStringLiteral("新增了\"%1\"").arg(newCG->name()));
+}
+
+void OvCGMessage::slotCGRemove(int, OvSubCGItem* newCG, operatorInfo info)
+{
+    if (!newCG || isOwnBookkeeping(info))
+        return;
+    addMessage(OperationMessage, info.operatorName, QStringLiteral("删除了\"%1\"").arg(newCG->name()));
+}
+
+void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operatorInfo info)
+{
+    if (!theCG || isOwnBookkeeping(info))
+        return;
+
+    QString title = info.operatorName;
+    if (OvTransferServer::instance()->isSelfOperator(info.operatorGuid))
+        title = QStringLiteral("您");
+
+    QString text;
+    switch (updateType) {
+    case OvSubCGItem::StatusUpdate:
+        switch (theCG->status()) {
+        case 0:
+            text = QStringLiteral("取消发布\"%1\"").arg(theCG->name());
+            break;
+        case 1:
+            text = QStringLiteral("发布\"%1\"到PGM").arg(theCG->name());
+            break;
+        case 2:
+            text = QStringLiteral("发布\"%1\"到PVW").arg(theCG->name());
+            break;
+        default:
+            break;
+        }
+        break;
+    case OvSubCGItem::NameUpdate:
+        text = QStringLiteral("重命名\"%1\"为\"%2\"").arg(theCG->oldName(), theCG->name());
+        break;
+    case OvSubCGItem::ImageUpdate:
+        text = QStringLiteral("编辑了\"%1\"").arg(theCG->name());
+        break;
+    default:
+        break;
+    }
+    addMessage(OperationMessage, title, text);
+}
+
+void OvCGMessage::SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info)
+{
+    if (!theCG || isOwnBookkeeping(info))
+        return;
+    addMessage(OperationMessage, info.operatorName,
+               QStringLiteral("调整了\"%1\"的位置 从\"%2\"至\"%3\"").arg(theCG->name(), QString::number(from),
+                                                                    QString::number(to)));
+}

@@ -1,0 +1,50 @@
+#include "log/OvTitlebarNoticeInfo.h"
+
+#include "log/OvCGMessage.h"
+
+#include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvLabel.h>
+
+#include <QString>
+
+OvTitlebarNoticeInfo::OvTitlebarNoticeInfo(QWidget* parent)
+    : QFrame(parent)
+{
+    setObjectName(QStringLiteral("OvTitlebarNoticeInfo"));
+
+    auto* outer = new HNsNmLayout(this);
+    outer->setSpacing(40);
+
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("OvTitlebarNoticeInfo_frameLoginInfo"));
+    auto* inner = new HNsNmLayout(frame);
+    inner->setSpacing(5);
+    inner->setContentsMargins(10, 0, 30, 0);
+
+    auto* icon = new OvLabel(QStringLiteral("OvTitlebarNoticeInfo_noticeIcon"), frame);
+    inner->addWidget(icon);
+
+    m_pInfo = new OvLabel(QStringLiteral("OvTitlebarNoticeInfo_m_pInfo"), frame);
+    // Server-provided names must never be taken for markup.
+    m_pInfo->setTextFormat(Qt::PlainText);
+    // A long notice is clipped rather than widening the title bar (and so the
+    // window's minimum width); the whole text stays in the tool tip.
+    m_pInfo->setMinimumWidth(40);
+    inner->addWidget(m_pInfo);
+
+    outer->addWidget(frame);
+
+    connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this, &OvTitlebarNoticeInfo::ShowMessageText);
+}
+
+OvTitlebarNoticeInfo::~OvTitlebarNoticeInfo() = default;
+
+void OvTitlebarNoticeInfo::ShowMessageText(MessageType messageType, QString time, QString tltle, QString text)
+{
+    Q_UNUSED(messageType)
+    Q_UNUSED(time)
+    const QString line = QStringLiteral("%1:%2").arg(tltle, text);
+    m_pInfo->setText(line);
+    // Tool tips guess the format on their own: hand over escaped rich text.
+    m_pInfo->setToolTip(QStringLiteral("<p>%1</p>").arg(line.toHtmlEscaped()));
+}

@@ -1,0 +1,163 @@
+#include "OvProtocol.h"
+
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QtEndian>
+
+#include <cmath>
+#include <limits>
+
+namespace OvProtocol {
+
+QString protocolErrorText()
+{
+    return QStringLiteral(u"通讯数据异常,连接已断开!");
+}
+
+QString refusedOrTimeoutText()
+{
+    return QStringLiteral(u"远程拒绝连接或连接超时,请检查远程连接设置和网络状况后重试。");
+}
+
+QString remoteClosedText()
+{
+    return QStringLiteral(u"远程断开连接，请检查远程连接设置和网络状况后重试。");
+}
+
+QString codeText(int code)
+{
+    switch (code) {
+    case -1:
+        return QStringLiteral(u"连接失败，当前设备已被加入黑名单，请修改远程黑名单设置。");
+    case -2:
+        return refusedOrTimeoutText();
+    case -3:
+        return QStringLiteral(u"登录帐号没有软件使用权限，请联系Tolva客服。");
+    case -4:
+        return QStringLiteral(u"采编录播一体化系统未登陆，请登陆后重试。");
+    default:
+        return {};
+    }
+}
+
+QString kickText(int kickType)
+{
+    switch (kickType) {
+    case 1:
+        return QStringLiteral(u"远程断开连接，当前设备已被加入黑名单。");
+    case 2:
+        return QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
+    case 3:
+        return remoteClosedText();
+    default:
+        return {};
+    }
+}
+
+QString remoteLogText(const QString& errorText)
+{
+    return QStringLiteral(u"您与%1").arg(errorText);
+}
+
+QString connectText(const QString& endpointName, int connectType)
+{
+    return connectType == 0 ? QStringLiteral(u"%1 成功与studio建立连接").arg(endpointName)
+                            : QStringLiteral(u"%1 与studio断开连接").arg(endpointName);
+}
+
+QByteArray encodeBody(const QJsonObject& message)
+{
+    // QJsonObject keeps its members sorted by key, and the indented form uses
+    // four spaces per level and ends with a newline.
+    return QJsonDocument(message).toJson(QJsonDocument::Indented);
+}
+
+QByteArray frameHeader(quint32 bodyLength)
+{
+    QByteArray header(HeaderSize, '\0');
+    qToBigEndian<quint32>(bodyLength, header.data());
+    header[4] = HeaderMarker;
+    return header;
+}
+
+QByteArray encodeFrame(const QJsonObject& message)
+{
+    const QByteArray body = encodeBody(message);
+    QByteArray frame = frameHeader(quint32(body.size()));
+    frame.append(body);
+    return frame;
+}
+
+QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value)
+{
+    return QJsonObject{
+        {QStringLiteral("cmd"), cmd},
+        {QStringLiteral("cmdType"), TypeRequest},
+        {QStringLiteral("token"), token},
+        {QStringLiteral("value"), value},
+    };
+}
+
+QJsonObject response(const QString& cmd)
+{
+    return QJsonObject{
+        {QStringLiteral("cmd"), cmd},
+        {QStringLiteral("cmdType"), TypeResponse},
+        {QStringLiteral("code"), 0},
+        {QStringLiteral("codeInfo"), QString()},
+        {QStringLiteral("value"), QJsonObject()},
+    };
+}
+
+QJsonObject loginValue(const QString& deviceName, const QString& password,
+                       const QString& deviceMac)
+{
+    return QJsonObject{
+        {QStringLiteral("deviceName"), deviceName},
+        {QStringLiteral("password"), password},
+        {QStringLiteral("deviceType"), QStringLiteral("PC")},
+        {QStringLiteral("deviceMac"), deviceMac},
+        {QStringLiteral("clientVer"), 1},
+    };
+}
+
+QJsonObject updateCGValue(const QString& target, int operationType, int origStatus,
+                          int curStatus, const QString& operationId)
+{
+    QJsonObject value{
+        {QStringLiteral("operationTarget"), target},
+        {QStringLiteral("operator"), QJsonObject{{QStringLiteral("operationID"), operationId}}},
+    };
+    if (operationType == StatusChange) {
+        value.insert(QStringLiteral("operationType"), StatusChange);
+        value.insert(QStringLiteral("operationValue"),
+                     QJsonObject{{QStringLiteral("origStatus"), origStatus},
+                                 {QStringLiteral("curStatus"), curStatus}});
+    }
+    return value;
+}
+
+int readInt(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return 0;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || number != std::trunc(number)
+        || number < double(std::numeric_limits<int>::min())
+        || number > double(std::numeric_limits<int>::max()))
+        return 0;
+    return int(number);
+}
+
+QString readString(const QJsonObject& object, const QString& key)
+{
+    return object.value(key).toString();
+}
+
+QJsonObject readObject(const QJsonObject& object, const QString& key)
+{
+    return object.value(key).toObject();
+}
+
+}  // namespace OvProtocol

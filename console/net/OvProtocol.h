@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+// The JSON-over-TCP protocol spoken with the CG server: frame layout, the two
+// envelopes, command names, keys and the texts tied to server codes. Pure data
+// handling; no sockets, no UI.
+namespace OvProtocol {
+
+// Frame header: 4 bytes body length (big-endian), 1 byte marker, 3 zero bytes.
+constexpr int HeaderSize = 8;
+constexpr char HeaderMarker = 1;
+// A body longer than this is treated as a broken stream rather than buffered.
+constexpr quint32 MaxBodySize = 64u * 1024u * 1024u;
+
+// Command names.
+inline const QString CmdLogin = QStringLiteral("login");
+inline const QString CmdSyncCGList = QStringLiteral("syncCGList");
+inline const QString CmdHeart = QStringLiteral("heart");
+inline const QString CmdUpdateCG = QStringLiteral("updateCG");
+inline const QString CmdNotifyCG = QStringLiteral("notifyCG");
+inline const QString CmdNotifyMSG = QStringLiteral("notifyMSG");
+inline const QString CmdKickOff = QStringLiteral("kickOff");
+
+inline const QString TypeRequest = QStringLiteral("request");
+inline const QString TypeResponse = QStringLiteral("response");
+
+// Operation types of notifyCG; updateCG always sends StatusChange.
+enum OperationType {
+    StatusChange = 1,
+    Rename = 2,
+    NewThumbnail = 3,
+    Move = 4,
+    Remove = 5,
+    Add = 6,
+};
+
+// Texts.
+QString protocolErrorText();
+QString refusedOrTimeoutText();
+QString remoteClosedText();
+// Text for a negative response code; empty for codes without a text of their own.
+QString codeText(int code);
+// Error text for a kick type; empty for kick types without one.
+QString kickText(int kickType);
+// The log's wording of a disconnection caused by the remote end.
+QString remoteLogText(const QString& errorText);
+// Log text for a server endpoint notice.
+QString connectText(const QString& endpointName, int connectType);
+
+// Serialisation: indented UTF-8 JSON, members in ascending key order, final
+// newline; framed with the 8-byte header.
+QByteArray encodeBody(const QJsonObject& message);
+QByteArray encodeFrame(const QJsonObject& message);
+QByteArray frameHeader(quint32 bodyLength);
+
+// Envelopes.
+QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value = {});
+QJsonObject response(const QString& cmd);
+
+// Request values.
+QJsonObject loginValue(const QString& deviceName, const QString& password,
+                       const QString& deviceMac);
+QJsonObject updateCGValue(const QString& target, int operationType, int origStatus,
+                          int curStatus, const QString& operationId);
+
+// Lenient member access: a missing member, or one of another JSON type, reads
+// as 0, "" or {}. Integers must be integral and within the 32-bit range.
+int readInt(const QJsonObject& object, const QString& key);
+QString readString(const QJsonObject& object, const QString& key);
+QJsonObject readObject(const QJsonObject& object, const QString& key);
+
+}  // namespace OvProtocol

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "net/OvCgNotification.h"
+#include "net/OvCgRecord.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// What the dispatcher asks of the connection it serves. Kept abstract so the
+// protocol can be driven without a socket, a model or any UI.
+class OvProtocolSink
+{
+public:
+    virtual ~OvProtocolSink() = default;
+
+    // Frame and send one message.
+    virtual void sendMessage(const QJsonObject& message) = 0;
+    // The token all later requests carry.
+    virtual QString token() const = 0;
+
+    // A login response with a non-negative code.
+    virtual void loginSucceeded(const QString& token) = 0;
+    virtual void cgListReceived(const QList<OvCgRecord>& list) = 0;
+    // Only for operation types 1 to 6.
+    virtual void cgNotified(const OvCgNotification& notification) = 0;
+    virtual void endpointNotice(const QString& text) = 0;
+
+    // The connection must end. An empty errorText leaves the texts as they are.
+    virtual void closeWithError(const QString& errorText, const QString& logText) = 0;
+};

@@ -1,0 +1,332 @@
+#include "OvTransferServer.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/cgItemData.h"
+#include "cg/operatorInfo.h"
+#include "log/OvCGMessage.h"
+#include "net/OvConnectionErrorBox.h"
+#include "net/OvProtocol.h"
+
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString SystemTitle = QStringLiteral(u"系统");
+
+QString socketErrorText(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+    case QAbstractSocket::HostNotFoundError:
+    case QAbstractSocket::SocketTimeoutError:
+        return OvProtocol::refusedOrTimeoutText();
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::NetworkError:
+        return OvProtocol::remoteClosedText();
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral(u"套接字操作失败，因为应用程序缺乏所需的权限。");
+    case QAbstractSocket::SocketResourceError:
+        return QStringLiteral(u"资源耗尽，本地接口不足。");
+    case QAbstractSocket::DatagramTooLargeError:
+        return QStringLiteral(u"数据报大于操作系统的限制。");
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral(u"地址被占用。");
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return QStringLiteral(u"无效地址。");
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return QStringLiteral(u"不支持该操作。");
+    case QAbstractSocket::UnfinishedSocketOperationError:
+        return QStringLiteral(u"操作还在运行。");
+    case QAbstractSocket::OperationError:
+        return QStringLiteral(u"操作错误。");
+    default:
+        return QStringLiteral(u"未知错误。");
+    }
+}
+
+cgItemData toItemData(const OvCgRecord& record)
+{
+    cgItemData data;
+    data.guid = record.guid;
+    data.status = record.status;
+    data.name = record.name;
+    data.image = cgItemData::imageFromBase64(record.imageBase64);
+    return data;
+}
+
+}  // namespace
+
+OvTransferServer* OvTransferServer::instance()
+{
+    static OvTransferServer server;
+    return &server;
+}
+
+OvTransferServer::OvTransferServer()
+    : m_connectTimer(new QTimer(this))
+    , m_heartTimer(new QTimer(this))
+    , m_dispatcher(*this)
+{
+    qRegisterMetaType<QAbstractSocket::SocketError>();
+    m_connectTimer->setSingleShot(true);
+    m_connectTimer->setInterval(LoginWaitMs);
+    connect(m_connectTimer, &QTimer::timeout, this, &OvTransferServer::slotTimeOut);
+    connect(m_heartTimer, &QTimer::timeout, this, &OvTransferServer::onHeartTimer);
+}
+
+OvTransferServer::~OvTransferServer()
+{
+    m_connectTimer->stop();
+    m_heartTimer->stop();
+    if (m_socket) {
+        // Leaving without a teardown: nobody is left to be told.
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+}
+
+void OvTransferServer::connectToServer(const QString& endpoint, const QString& password, int port)
+{
+    // A second attempt while one is running is refused quietly; the running
+    // one reports its own outcome.
+    if (m_state != Idle)
+        return;
+    const int paren = endpoint.indexOf(QLatin1Char('('));
+    m_host = paren < 0 ? endpoint : endpoint.left(paren);
+    m_password = password;
+    m_port = port;
+    m_rxBuffer.clear();
+
+    m_socket = new QTcpSocket(this);
+    m_socket->connectToHost(m_host, quint16(m_port), QIODevice::ReadWrite,
+                            QAbstractSocket::AnyIPProtocol);
+    m_connectTimer->start(LoginWaitMs);
+    m_state = Connecting;
+    connect(m_socket, &QTcpSocket::connected, this, &OvTransferServer::slotConnectSuc);
+    connect(m_socket, &QTcpSocket::disconnected, this, &OvTransferServer::slotDestroyConnection);
+    connect(m_socket, &QTcpSocket::readyRead, this, &OvTransferServer::slotReadMesg);
+}
+
+void OvTransferServer::disconnectFromServer()
+{
+    m_heartTimer->stop();
+    if (m_socket) {
+        m_state = Closing;
+        // May tear down at once (disconnected is emitted synchronously when
+        // nothing is left to write).
+        m_socket->close();
+    }
+}
+
+OvTransferServer::ConnectionState OvTransferServer::connectionState() const
+{
+    return m_state;
+}
+
+void OvTransferServer::sendUpdateCG(const cgItemData& data, int operationType,
+                                    const QVariant& curStatus, const QUuid& operationId)
+{
+    sendMessage(OvProtocol::request(
+        OvProtocol::CmdUpdateCG, m_token,
+        OvProtocol::updateCGValue(data.guid.toString(), operationType, data.status,
+                                  curStatus.toInt(), operationId.toString())));
+}
+
+bool OvTransferServer::isSelfOperator(const QString& guid) const
+{
+    return guid == m_token;
+}
+
+QString OvTransferServer::deviceMac() const
+{
+    return m_deviceMac;
+}
+
+void OvTransferServer::slotConnectSuc()
+{
+    if (!m_socket)
+        return;
+    const QHostAddress local = m_socket->localAddress();
+    bool found = false;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : interfaces) {
+        const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            if (entry.ip() == local) {
+                m_deviceMac = iface.hardwareAddress();
+                found = true;
+                break;
+            }
+        }
+        if (found)
+            break;
+    }
+    sendMessage(OvProtocol::request(
+        OvProtocol::CmdLogin, m_token,
+        OvProtocol::loginValue(QHostInfo::localHostName(), m_password, m_deviceMac)));
+}
+
+void OvTransferServer::slotDestroyConnection()
+{
+    m_heartTimer->stop();
+    m_connectTimer->stop();
+    if (m_socket) {
+        const QAbstractSocket::SocketError error = m_socket->error();
+        if (error != QAbstractSocket::UnknownSocketError)
+            slotDisplayError(error);
+        QTcpSocket* const socket = m_socket;
+        m_socket = nullptr;
+        socket->disconnect(this);
+        // A connection given up while still open (login wait expired) must
+        // not linger while the box below is shown.
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            socket->abort();
+        socket->deleteLater();
+        m_rxBuffer.clear();
+        m_token.clear();
+    }
+    if (m_state != Idle) {
+        m_state = Idle;
+        emit signalConnect(false);
+    }
+    if (!m_errorText.isEmpty()) {
+        const QString errorText = m_errorText;
+        OvCGMessage::instance().addMessage(SystemMessage, SystemTitle,
+                                           m_logText.isEmpty() ? errorText : m_logText);
+        OvConnectionErrorBox::show(errorText);
+        m_errorText.clear();
+        m_logText.clear();
+    }
+}
+
+void OvTransferServer::slotDisplayError(QAbstractSocket::SocketError stErr)
+{
+    if (m_state == Idle)
+        return;
+    m_errorText = socketErrorText(stErr);
+    if (stErr == QAbstractSocket::RemoteHostClosedError || stErr == QAbstractSocket::NetworkError)
+        m_logText = OvProtocol::remoteLogText(m_errorText);
+}
+
+void OvTransferServer::slotReadMesg()
+{
+    if (!m_socket)
+        return;
+    const QPointer<QTcpSocket> socket = m_socket;
+    m_rxBuffer.append(m_socket->readAll());
+    QByteArray body;
+    for (;;) {
+        // A handler may have ended the connection (a slot of signalConnect,
+        // for instance); frames of a dead connection are not dispatched.
+        if (m_socket != socket || (m_state != Connecting && m_state != LoggedIn))
+            return;
+        const OvFrameReader::Result result = m_rxBuffer.next(&body);
+        if (result == OvFrameReader::Result::NeedMore)
+            break;
+        if (result == OvFrameReader::Result::TooLong) {
+            closeWithError(OvProtocol::protocolErrorText(), QString());
+            return;
+        }
+        if (!m_dispatcher.dispatch(body))
+            return;
+    }
+    m_rxBuffer.compact();
+}
+
+void OvTransferServer::slotTimeOut()
+{
+    if (m_state == LoggedIn)
+        return;
+    m_errorText = OvProtocol::refusedOrTimeoutText();
+    slotDestroyConnection();
+}
+
+void OvTransferServer::onHeartTimer()
+{
+    sendMessage(OvProtocol::request(OvProtocol::CmdHeart, m_token));
+}
+
+void OvTransferServer::sendMessage(const QJsonObject& message)
+{
+    if (!m_socket)
+        return;
+    m_socket->write(OvProtocol::encodeFrame(message));
+}
+
+QString OvTransferServer::token() const
+{
+    return m_token;
+}
+
+void OvTransferServer::loginSucceeded(const QString& token)
+{
+    m_connectTimer->stop();
+    m_token = token;
+    m_heartTimer->start(HeartbeatMs);
+    m_state = LoggedIn;
+    emit signalConnect(true);
+}
+
+void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
+{
+    QList<cgItemData> items;
+    items.reserve(list.size());
+    for (const OvCgRecord& record : list)
+        items.append(toItemData(record));
+    OvCGListModel::instance()->resetCgList(items);
+}
+
+void OvTransferServer::cgNotified(const OvCgNotification& n)
+{
+    const operatorInfo info{n.operationID, n.operatorAddr, n.operatorName, n.operatorGuid};
+    OvCGListModel* const model = OvCGListModel::instance();
+    if (n.operationType == OvProtocol::Add) {
+        // The model owns what it is given; until then the item has no owner.
+        auto item = std::make_unique<OvSubCGItem>(toItemData(n.record));
+        model->insertCg(item.release(), info);
+        return;
+    }
+    OvSubCGItem* const item = model->findCg(n.target);
+    if (!item)
+        return;
+    switch (n.operationType) {
+    case OvProtocol::StatusChange:
+        item->setStatus(n.status, info);
+        break;
+    case OvProtocol::Rename:
+        item->setName(n.name, info);
+        break;
+    case OvProtocol::NewThumbnail:
+        item->setImageBase64(n.imageBase64, info);
+        break;
+    case OvProtocol::Move:
+        model->moveCg(model->indexOfCg(item), n.index, info);
+        break;
+    case OvProtocol::Remove:
+        model->removeCg(item, info);
+        break;
+    default:
+        break;
+    }
+}
+
+void OvTransferServer::endpointNotice(const QString& text)
+{
+    OvCGMessage::instance().addMessage(SystemMessage, SystemTitle, text);
+}
+
+void OvTransferServer::closeWithError(const QString& errorText, const QString& logText)
+{
+    if (!errorText.isEmpty()) {
+        m_errorText = errorText;
+        m_logText = logText;
+    }
+    disconnectFromServer();
+}

@@ -1,0 +1,293 @@
+// The message hub: log lines on disk byte for byte, the wording of catalogue
+// changes, the filter for this console's own bookkeeping and the order of
+// announcing and writing.
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/operatorInfo.h"
+#include "log/OvCGMessage.h"
+#include "net/OvTransferServer.h"
+
+#include "OvTestSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QString logPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/log/log.txt");
+}
+
+bool hasLogFolder()
+{
+    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/log")).exists();
+}
+
+cgItemData record(const QString& name, int status = 0)
+{
+    cgItemData data;
+    data.guid = QUuid::createUuid();
+    data.name = name;
+    data.status = status;
+    return data;
+}
+
+operatorInfo byOperator(const QString& name, const QString& login = QStringLiteral("login-of-someone"))
+{
+    return {QStringLiteral("{op}"), QStringLiteral("10.1.1.1:4000"), name, login};
+}
+
+// Message as the views receive it, flattened to "type|time|title|text".
+QStringList flatten(const QSignalSpy& spy)
+{
+    QStringList out;
+    for (const QList<QVariant>& args : spy)
+        out << QStringLiteral("%1|%2|%3|%4")
+                   .arg(args.at(0).value<MessageType>())
+                   .arg(args.at(1).toString(), args.at(2).toString(), args.at(3).toString());
+    return out;
+}
+
+}  // namespace
+
+class TestCgMessage : public QObject
+{
+    Q_OBJECT
+
+    qint64 m_mark = 0;
+
+    // Bytes appended to the log since the last call.
+    QByteArray newLogBytes()
+    {
+        const QByteArray all = OvTest::readFile(logPath());
+        const QByteArray fresh = all.mid(int(m_mark));
+        m_mark = all.size();
+        return fresh;
+    }
+    // Texts "title:text" of the lines appended since the last call, time removed.
+    QStringList newLogLines()
+    {
+        QStringList out;
+        const QString text = QString::fromUtf8(newLogBytes());
+        for (const QString& line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+            out << line.mid(17);
+        return out;
+    }
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<MessageType>();
+        qRegisterMetaType<operatorInfo>();
+        qRegisterMetaType<OvSubCGItem*>();
+        if (!hasLogFolder())
+            return;  // child run of missingLogFolder()
+        // Lines from an earlier run must survive: the hub appends.
+        QVERIFY(OvTest::writeFile(logPath(), QByteArrayLiteral("earlier line\r\n")));
+        OvCGMessage::instance();
+        m_mark = OvTest::readFile(logPath()).size();
+        QCOMPARE(m_mark, qint64(14));
+    }
+
+    void init()
+    {
+        if (!hasLogFolder())
+            return;
+        model()->clearCg();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        newLogBytes();
+    }
+
+    void lineFormat()
+    {
+        QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
+        const QDateTime before = QDateTime::currentDateTime();
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("欢迎使用"));
+        const QDateTime after = QDateTime::currentDateTime();
+
+        QCOMPARE(spy.count(), 1);
+        const QString time = spy.at(0).at(1).toString();
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d$")).match(time).hasMatch());
+        const QString fmt = QStringLiteral("yyyy-MM-dd hh:mm");
+        QVERIFY(time == before.toString(fmt) || time == after.toString(fmt));
+        QCOMPARE(spy.at(0).at(0).value<MessageType>(), SystemMessage);
+        QCOMPARE(spy.at(0).at(2).toString(), QStringLiteral("系统"));
+        QCOMPARE(spy.at(0).at(3).toString(), QStringLiteral("欢迎使用"));
+
+        // The exact bytes: time, blank, title, colon, text, CR LF, in UTF-8.
+        QCOMPARE(newLogBytes(), time.toUtf8() + " " + QByteArray("\xe7\xb3\xbb\xe7\xbb\x9f:") +
+                                    QByteArray("\xe6\xac\xa2\xe8\xbf\x8e\xe4\xbd\xbf\xe7\x94\xa8") + "\r\n");
+
+        // Earlier content is still in front.
+        QVERIFY(OvTest::readFile(logPath()).startsWith("earlier line\r\n" + time.toUtf8()));
+
+        // Two messages in one go: one line each, same minute text.
+        OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("a"), QString());
+        OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("b"), QStringLiteral("x"));
+        const QByteArray two = newLogBytes();
+        QCOMPARE(two.count("\r\n"), 2);
+        QCOMPARE(two.count('\n'), 2);
+        QVERIFY(two.contains(" a:\r\n"));
+        QVERIFY(two.endsWith(" b:x\r\n"));
+    }
+
+    void placeholdersInTextsStayAsTheyAre()
+    {
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("t%3"), QStringLiteral("%1 and %2"));
+        QCOMPARE(newLogLines(), QStringList{QStringLiteral("t%3:%1 and %2")});
+
+        model()->resetCgList({record(QStringLiteral("%2 %1"))});
+        model()->cgAt(0)->setName(QStringLiteral("%1%2"), byOperator(QStringLiteral("Li")));
+        QCOMPARE(newLogLines(), QStringList{QStringLiteral("Li:重命名\"%2 %1\"为\"%1%2\"")});
+    }
+
+    void announcedBeforeWritten()
+    {
+        QStringList seenInFile;
+        bool nested = false;
+        auto conn = connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+                            [&](MessageType, QString, QString title, QString) {
+                                seenInFile << QString::fromUtf8(OvTest::readFile(logPath()).mid(int(m_mark)));
+                                if (title == QStringLiteral("outer") && !nested) {
+                                    nested = true;
+                                    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("inner"),
+                                                                       QStringLiteral("2"));
+                                }
+                            });
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("outer"), QStringLiteral("1"));
+        disconnect(conn);
+
+        // Neither line had reached the file while the receivers ran.
+        QCOMPARE(seenInFile, (QStringList{QString(), QString()}));
+        // So a message posted from a receiver lands first.
+        QCOMPARE(newLogLines(), (QStringList{"inner:2", "outer:1"}));
+    }
+
+    void catalogueTexts()
+    {
+        QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
+        const operatorInfo zhang = byOperator(QStringLiteral("Zhang"));
+
+        model()->resetCgList({record("A"), record("B"), record("C"), record("D")});
+        QCOMPARE(spy.count(), 0);  // loading is bookkeeping
+        OvSubCGItem* a = model()->cgAt(0);
+
+        a->setStatus(1, zhang);
+        a->setStatus(2, zhang);
+        a->setStatus(0, zhang);
+        a->setStatus(7, zhang);
+        a->setName(QStringLiteral("A2"), zhang);
+        a->setImageBase64(QStringLiteral("junk"), zhang);
+        model()->moveCg(0, 3, zhang);
+        model()->insertCg(new OvSubCGItem(record("N")), zhang);
+        model()->removeCg(model()->findCg(model()->cgAt(1)->guid()), zhang);
+
+        const QStringList expected{
+            "Zhang:发布\"A\"到PGM",
+            "Zhang:发布\"A\"到PVW",
+            "Zhang:取消发布\"A\"",
+            "Zhang:",
+            "Zhang:重命名\"A\"为\"A2\"",
+            "Zhang:编辑了\"A2\"",
+            "Zhang:调整了\"A2\"的位置 从\"0\"至\"3\"",
+            "Zhang:新增了\"N\"",
+            "Zhang:删除了\"C\"",
+        };
+        QCOMPARE(newLogLines(), expected);
+        QCOMPARE(spy.count(), expected.size());
+        for (int i = 0; i < spy.count(); ++i) {
+            QCOMPARE(spy.at(i).at(0).value<MessageType>(), OperationMessage);
+            QCOMPARE(spy.at(i).at(2).toString() + ':' + spy.at(i).at(3).toString(), expected.at(i));
+        }
+
+        // An update type the hub has no words for gives an empty text.
+        OvCGMessage::instance().slotCGUpdate(0, 99, a, zhang);
+        QCOMPARE(newLogLines(), QStringList{"Zhang:"});
+    }
+
+    void ownLoginIsYou()
+    {
+        // Not logged in: the empty token counts as this console's login.
+        QVERIFY(OvTransferServer::instance()->isSelfOperator(QString()));
+        const operatorInfo self = byOperator(QStringLiteral("Zhang"), QString());
+
+        model()->resetCgList({record("A"), record("B")});
+        OvSubCGItem* a = model()->cgAt(0);
+        a->setStatus(1, self);
+        a->setName(QStringLiteral("A2"), self);
+        a->setImageBase64(QString(), self);
+        // Only the update wording says "you"; the others keep the name.
+        model()->moveCg(1, 0, self);
+        model()->insertCg(new OvSubCGItem(record("N")), self);
+        model()->removeCg(a, self);
+        QCOMPARE(newLogLines(), (QStringList{
+                                    "您:发布\"A\"到PGM",
+                                    "您:重命名\"A\"为\"A2\"",
+                                    "您:编辑了\"A2\"",
+                                    "Zhang:调整了\"B\"的位置 从\"1\"至\"0\"",
+                                    "Zhang:新增了\"N\"",
+                                    "Zhang:删除了\"A2\"",
+                                }));
+    }
+
+    void ownBookkeepingIsNotLogged()
+    {
+        QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
+        model()->resetCgList({record("A"), record("B")});
+        model()->setCurrentCg(model()->cgAt(1));
+        model()->sendPgm();  // provisional "sending" state
+        QCOMPARE(model()->cgAt(1)->status(), 3);
+        model()->moveCg(0, 1, localOperatorInfo());
+        model()->clearCg();
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(newLogBytes().isEmpty());
+
+        // Any operator name other than this process's identity is logged.
+        model()->resetCgList({record("A")});
+        model()->cgAt(0)->setStatus(0, byOperator(instanceGuid().toUpper()));
+        QCOMPARE(spy.count(), 1);
+        newLogBytes();
+    }
+
+    void missingLogFolder()
+    {
+        // Run a copy of this program from a folder without log/.
+        const QString dir = OvTest::freshDir(QStringLiteral("nolog"));
+        const QString copy = dir + QStringLiteral("/tst_cgmessage");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(copy, {QStringLiteral("missingLogFolderChild")});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+        QVERIFY2(output.contains("PASS   : TestCgMessage::missingLogFolderChild()"), output.constData());
+        QVERIFY(!QDir(dir + QStringLiteral("/log")).exists());
+        QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"tst_cgmessage"});
+    }
+
+    void missingLogFolderChild()
+    {
+        if (hasLogFolder())
+            QSKIP("runs only as the child of missingLogFolder");
+        QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("欢迎"));
+        model()->resetCgList({record("A")});
+        model()->cgAt(0)->setStatus(1, byOperator(QStringLiteral("Wang")));
+        // The views still get every message.
+        QCOMPARE(flatten(spy).size(), 2);
+        QVERIFY(flatten(spy).at(1).endsWith(QStringLiteral("|Wang|发布\"A\"到PGM")));
+        QVERIFY(!hasLogFolder());
+    }
+};
+
+QTEST_MAIN(TestCgMessage)
+#include "tst_cgmessage.moc"

@@ -1,0 +1,467 @@
+// The CG list model and its items: the signal sequences listeners depend on,
+// ownership of items, moves, lookups and the publish commands.
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/operatorInfo.h"
+#include "net/OvTransferServer.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+
+namespace {
+
+cgItemData record(const QString& name, int status = 0)
+{
+    cgItemData data;
+    data.guid = QUuid::createUuid();
+    data.name = name;
+    data.status = status;
+    return data;
+}
+
+operatorInfo someOperator(const QString& id = QStringLiteral("op-1"))
+{
+    return {id, QStringLiteral("10.0.0.5:5000"), QStringLiteral("Zhang"), QStringLiteral("login-zhang")};
+}
+
+QString pngBase64(int w, int h, QRgb colour, const char* format = "PNG")
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+// Records every model signal, in order, as compact text.
+class Recorder
+{
+public:
+    explicit Recorder(OvCGListModel* model)
+    {
+        const auto tag = [](OvSubCGItem* item) { return item ? item->name() : QStringLiteral("null"); };
+        m_conns << QObject::connect(model, &OvCGListModel::SingalCGInserted,
+                                    [=](int i, OvSubCGItem* it, operatorInfo info) {
+                                        m_log << QStringLiteral("ins %1 %2 %3").arg(i).arg(tag(it), info.operationID);
+                                    });
+        m_conns << QObject::connect(model, &OvCGListModel::SingalCGRemoved,
+                                    [=](int i, OvSubCGItem* it, operatorInfo info) {
+                                        m_log << QStringLiteral("rem %1 %2 %3").arg(i).arg(tag(it), info.operationID);
+                                    });
+        m_conns << QObject::connect(model, &OvCGListModel::SingalCGUpdate,
+                                    [=](int i, int type, OvSubCGItem* it, operatorInfo info) {
+                                        m_log << QStringLiteral("upd %1 %2 %3 %4")
+                                                     .arg(i)
+                                                     .arg(type)
+                                                     .arg(tag(it), info.operationID);
+                                        m_infos << info;
+                                    });
+        m_conns << QObject::connect(model, &OvCGListModel::SignalCgMoved,
+                                    [=](OvSubCGItem* it, int from, int to, operatorInfo info) {
+                                        m_log << QStringLiteral("mov %1 %2 %3 %4")
+                                                     .arg(tag(it))
+                                                     .arg(from)
+                                                     .arg(to)
+                                                     .arg(info.operationID);
+                                    });
+        m_conns << QObject::connect(model, &OvCGListModel::SignalCurrentCGChanged,
+                                    [=](OvSubCGItem* it) { m_log << QStringLiteral("cur %1").arg(tag(it)); });
+    }
+    ~Recorder()
+    {
+        for (const auto& c : m_conns)
+            QObject::disconnect(c);
+    }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    QStringList take() { return std::exchange(m_log, {}); }
+    QList<operatorInfo> infos() const { return m_infos; }
+
+private:
+    QList<QMetaObject::Connection> m_conns;
+    QStringList m_log;
+    QList<operatorInfo> m_infos;
+};
+
+}  // namespace
+
+class TestCgModel : public QObject
+{
+    Q_OBJECT
+
+private:
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+    QStringList names() const
+    {
+        QStringList out;
+        for (OvSubCGItem* item : model()->cgList())
+            out << item->name();
+        return out;
+    }
+    void load(const QStringList& itemNames)
+    {
+        QList<cgItemData> list;
+        for (const QString& n : itemNames)
+            list << record(n);
+        model()->resetCgList(list);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<operatorInfo>();
+        qRegisterMetaType<OvSubCGItem*>();
+        QCOMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
+    }
+
+    void init()
+    {
+        model()->clearCg();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void identities()
+    {
+        const QString guid = instanceGuid();
+        QCOMPARE(guid.size(), 38);
+        QVERIFY(guid.startsWith('{') && guid.endsWith('}'));
+        QCOMPARE(guid, guid.toLower());
+        QCOMPARE(instanceGuid(), guid);
+
+        const operatorInfo& local = localOperatorInfo();
+        QCOMPARE(local.operationID, QStringLiteral("localID"));
+        QCOMPARE(local.operatorAddr, QStringLiteral("0.0.0.0:0"));
+        QCOMPARE(local.operatorName, guid);
+        QVERIFY(local.operatorGuid.isEmpty());
+    }
+
+    void resetReplacesListInOrder()
+    {
+        load({"A", "B"});
+        OvSubCGItem* a = model()->cgAt(0);
+        QPointer<OvSubCGItem> guardA = a;
+        QPointer<OvSubCGItem> guardB = model()->cgAt(1);
+        QCOMPARE(model()->currentCg(), a);
+        QVERIFY(a->isChecked());
+
+        // A hears its own unchecking even though the model no longer relays it.
+        QSignalSpy aUpdates(a, &OvSubCGItem::updateData);
+        Recorder rec(model());
+        load({"X", "Y"});
+        QCOMPARE(rec.take(), (QStringList{"cur null", "rem 0 A localID", "rem 0 B localID",
+                                          "upd 0 50 X localID", "cur X", "ins 0 X localID",
+                                          "ins 1 Y localID"}));
+        QCOMPARE(aUpdates.count(), 1);
+        QCOMPARE(aUpdates.at(0).at(0).toInt(), 50);
+        QVERIFY(!a->isChecked());
+
+        // Removed items stay valid until the event loop deletes them.
+        QVERIFY(guardA && guardB);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!guardA && !guardB);
+        QCOMPARE(names(), (QStringList{"X", "Y"}));
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("X"));
+    }
+
+    void resetWithEmptyList()
+    {
+        Recorder rec(model());
+        model()->resetCgList({});
+        QVERIFY(rec.take().isEmpty());
+
+        load({"A", "B", "C"});
+        rec.take();
+        model()->resetCgList({});
+        QCOMPARE(rec.take(), (QStringList{"cur null", "rem 0 A localID", "rem 0 B localID", "rem 0 C localID"}));
+        QCOMPARE(model()->count(), 0);
+        QCOMPARE(model()->currentCg(), nullptr);
+    }
+
+    void insertAppendsAndFillsEmptyCurrent()
+    {
+        Recorder rec(model());
+        auto* first = new OvSubCGItem(record("N1"));
+        model()->insertCg(first, someOperator());
+        // Current before the insertion is announced.
+        QCOMPARE(rec.take(), (QStringList{"upd 0 50 N1 localID", "cur N1", "ins 0 N1 op-1"}));
+
+        model()->insertCg(new OvSubCGItem(record("N2")), someOperator("op-2"));
+        QCOMPARE(rec.take(), (QStringList{"ins 1 N2 op-2"}));
+        QCOMPARE(model()->currentCg(), first);
+
+        // Null and already listed items change nothing.
+        model()->insertCg(nullptr, someOperator());
+        model()->insertCg(first, someOperator());
+        QVERIFY(rec.take().isEmpty());
+        QCOMPARE(names(), (QStringList{"N1", "N2"}));
+    }
+
+    void removeItems()
+    {
+        load({"A", "B", "C"});
+        OvSubCGItem* a = model()->cgAt(0);
+        OvSubCGItem* b = model()->cgAt(1);
+        Recorder rec(model());
+
+        model()->removeCg(b, someOperator());
+        QCOMPARE(rec.take(), (QStringList{"rem 1 B op-1"}));
+        QCOMPARE(model()->currentCg(), a);
+
+        // After removal the item is disconnected from the model but still usable.
+        b->setStatus(2, someOperator());
+        QVERIFY(rec.take().isEmpty());
+        // Removing it again (or null) neither signals nor double-deletes.
+        model()->removeCg(b, someOperator());
+        model()->removeCg(nullptr, someOperator());
+        QVERIFY(rec.take().isEmpty());
+
+        model()->removeCg(a, someOperator("op-9"));
+        QCOMPARE(rec.take(), (QStringList{"cur null", "rem 0 A op-9"}));
+        QCOMPARE(model()->currentCg(), nullptr);
+        QCOMPARE(names(), (QStringList{"C"}));
+
+        // No other item became current; the next inserted one does.
+        model()->insertCg(new OvSubCGItem(record("D")), someOperator());
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("D"));
+
+        // A removed item cannot become current.
+        model()->setCurrentCg(b);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("D"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void selectionSequence()
+    {
+        load({"A", "B", "C"});
+        Recorder rec(model());
+        model()->setCurrentCg(model()->cgAt(2));
+        QCOMPARE(rec.take(), (QStringList{"upd 0 50 A localID", "upd 2 50 C localID", "cur C"}));
+        model()->setCurrentCg(model()->cgAt(2));
+        QVERIFY(rec.take().isEmpty());
+        model()->setCurrentCg(nullptr);
+        QCOMPARE(rec.take(), (QStringList{"upd 2 50 C localID", "cur null"}));
+        model()->setCurrentCg(nullptr);
+        QVERIFY(rec.take().isEmpty());
+    }
+
+    void findByGuidText()
+    {
+        cgItemData dup = record("first");
+        cgItemData dup2 = dup;
+        dup2.name = "second";
+        model()->resetCgList({record("other"), dup, dup2});
+
+        const QString braced = dup.guid.toString();
+        QCOMPARE(model()->findCg(braced)->name(), QStringLiteral("first"));
+        QCOMPARE(model()->findCg(braced.toUpper()), nullptr);
+        QCOMPARE(model()->findCg(dup.guid.toString(QUuid::WithoutBraces)), nullptr);
+        QCOMPARE(model()->findCg(QString()), nullptr);
+
+        // A guid that arrived in upper case is reported in the braced lower-case form.
+        cgItemData upper;
+        upper.guid = QUuid(QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"));
+        OvSubCGItem item(upper);
+        QCOMPARE(item.guid(), QStringLiteral("{6f9619ff-8b86-d011-b42d-00c04fc964ff}"));
+
+        QCOMPARE(model()->indexOfCg(model()->findCg(braced)), 1);
+        QCOMPARE(model()->indexOfCg(&item), -1);
+        QCOMPARE(model()->indexOfCg(nullptr), -1);
+    }
+
+    void itemChangesAreRelayed()
+    {
+        load({"A", "B"});
+        OvSubCGItem* b = model()->cgAt(1);
+        Recorder rec(model());
+
+        b->setStatus(0, someOperator());  // unchanged, still reported
+        b->setStatus(1, someOperator());
+        QCOMPARE(rec.take(), (QStringList{"upd 1 1 B op-1", "upd 1 1 B op-1"}));
+        QCOMPARE(b->status(), 1);
+
+        b->setName("B", someOperator());
+        QVERIFY(rec.take().isEmpty());
+        QVERIFY(b->oldName().isEmpty());
+        b->setName("B2", someOperator());
+        b->setName("B3", someOperator());
+        QCOMPARE(rec.take(), (QStringList{"upd 1 2 B2 op-1", "upd 1 2 B3 op-1"}));
+        QCOMPARE(b->oldName(), QStringLiteral("B2"));
+        QCOMPARE(b->name(), QStringLiteral("B3"));
+    }
+
+    void thumbnails()
+    {
+        load({"A"});
+        OvSubCGItem* a = model()->cgAt(0);
+        Recorder rec(model());
+
+        a->setImageBase64(pngBase64(160, 90, qRgb(200, 10, 10)), someOperator());
+        QCOMPARE(a->image().size(), QSize(160, 90));
+        QCOMPARE(a->image().toImage().pixel(5, 5), qRgb(200, 10, 10));
+
+        // Not base64 PNG: the picture goes null, the change is still reported.
+        a->setImageBase64(QStringLiteral("@@not base64@@"), someOperator());
+        QVERIFY(a->image().isNull());
+        a->setImageBase64(pngBase64(160, 90, qRgb(1, 2, 3)), someOperator());
+        a->setImageBase64(pngBase64(16, 9, qRgb(1, 2, 3), "BMP"), someOperator());
+        QVERIFY(a->image().isNull());
+        a->setImageBase64(QString(), someOperator());
+        QVERIFY(a->image().isNull());
+        // Truncated PNG data.
+        a->setImageBase64(pngBase64(160, 90, qRgb(9, 9, 9)).left(40), someOperator());
+        QVERIFY(a->image().isNull());
+        QCOMPARE(rec.take().size(), 6);
+
+        QVERIFY(cgItemData::imageFromBase64(pngBase64(4, 4, qRgb(0, 0, 0))).size() == QSize(4, 4));
+    }
+
+    void moves_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("forward") << 0 << 2 << QStringList{"B", "C", "A", "D"};
+        QTest::newRow("backward") << 3 << 1 << QStringList{"A", "D", "B", "C"};
+        QTest::newRow("same place") << 1 << 1 << QStringList{"A", "B", "C", "D"};
+        QTest::newRow("past the end") << 2 << 99 << QStringList{"A", "B", "D", "C"};
+        QTest::newRow("at the end") << 0 << 4 << QStringList{"B", "C", "D", "A"};
+        QTest::newRow("below zero") << 2 << -5 << QStringList{"C", "A", "B", "D"};
+    }
+
+    void moves()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QStringList, after);
+        load({"A", "B", "C", "D"});
+        const QString moved = model()->cgAt(from)->name();
+        Recorder rec(model());
+        model()->moveCg(from, to, someOperator());
+        // The target is reported as the caller gave it.
+        QCOMPARE(rec.take(), QStringList{QStringLiteral("mov %1 %2 %3 op-1").arg(moved).arg(from).arg(to)});
+        QCOMPARE(names(), after);
+    }
+
+    void moveFromOutsideIsIgnored()
+    {
+        load({"A", "B"});
+        Recorder rec(model());
+        model()->moveCg(-1, 0, someOperator());
+        model()->moveCg(2, 0, someOperator());
+        QVERIFY(rec.take().isEmpty());
+        model()->clearCg();
+        model()->moveCg(0, 0, someOperator());
+        QVERIFY(rec.take().size() == 3);  // only the clearing
+    }
+
+    void publishCommands_data()
+    {
+        QTest::addColumn<int>("command");  // 0 sendPgm, 1 sendPvw, 2 cancelPublish
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("sent");
+        const char* names[] = {"pgm", "pvw", "cancel"};
+        for (int command = 0; command < 3; ++command) {
+            for (int status = 0; status <= 3; ++status) {
+                const int target = command == 0 ? 1 : command == 1 ? 2 : 0;
+                const bool sent = status != target && status != 3;
+                QTest::addRow("%s from %d", names[command], status) << command << status << sent;
+            }
+        }
+    }
+
+    void publishCommands()
+    {
+        QFETCH(int, command);
+        QFETCH(int, status);
+        QFETCH(bool, sent);
+        model()->resetCgList({record("A"), record("B", status)});
+        OvSubCGItem* b = model()->cgAt(1);
+        model()->setCurrentCg(b);
+        Recorder rec(model());
+
+        if (command == 0)
+            model()->sendPgm();
+        else if (command == 1)
+            model()->sendPvw();
+        else
+            model()->cancelPublish();
+
+        if (!sent) {
+            QVERIFY(rec.take().isEmpty());
+            QCOMPARE(b->status(), status);
+            return;
+        }
+        const QStringList log = rec.take();
+        QCOMPARE(log.size(), 1);
+        QVERIFY(log.at(0).startsWith(QStringLiteral("upd 1 1 B {")));
+        QCOMPARE(b->status(), 3);
+        const operatorInfo info = rec.infos().at(0);
+        QCOMPARE(info.operationID.size(), 38);
+        QVERIFY(!QUuid(info.operationID).isNull());
+        QCOMPARE(info.operatorName, instanceGuid());
+        QVERIFY(info.operatorAddr.isEmpty());
+        QVERIFY(info.operatorGuid.isEmpty());
+
+        // While sending, every command is refused.
+        model()->sendPgm();
+        model()->sendPvw();
+        model()->cancelPublish();
+        QVERIFY(rec.take().isEmpty());
+        // The server's report ends the sending state.
+        b->setStatus(1, someOperator());
+        model()->sendPvw();
+        QCOMPARE(b->status(), 3);
+    }
+
+    void publishWithoutCurrent()
+    {
+        Recorder rec(model());
+        model()->sendPgm();
+        model()->sendPvw();
+        model()->cancelPublish();
+        QVERIFY(rec.take().isEmpty());
+    }
+
+    void singleKeysPublish()
+    {
+        load({"A"});
+        OvSubCGItem* a = model()->currentCg();
+        OvShortcutKey& keys = OvShortcutKey::instance();
+        QVERIFY(!keys.isEnabled());
+        QVERIFY(!keys.activate(QKeySequence(Qt::Key_Z)));
+        QCOMPARE(a->status(), 0);
+
+        keys.toggleShortcuts();
+        QVERIFY(keys.activate(QKeySequence(Qt::Key_Z)));
+        QCOMPARE(a->status(), 3);
+        a->setStatus(1, someOperator());
+        QVERIFY(keys.activate(QKeySequence(Qt::Key_X)));
+        QCOMPARE(a->status(), 3);
+        a->setStatus(2, someOperator());
+        QVERIFY(keys.activate(QKeySequence(QStringLiteral("C"))));
+        QCOMPARE(a->status(), 3);
+        keys.toggleShortcuts();
+        QVERIFY(!keys.isEnabled());
+    }
+
+    void removedItemsAreDeletedByTheEventLoop()
+    {
+        load({"A", "B"});
+        QPointer<OvSubCGItem> a = model()->cgAt(0);
+        model()->removeCg(a, someOperator());
+        QVERIFY(a);
+        QTRY_VERIFY_WITH_TIMEOUT(a.isNull(), 2000);
+    }
+};
+
+QTEST_MAIN(TestCgModel)
+#include "tst_cgmodel.moc"

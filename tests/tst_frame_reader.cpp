@@ -1,0 +1,135 @@
+// The frame reader and the dispatcher without a network: the limits of the
+// reader and the dispatcher's calls in order.
+
+#include "net/OvFrameReader.h"
+#include "net/OvProtocol.h"
+#include "net/OvProtocolDispatcher.h"
+#include "net/OvProtocolSink.h"
+
+#include <QJsonDocument>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+QByteArray header(quint32 length)
+{
+    QByteArray h(8, '\0');
+    qToBigEndian<quint32>(length, h.data());
+    return h;
+}
+
+class RecordingSink : public OvProtocolSink
+{
+public:
+    void sendMessage(const QJsonObject& message) override
+    {
+        calls << "send " + message.value("cmd").toString() + ' '
+                     + message.value("cmdType").toString();
+    }
+    QString token() const override { return m_token; }
+    void loginSucceeded(const QString& token) override
+    {
+        m_token = token;
+        calls << "login " + token;
+    }
+    void cgListReceived(const QList<OvCgRecord>& list) override
+    {
+        calls << "list " + QString::number(list.size());
+        records = list;
+    }
+    void cgNotified(const OvCgNotification& n) override
+    {
+        calls << "notify " + QString::number(n.operationType);
+    }
+    void endpointNotice(const QString& text) override { calls << "notice " + text; }
+    void closeWithError(const QString& errorText, const QString& logText) override
+    {
+        calls << "close " + errorText + '|' + logText;
+    }
+
+    QStringList calls;
+    QList<OvCgRecord> records;
+    QString m_token;
+};
+
+}  // namespace
+
+class TstFrameReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readerTakesFramesByOffset()
+    {
+        OvFrameReader reader;
+        QByteArray body;
+        reader.append(header(3) + "abc" + header(0) + header(2) + "x");
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::Frame);
+        QCOMPARE(body, QByteArray("abc"));
+        // An empty body is a frame of its own, taken at once.
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::Frame);
+        QCOMPARE(body, QByteArray());
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::NeedMore);
+        QCOMPARE(reader.pending(), 9);
+        reader.compact();
+        QCOMPARE(reader.pending(), 9);
+        reader.append("y");
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::Frame);
+        QCOMPARE(body, QByteArray("xy"));
+        QCOMPARE(reader.pending(), 0);
+    }
+
+    void readerRefusesOverlongBodies()
+    {
+        OvFrameReader reader;
+        QByteArray body;
+        // Exactly the limit is still a frame in waiting.
+        reader.append(header(OvProtocol::MaxBodySize) + "{");
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::NeedMore);
+        reader.clear();
+        reader.append(header(0xFFFFFFFFu) + "{}");
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::TooLong);
+        QCOMPARE(reader.pending(), 0);
+        QVERIFY(reader.failed());
+        // Nothing more is buffered after the failure.
+        reader.append(header(2) + "{}");
+        QCOMPARE(reader.pending(), 0);
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::TooLong);
+        reader.clear();
+        reader.append(header(2) + "{}");
+        QCOMPARE(reader.next(&body), OvFrameReader::Result::Frame);
+    }
+
+    void dispatchOrder()
+    {
+        RecordingSink sink;
+        OvProtocolDispatcher dispatcher(sink);
+        QVERIFY(dispatcher.dispatch(
+            R"({"cmd":"login","cmdType":"response","code":0,"value":{"token":"T"}})"));
+        QVERIFY(dispatcher.dispatch(R"({"cmd":"syncCGList","cmdType":"response",
+            "value":{"cgList":[{"guid":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"n",
+            "status":2.5},7]}})"));
+        QVERIFY(dispatcher.dispatch(R"({"cmd":"notifyCG","value":{"operationType":8}})"));
+        QVERIFY(dispatcher.dispatch(R"({"cmd":"notifyCG","value":{"operationType":4}})"));
+        QVERIFY(!dispatcher.dispatch(R"({"cmd":"kickOff","value":{"kickType":1}})"));
+        QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-4})"));
+        QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-5})"));
+        QVERIFY(!dispatcher.dispatch("\"notifyCG\""));
+        const QString kick = OvProtocol::kickText(1);
+        QCOMPARE(sink.calls,
+                 QStringList({"login T", "send syncCGList request", "list 2",
+                              "send notifyCG response", "send notifyCG response", "notify 4",
+                              "send kickOff response", "close " + kick + QStringLiteral(u"|您与") + kick,
+                              "close " + OvProtocol::codeText(-4) + '|', "close |",
+                              "close " + OvProtocol::protocolErrorText() + '|'}));
+        // The guid is parsed whatever its case and braces; a fractional status reads as 0.
+        QCOMPARE(sink.records[0].guid.toString(),
+                 QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}"));
+        QCOMPARE(sink.records[0].status, 0);
+        QVERIFY(sink.records[1].guid.isNull());
+    }
+};
+
+QTEST_MAIN(TstFrameReader)
+#include "tst_frame_reader.moc"

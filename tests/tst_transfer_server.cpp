@@ -1,0 +1,628 @@
+// The transfer client against an in-test server on loopback: framing, login,
+// dispatch of server messages into the model and the hub, teardown texts and
+// the two timers.
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
+#include "net/OvTransferServer.h"
+#include "shell/OvMsgDlg.h"
+
+#include <OvUIUtility/OvLabel.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QHostInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkInterface>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+const QString RefusedText =
+    QStringLiteral(u"远程拒绝连接或连接超时,请检查远程连接设置和网络状况后重试。");
+const QString ProtocolErrorText = QStringLiteral(u"通讯数据异常,连接已断开!");
+const QString RemoteClosedText =
+    QStringLiteral(u"远程断开连接，请检查远程连接设置和网络状况后重试。");
+
+const QString GuidA = QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}");
+const QString GuidB = QStringLiteral("{7c9e6679-7425-40de-944b-e07fc1f90ae7}");
+const QString GuidC = QStringLiteral("{16fd2706-8baf-433b-82eb-8c7fada847da}");
+
+QByteArray frameOf(const QByteArray& body)
+{
+    QByteArray header(8, '\0');
+    qToBigEndian<quint32>(quint32(body.size()), header.data());
+    header[4] = 1;
+    return header + body;
+}
+
+QByteArray compact(const QJsonObject& o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject cgObject(const QString& guid, const QString& name, int status)
+{
+    return {{"guid", guid}, {"name", name}, {"status", status}, {"imageBase64", ""}};
+}
+
+QJsonObject notifyCG(const QString& target, int type, const QJsonObject& value,
+                     const QString& operatorName = QStringLiteral("Zhang"),
+                     const QString& operatorGuid = QStringLiteral("someone"))
+{
+    return {{"cmd", "notifyCG"},
+            {"cmdType", "request"},
+            {"value",
+             QJsonObject{{"operationTarget", target},
+                         {"operationType", type},
+                         {"operationValue", value},
+                         {"operator", QJsonObject{{"operationID", "{op}"},
+                                                  {"operatorAddr", "10.0.0.9:5000"},
+                                                  {"operatorName", operatorName},
+                                                  {"operatorGuid", operatorGuid}}}}}};
+}
+
+QJsonObject response(const QString& cmd, int code, const QJsonObject& value = {})
+{
+    return {{"cmd", cmd}, {"cmdType", "response"}, {"code", code}, {"value", value}};
+}
+
+// The server end of the connection: accepts one console, splits what it sends
+// into frames (headers kept for inspection) and sends raw bytes back.
+class Peer : public QObject
+{
+public:
+    Peer()
+    {
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
+        });
+    }
+
+    quint16 port() const { return server.serverPort(); }
+
+    void read()
+    {
+        buffer += socket->readAll();
+        while (buffer.size() >= 8) {
+            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+            if (quint32(buffer.size()) < 8 + length)
+                break;
+            headers.append(buffer.left(8));
+            bodies.append(buffer.mid(8, int(length)));
+            messages.append(QJsonDocument::fromJson(bodies.last()).object());
+            buffer.remove(0, int(8 + length));
+        }
+    }
+
+    int countOf(const QString& cmd, const QString& cmdType = QStringLiteral("request")) const
+    {
+        int n = 0;
+        for (const QJsonObject& m : messages)
+            n += m.value("cmd").toString() == cmd && m.value("cmdType").toString() == cmdType;
+        return n;
+    }
+
+    QJsonObject last(const QString& cmd) const
+    {
+        for (int i = messages.size() - 1; i >= 0; --i)
+            if (messages[i].value("cmd").toString() == cmd)
+                return messages[i];
+        return {};
+    }
+
+    bool waitFor(const QString& cmd, int count = 1,
+                 const QString& cmdType = QStringLiteral("request"), int timeoutMs = 3000) const
+    {
+        return OvTest::waitFor([&] { return countOf(cmd, cmdType) >= count; }, timeoutMs);
+    }
+
+    void sendRaw(const QByteArray& bytes)
+    {
+        socket->write(bytes);
+        socket->flush();
+    }
+    void send(const QJsonObject& o) { sendRaw(frameOf(compact(o))); }
+
+    QTcpServer server;
+    QTcpSocket* socket = nullptr;
+    QByteArray buffer;
+    QList<QByteArray> headers;
+    QList<QByteArray> bodies;
+    QList<QJsonObject> messages;
+};
+
+}  // namespace
+
+class TstTransferServer : public QObject
+{
+    Q_OBJECT
+
+private:
+    OvTransferServer* client() const { return OvTransferServer::instance(); }
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+
+    // Logs in to peer with token and loads the given catalogue.
+    bool login(Peer& peer, const QString& token, const QJsonArray& list = {})
+    {
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
+        if (!peer.waitFor("login"))
+            return false;
+        peer.send(response("login", 0, {{"token", token}}));
+        if (!peer.waitFor("syncCGList"))
+            return false;
+        peer.send(response("syncCGList", 0, {{"cgList", list}}));
+        return OvTest::waitFor([&] { return model()->count() == list.size(); }, 3000)
+            && client()->connectionState() == OvTransferServer::LoggedIn;
+    }
+
+    QJsonArray threeItems() const
+    {
+        return {cgObject(GuidA, "A", 0), cgObject(GuidB, "B", 1), cgObject(GuidC, "C", 2)};
+    }
+
+    // Waits for the client to reach Idle, closing the box if one shows and
+    // reporting its text ("" when none showed).
+    QString boxTextAfterTeardown(int timeoutMs = 3000)
+    {
+        QString text;
+        bool shown = false;
+        // A closer of our own, alive only as long as this wait: a box that
+        // belongs to a later case must not be answered here.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                shown = true;
+                if (auto* box = qobject_cast<OvMsgDlg*>(w))
+                    text = box->messageLabel()->text();
+                w->close();
+            }
+        });
+        closer.start(10);
+        if (!OvTest::waitFor([&] { return client()->connectionState() == OvTransferServer::Idle; },
+                             timeoutMs))
+            return QStringLiteral("<still connected>");
+        QTest::qWait(50);
+        return shown ? text : QString();
+    }
+
+    QStringList m_log;
+
+private slots:
+    void initTestCase()
+    {
+        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+                [this](MessageType, const QString&, const QString& title, const QString& text) {
+                    m_log.append(title + QLatin1Char(':') + text);
+                });
+    }
+
+    void init() { m_log.clear(); }
+
+    void cleanup()
+    {
+        if (client()->connectionState() != OvTransferServer::Idle) {
+            client()->disconnectFromServer();
+            boxTextAfterTeardown();
+        }
+        QCOMPARE(client()->connectionState(), OvTransferServer::Idle);
+        model()->clearCg();
+    }
+
+    void loginRequestIsByteExact()
+    {
+        Peer peer;
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("p w\"1"),
+                                  peer.port());
+        QVERIFY(peer.waitFor("login"));
+        QCOMPARE(peer.headers.first().mid(4), QByteArray("\x01\x00\x00\x00", 4));
+        QCOMPARE(qFromBigEndian<quint32>(peer.headers.first().constData()),
+                 quint32(peer.bodies.first().size()));
+
+        QString mac;
+        for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+            for (const QNetworkAddressEntry& e : i.addressEntries())
+                if (mac.isNull() && e.ip() == QHostAddress(QHostAddress::LocalHost))
+                    mac = i.hardwareAddress();
+        QCOMPARE(client()->deviceMac(), mac);
+        const QByteArray expected = QStringLiteral("{\n"
+                                                   "    \"cmd\": \"login\",\n"
+                                                   "    \"cmdType\": \"request\",\n"
+                                                   "    \"token\": \"\",\n"
+                                                   "    \"value\": {\n"
+                                                   "        \"clientVer\": 1,\n"
+                                                   "        \"deviceMac\": \"%1\",\n"
+                                                   "        \"deviceName\": \"%2\",\n"
+                                                   "        \"deviceType\": \"PC\",\n"
+                                                   "        \"password\": \"p w\\\"1\"\n"
+                                                   "    }\n"
+                                                   "}\n")
+                                        .arg(mac, QHostInfo::localHostName())
+                                        .toUtf8();
+        QCOMPARE(peer.bodies.first(), expected);
+
+        // The answer to a server request, byte for byte.
+        peer.send(response("login", 0, {{"token", "t"}}));
+        QVERIFY(peer.waitFor("syncCGList"));
+        peer.send({{"cmd", "notifyMSG"}, {"cmdType", "request"}, {"value", QJsonObject()}});
+        QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
+        QCOMPARE(peer.bodies.last(), QByteArray("{\n"
+                                                "    \"cmd\": \"notifyMSG\",\n"
+                                                "    \"cmdType\": \"response\",\n"
+                                                "    \"code\": 0,\n"
+                                                "    \"codeInfo\": \"\",\n"
+                                                "    \"value\": {\n"
+                                                "    }\n"
+                                                "}\n"));
+        QCOMPARE(peer.headers.last(), frameOf(peer.bodies.last()).left(8));
+    }
+
+    void loginAndCatalogue()
+    {
+        Peer peer;
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        QVERIFY(client()->isSelfOperator(QString()));
+        QVERIFY(!client()->isSelfOperator(QStringLiteral("x")));
+        // An account name in parentheses is not part of the address.
+        client()->connectToServer(QStringLiteral("127.0.0.1(operator1)"), QStringLiteral("pw"),
+                                  peer.port());
+        QVERIFY(peer.waitFor("login"));
+        // A second attempt while the first runs is ignored and stores no text.
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("x"), 1);
+        // Code 5 is success, whatever else the response lacks.
+        peer.send(response("login", 5, {{"token", "tok-1"}}));
+        QVERIFY(peer.waitFor("syncCGList"));
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(connected.first().first().toBool(), true);
+        QCOMPARE(peer.last("syncCGList").value("token").toString(), QStringLiteral("tok-1"));
+        QVERIFY(client()->isSelfOperator(QStringLiteral("tok-1")));
+        QVERIFY(!client()->isSelfOperator(QString()));
+
+        QJsonArray list = threeItems();
+        list.append(cgObject("not a uuid", "D", 0));
+        peer.send(response("syncCGList", 0, {{"cgList", list}}));
+        QVERIFY(OvTest::waitFor([&] { return model()->count() == 4; }, 3000));
+        QCOMPARE(model()->cgAt(1)->guid(), GuidB);
+        QCOMPARE(model()->cgAt(1)->status(), 1);
+        QVERIFY(QUuid(model()->cgAt(3)->guid()).isNull());
+        QCOMPARE(model()->currentCg(), model()->cgAt(0));
+
+        // The operator's disconnect: one signal, no box, no log entry.
+        client()->disconnectFromServer();
+        QCOMPARE(boxTextAfterTeardown(), QString());
+        QCOMPARE(connected.count(), 2);
+        QCOMPARE(connected.last().first().toBool(), false);
+        QVERIFY(m_log.isEmpty());
+        QVERIFY(client()->isSelfOperator(QString()));
+    }
+
+    void framing()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t"));
+        auto msg = [](const QString& name) {
+            return frameOf(compact({{"cmd", "notifyMSG"},
+                                    {"value", QJsonObject{{"endpointName", name},
+                                                          {"connectType", 0}}}}));
+        };
+        // One frame in three pieces: handled once the last byte is in.
+        const QByteArray one = msg("one");
+        peer.sendRaw(one.left(3));
+        QTest::qWait(50);
+        peer.sendRaw(one.mid(3, 10));
+        QTest::qWait(50);
+        QCOMPARE(peer.countOf("notifyMSG", "response"), 0);
+        peer.sendRaw(one.mid(13));
+        QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
+
+        // Two frames in one write, in order.
+        peer.sendRaw(msg("two") + msg("three"));
+        QVERIFY(peer.waitFor("notifyMSG", 3, "response"));
+
+        // A whole frame followed by exactly the next header.
+        const QByteArray five = msg("five");
+        peer.sendRaw(msg("four") + five.left(8));
+        QVERIFY(peer.waitFor("notifyMSG", 4, "response"));
+        QTest::qWait(50);
+        QCOMPARE(peer.countOf("notifyMSG", "response"), 4);
+        peer.sendRaw(five.mid(8));
+        QVERIFY(peer.waitFor("notifyMSG", 5, "response"));
+
+        QStringList names;
+        for (const QString& line : qAsConst(m_log))
+            names.append(line.section(QLatin1Char(':'), 1).section(QLatin1Char(' '), 0, 0));
+        QCOMPARE(names, QStringList({"one", "two", "three", "four", "five"}));
+        QCOMPARE(m_log.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
+    }
+
+    void notifyMsgAndMissingCmdType()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        peer.send({{"cmd", "notifyMSG"},
+                   {"cmdType", "request"},
+                   {"messageType", 4},
+                   {"value", QJsonObject{{"endpointName", "studio-2"}, {"connectType", 2}}}});
+        QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
+        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:studio-2 与studio断开连接")));
+
+        // No "cmdType" at all: still a request.
+        QJsonObject n = notifyCG(GuidB, 2, {{"name", "B2"}});
+        n.remove("cmdType");
+        peer.send(n);
+        QVERIFY(peer.waitFor("notifyCG", 1, "response"));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->findCg(GuidB)->name(), QStringLiteral("B2"), 2000);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+    }
+
+    void notifyCGOperations()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "mine", threeItems()));
+        QList<operatorInfo> infos;
+        const QMetaObject::Connection c1 =
+            connect(model(), &OvCGListModel::SingalCGUpdate, this,
+                    [&infos](int, int, OvSubCGItem*, const operatorInfo& info) {
+                        infos.append(info);
+                    });
+        const QMetaObject::Connection c2 =
+            connect(model(), &OvCGListModel::SignalCgMoved, this,
+                    [&infos](OvSubCGItem*, int, int, const operatorInfo& info) {
+                        infos.append(info);
+                    });
+
+        int answered = 0;
+        auto sendAndWait = [&](const QJsonObject& o) {
+            peer.send(o);
+            ++answered;
+            return peer.waitFor("notifyCG", answered, "response");
+        };
+        QVERIFY(sendAndWait(notifyCG(GuidA, 1, {{"status", 1}}, "Zhang", "mine")));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->findCg(GuidA)->status(), 1, 2000);
+        QCOMPARE(infos.size(), 1);
+        QCOMPARE(infos.first().operationID, QStringLiteral("{op}"));
+        QCOMPARE(infos.first().operatorAddr, QStringLiteral("10.0.0.9:5000"));
+        QCOMPARE(infos.first().operatorName, QStringLiteral("Zhang"));
+        QCOMPARE(infos.first().operatorGuid, QStringLiteral("mine"));
+        QCOMPARE(m_log.last(), QStringLiteral(u"您:发布\"A\"到PGM"));
+
+        QVERIFY(sendAndWait(notifyCG(GuidA, 3, {{"imageBase64", "not png"}})));
+        QTRY_COMPARE_WITH_TIMEOUT(infos.size(), 2, 2000);
+
+        QVERIFY(sendAndWait(notifyCG(GuidA, 4, {{"index", 2}})));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(2)->guid(), GuidA, 2000);
+
+        // Upper case and brace-less targets name no item.
+        const QString upper = GuidB.toUpper();
+        QString bare = GuidB;
+        bare.remove(QLatin1Char('{')).remove(QLatin1Char('}'));
+        QVERIFY(sendAndWait(notifyCG(upper, 2, {{"name", "X"}})));
+        QVERIFY(sendAndWait(notifyCG(bare, 5, {})));
+        // Type 7 for an existing item: answered, nothing else.
+        QVERIFY(sendAndWait(notifyCG(GuidB, 7, {{"status", 2}, {"name", "Y"}})));
+        QTest::qWait(50);
+        QCOMPARE(model()->count(), 3);
+        QCOMPARE(model()->findCg(GuidB)->name(), QStringLiteral("B"));
+        QCOMPARE(infos.size(), 3);
+
+        // Type 6 ignores the target and appends, duplicates included.
+        QVERIFY(sendAndWait(notifyCG(upper, 6, cgObject(GuidC, "C again", 2))));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 4, 2000);
+        QCOMPARE(model()->cgAt(3)->name(), QStringLiteral("C again"));
+        QCOMPARE(model()->cgAt(3)->guid(), GuidC);
+
+        QVERIFY(sendAndWait(notifyCG(GuidB, 5, {})));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 3, 2000);
+        QVERIFY(!model()->findCg(GuidB));
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+        disconnect(c1);
+        disconnect(c2);
+    }
+
+    void publishSendsUpdateCG()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "tk", threeItems()));
+        model()->setCurrentCg(model()->findCg(GuidA));
+        model()->sendPgm();
+        QVERIFY(peer.waitFor("updateCG"));
+        model()->setCurrentCg(model()->findCg(GuidB));
+        model()->cancelPublish();
+        QVERIFY(peer.waitFor("updateCG", 2));
+        QList<QJsonObject> updates;
+        for (const QJsonObject& m : qAsConst(peer.messages))
+            if (m.value("cmd") == "updateCG")
+                updates.append(m);
+        const int cur[] = {1, 0};
+        const QString target[] = {GuidA, GuidB};
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject v = updates[i].value("value").toObject();
+            QCOMPARE(updates[i].value("token").toString(), QStringLiteral("tk"));
+            QCOMPARE(v.value("operationTarget").toString(), target[i]);
+            QCOMPARE(v.value("operationType").toInt(), 1);
+            QCOMPARE(v.value("operationValue").toObject().value("origStatus").toInt(-1), 3);
+            QCOMPARE(v.value("operationValue").toObject().value("curStatus").toInt(-1), cur[i]);
+            const QString id = v.value("operator").toObject().value("operationID").toString();
+            QCOMPARE(id.size(), 38);
+            QCOMPARE(id, id.toLower());
+            QVERIFY(!QUuid(id).isNull());
+        }
+        peer.send(response("updateCG", 0));
+        QTest::qWait(50);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+    }
+
+    void failuresTearDown_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("afterLogin");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("log");
+        const QString noRight = QStringLiteral(u"登录帐号没有软件使用权限，请联系Tolva客服。");
+        const QString kick2 =
+            QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
+        QTest::newRow("login -3") << frameOf(compact(response("login", -3))) << false << noRight
+                                  << noRight;
+        QTest::newRow("login -9") << frameOf(compact(response("login", -9))) << false
+                                  << QString() << QString();
+        QTest::newRow("heart -2") << frameOf(compact(response("heart", -2))) << true
+                                  << RefusedText << RefusedText;
+        QTest::newRow("kick 2") << frameOf(compact({{"cmd", "kickOff"},
+                                                    {"value", QJsonObject{{"kickType", 2}}}}))
+                                << true << kick2 << QStringLiteral(u"您与") + kick2;
+        QTest::newRow("kick 9") << frameOf(compact({{"cmd", "kickOff"},
+                                                    {"value", QJsonObject{{"kickType", 9}}}}))
+                                << true << QString() << QString();
+        QTest::newRow("array body") << frameOf("[1, 2]") << true << ProtocolErrorText
+                                    << ProtocolErrorText;
+        QTest::newRow("not json") << frameOf("{\"cmd\": ") << true << ProtocolErrorText
+                                  << ProtocolErrorText;
+        QTest::newRow("empty body") << frameOf(QByteArray()) << true << ProtocolErrorText
+                                    << ProtocolErrorText;
+        QTest::newRow("unknown request")
+            << frameOf(compact({{"cmd", "reboot"}, {"cmdType", "request"}})) << true
+            << ProtocolErrorText << ProtocolErrorText;
+        QTest::newRow("unknown response") << frameOf(compact(response("reboot", 0))) << true
+                                          << ProtocolErrorText << ProtocolErrorText;
+        QByteArray huge(8, '\0');
+        qToBigEndian<quint32>(64u * 1024u * 1024u + 1u, huge.data());
+        QTest::newRow("body over 64 MiB") << huge + QByteArray(100, '{') << true
+                                          << ProtocolErrorText << ProtocolErrorText;
+    }
+
+    void failuresTearDown()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, afterLogin);
+        QFETCH(QString, box);
+        QFETCH(QString, log);
+        Peer peer;
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        if (afterLogin) {
+            QVERIFY(login(peer, "t", threeItems()));
+        } else {
+            client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"),
+                                      peer.port());
+            QVERIFY(peer.waitFor("login"));
+        }
+        m_log.clear();
+        const int requestsBefore = peer.messages.size();
+        peer.sendRaw(frame);
+        QCOMPARE(boxTextAfterTeardown(), box);
+        QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList(QStringLiteral(u"系统:") + log));
+        QCOMPARE(connected.count(), afterLogin ? 2 : 1);
+        QCOMPARE(connected.last().first().toBool(), false);
+        QVERIFY(client()->isSelfOperator(QString()));
+        if (QByteArray(QTest::currentDataTag()).startsWith("kick")) {
+            QVERIFY(peer.waitFor("kickOff", 1, "response"));
+            QCOMPARE(peer.messages.size(), requestsBefore + 1);
+        }
+        // The remote end sees the connection go.
+        QVERIFY(OvTest::waitFor(
+            [&] { return peer.socket->state() == QAbstractSocket::UnconnectedState; }, 3000));
+    }
+
+    void serverClosesWhileLoggedIn()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t"));
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        peer.socket->disconnectFromHost();
+        QCOMPARE(boxTextAfterTeardown(), RemoteClosedText);
+        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + RemoteClosedText));
+        QCOMPARE(connected.count(), 1);
+    }
+
+    void responseWithoutCodeAndListWithoutItems()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        QCOMPARE(model()->count(), 3);
+        peer.send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"value", QJsonObject()}});
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 0, 2000);
+        // No "code" at all, and no token: logged in with an empty token.
+        peer.send({{"cmd", "login"}, {"cmdType", "response"}});
+        QVERIFY(peer.waitFor("syncCGList", 2));
+        QVERIFY(client()->isSelfOperator(QString()));
+        // A code of another JSON type reads as 0.
+        peer.send({{"cmd", "heart"}, {"cmdType", "response"}, {"code", "-1"}});
+        peer.send({{"cmd", "heart"}, {"cmdType", "response"}, {"code", -1.5}});
+        QTest::qWait(100);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+    }
+
+    void loginWaitExpires()
+    {
+        Peer peer;  // accepts, never answers
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        QElapsedTimer clock;
+        clock.start();
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
+        QVERIFY(peer.waitFor("login"));
+        QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 3700 && elapsed < 5500, QByteArray::number(elapsed));
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + RefusedText));
+    }
+
+    void refusedAfterLoginWait()
+    {
+        quint16 closedPort;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            closedPort = probe.serverPort();
+        }
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        QElapsedTimer clock;
+        clock.start();
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), closedPort);
+        QTest::qWait(500);
+        QCOMPARE(connected.count(), 0);
+        QCOMPARE(client()->connectionState(), OvTransferServer::Connecting);
+        QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
+        QVERIFY2(clock.elapsed() >= 3700, QByteArray::number(clock.elapsed()));
+        QCOMPARE(connected.count(), 1);
+    }
+
+    void heartbeatEvery3000ms()
+    {
+        Peer peer;
+        QElapsedTimer clock;
+        QList<qint64> beats;
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
+        QVERIFY(peer.waitFor("login"));
+        peer.send(response("login", 0, {{"token", "hb"}}));
+        clock.start();
+        QVERIFY(peer.waitFor("syncCGList"));
+        for (int i = 1; i <= 2; ++i) {
+            QVERIFY(peer.waitFor("heart", i, "request", 4500));
+            beats.append(clock.elapsed());
+        }
+        QVERIFY2(beats[0] >= 2800 && beats[0] < 3600, QByteArray::number(beats[0]));
+        QVERIFY2(beats[1] - beats[0] >= 2700 && beats[1] - beats[0] < 3600,
+                 QByteArray::number(beats[1] - beats[0]));
+        QCOMPARE(peer.last("heart").value("token").toString(), QStringLiteral("hb"));
+        QCOMPARE(peer.last("heart").value("value").toObject(), QJsonObject());
+        client()->disconnectFromServer();
+        QCOMPARE(boxTextAfterTeardown(), QString());
+        QTest::qWait(3300);
+        QCOMPARE(peer.countOf("heart"), 2);
+    }
+};
+
+QTEST_MAIN(TstTransferServer)
+#include "tst_transfer_server.moc"
