@@ -1,9 +1,9 @@
+#include "shell/OvCGVestrel.h"
+
 #include <OvUIUtility/OnlyOneApplication.h>
 #include <OvUIUtility/OvUIUtility.h>
 
 #include <QIcon>
-#include <QLabel>
-#include <QWidget>
 
 namespace {
 void applyAppStyleSheet(const QString& name)
@@ -24,15 +24,10 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/OvCGVestrel/Resources/logo_large.png")));
     applyAppStyleSheet(QStringLiteral("default.qss"));
 
-    // Stands in for the main window until it is built.
-    QWidget window;
-    window.setObjectName(QStringLiteral("OvCGVestrel"));
-    window.resize(1280, 800);
-    auto* hint = new QLabel(QStringLiteral("CGVestrel"), &window);
-    hint->setAlignment(Qt::AlignCenter);
-    hint->setGeometry(0, 0, 1280, 800);
-    window.show();
+    // Builds and shows itself.
+    OvCGVestrel window(nullptr);
     window.setWindowTitle(QStringLiteral("CGVestrel"));
+    // A second start brings this window forward instead of opening another console.
     app.setActivationWindow(&window);
 
     return QApplication::exec();

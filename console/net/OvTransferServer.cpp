@@ -6,6 +6,7 @@
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
 #include "net/OvConnectionErrorBox.h"
+#include "net/OvNetworkDiscovery.h"
 #include "net/OvProtocol.h"
 
 #include <QHostInfo>
@@ -161,6 +162,8 @@ void OvTransferServer::slotConnectSuc()
         for (const QNetworkAddressEntry& entry : entries) {
             if (entry.ip() == local) {
                 m_deviceMac = iface.hardwareAddress();
+                // Announce the interface the server actually reaches us on.
+                OvNetworkDiscovery::instance()->setLocalMac(m_deviceMac);
                 found = true;
                 break;
             }

@@ -1,0 +1,230 @@
+#include "OvCGVestrel.h"
+
+#include "OvAboutDlg.h"
+#include "OvConfig.h"
+#include "OvHelpViewer.h"
+#include "OvMsgDlg.h"
+#include "OvTitlebar.h"
+#include "cg/OvCGListModel.h"
+#include "log/OvCGMessage.h"
+#include "net/OvLoginDlg.h"
+#include "net/OvTransferServer.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvGrayButton.h>
+#include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/VNsNmLayout.h>
+
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QKeySequence>
+
+namespace {
+
+void repolish(QWidget* widget)
+{
+    widget->setStyle(widget->style());
+}
+
+// Stands in for the CG area until the tile view lands: the hint that tells the
+// operator how to get a catalogue.
+QFrame* buildShowArea(OvLabel** tips)
+{
+    auto* area = new QFrame(nullptr);
+    area->setObjectName(QStringLiteral("OvCGShowWidget"));
+    // The CG area takes all the height the title bar and the bottom row leave.
+    area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* layout = new VNsNmLayout(area);
+    auto* hint = new OvLabel(QStringLiteral("OvLabel"), area);
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    hint->setTextFormat(Qt::PlainText);
+    hint->setProperty("type", QStringLiteral("OvCGVestrel_m_tips"));
+    repolish(hint);
+    hint->setText(QStringLiteral("连接局域网内“采编录播一体化系统”以获取CG列表"));
+    layout->addWidget(hint);
+    *tips = hint;
+    return area;
+}
+
+// Stands in for the publish control bar until it lands: its three buttons, inert.
+QFrame* buildControlArea()
+{
+    auto* bar = new QFrame(nullptr);
+    bar->setObjectName(QStringLiteral("OvControlWidget"));
+    bar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto* layout = new HNsNmLayout(bar);
+    layout->setSpacing(10);
+    const struct {
+        const char* type;
+        QString text;
+    } buttons[] = {
+        {"OvControlWidget_pgm", QStringLiteral("PGM")},
+        {"OvControlWidget_pvw", QStringLiteral("PVW")},
+        {"OvControlWidget_cancel", QStringLiteral("取消")},
+    };
+    for (const auto& b : buttons) {
+        auto* button = new OvGrayButton(bar, QString());
+        button->setType(QString::fromLatin1(b.type));
+        button->setText(b.text);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setEnabled(false);
+        layout->addWidget(button);
+    }
+    return bar;
+}
+
+}  // namespace
+
+OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
+{
+    setObjectName(QStringLiteral("Tolva"));
+    applyStyleSheet(this, QStringLiteral("MainFrame.qss"));
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+
+    auto* outer = new VNsNmLayout(this);
+
+    m_titlebar = new OvTitlebar(this);
+    m_titlebar->showNotice();
+    m_titlebar->showHelpMenu();
+    // The frameless helper moves this window; two movers would fight.
+    m_titlebar->setSelfMove(false);
+    outer->addWidget(m_titlebar);
+
+    auto* content = new VNsNmLayout(nullptr);
+    content->setContentsMargins(26, 21, 21, 2);
+
+    m_showWidget = buildShowArea(&m_tips);
+    content->addWidget(m_showWidget);
+
+    m_controlWidget = buildControlArea();
+
+    connectButton = new OvGrayButton(this, QString());
+    connectButton->setType(QStringLiteral("OvControlWidget_connect"));
+    connectButton->setText(QStringLiteral("连接"));
+    connect(connectButton, &QPushButton::clicked, this, &OvCGVestrel::login);
+
+    auto* bottom = new HNsNmLayout(nullptr);
+    bottom->addWidget(connectButton);
+    bottom->addStretch();
+    bottom->addWidget(m_controlWidget);
+    content->addLayout(bottom);
+    outer->addLayout(content);
+
+    // A workable first size; the operator resizes it at the borders.
+    resize(1280, 800);
+    showNormal();
+    setMoveResizeMode(2);
+    m_titlebar->updateMaximizeState();
+    applyStyleSheet(this, QStringLiteral("default.qss"));
+
+    OvTransferServer* const client = OvTransferServer::instance();
+    connect(client, &OvTransferServer::signalConnect, this, &OvCGVestrel::slotConnect);
+    connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
+    connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
+    connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
+
+    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+                                       QStringLiteral("欢迎使用TolvaCGVestrel"));
+
+    setMouseTracking(true);
+
+    // Lives for the whole run, without parent, so that it opens as a window of its own.
+    m_loginDlg = new OvLoginDlg(nullptr);
+
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+OvCGVestrel::~OvCGVestrel() = default;
+
+void OvCGVestrel::login(bool checked)
+{
+    Q_UNUSED(checked)
+    applyStyleSheet(this, QStringLiteral("default.qss"));
+
+    OvTransferServer* const client = OvTransferServer::instance();
+    switch (client->connectionState()) {
+    case OvTransferServer::Idle:
+        // The dialog starts the connection; the outcome arrives in slotConnect.
+        m_loginDlg->exec();
+        break;
+    case OvTransferServer::LoggedIn: {
+        OvMsgDlg box(QStringLiteral("是否断开远程连接"), 1, nullptr);
+        if (box.exec() == 1) {
+            client->disconnectFromServer();
+            OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+                                               QStringLiteral("您与studio断开连接。"));
+        }
+        break;
+    }
+    case OvTransferServer::Connecting:
+    case OvTransferServer::Closing:
+        break;
+    }
+}
+
+void OvCGVestrel::slotConnect(bool loginSuccess)
+{
+    if (loginSuccess) {
+        m_loginDlg->accept();
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+                                           QStringLiteral("您成功与studio建立远程连接"));
+        setConnectButtonState(true);
+    } else {
+        setConnectButtonState(false);
+        OvCGListModel::instance()->clearCg();
+    }
+    m_tips->setVisible(!loginSuccess);
+}
+
+void OvCGVestrel::setConnectButtonState(bool connected)
+{
+    connectButton->setText(connected ? QStringLiteral("已连接") : QStringLiteral("连接"));
+    connectButton->setType(connected ? QStringLiteral("OvControlWidget_connected")
+                                     : QStringLiteral("OvControlWidget_connect"));
+}
+
+void OvCGVestrel::quickWidget()
+{
+    // Stands in for the shortcut reference dialog until it lands.
+    OvMsgDlg box(QStringLiteral("Ctrl+Alt+Q：开启/关闭单键快捷键\n"
+                                "Z：发布到PGM\nX：发布到PVW\nC：取消发布\n方向键：切换当前CG"),
+                 0, nullptr);
+    box.exec();
+}
+
+void OvCGVestrel::about()
+{
+    OvAboutDlg dlg(this);
+    dlg.exec();
+}
+
+void OvCGVestrel::helperInfo()
+{
+    OvHelpViewer::open(this);
+}
+
+void OvCGVestrel::keyPressEvent(QKeyEvent* e)
+{
+    OvShortcutKey::instance().activate(QKeySequence(e->key()));
+    // A stray Escape must not reject this dialog: that would hide the main
+    // window and end the console, perhaps in the middle of a broadcast.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void OvCGVestrel::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::WindowStateChange) {
+        const Qt::WindowStates state = windowState();
+        if (state == Qt::WindowMinimized || state == Qt::WindowMaximized || state == Qt::WindowNoState)
+            m_titlebar->updateMaximizeState();
+    }
+    setFocus();
+    QWidget::changeEvent(e);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "OvCGBaseDlg.h"
+
+class OvGrayButton;
+class OvLabel;
+class OvLoginDlg;
+class OvTitlebar;
+class QEvent;
+class QKeyEvent;
+
+// The console's main window: title bar with the latest notice and the help menu,
+// the CG area in the middle, and the bottom row with the connect button on the
+// left and the publish controls on the right. Every key press is offered to the
+// single-key shortcuts.
+class OvCGVestrel : public OvCGBaseDlg
+{
+    Q_OBJECT
+public:
+    explicit OvCGVestrel(QWidget* parent = nullptr);
+    ~OvCGVestrel() override;
+
+    OvTitlebar* titlebar() const { return m_titlebar; }
+    OvGrayButton* connectButtonWidget() const { return connectButton; }
+    OvLoginDlg* loginDialog() const { return m_loginDlg; }
+    QWidget* controlWidget() const { return m_controlWidget; }
+    QWidget* showWidget() const { return m_showWidget; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private slots:
+    void login(bool checked);
+    void slotConnect(bool loginSuccess);
+    void quickWidget();
+    void about();
+    void helperInfo();
+
+private:
+    void setConnectButtonState(bool connected);
+
+    OvTitlebar* m_titlebar = nullptr;
+    OvLoginDlg* m_loginDlg = nullptr;
+    OvGrayButton* connectButton = nullptr;
+    // The CG area and the publish control bar; plain panels until the tile view
+    // and the control bar are in place.
+    QWidget* m_controlWidget = nullptr;
+    QWidget* m_showWidget = nullptr;
+    OvLabel* m_tips = nullptr;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The console's settings file (config.ini beside the program, read only) and the
+// per-widget style sheets of the qss folder beside the program.
+
+// The value of group/key in the INI file at path, as text; empty when the file,
+// the key or a single text value is missing (an unquoted comma makes a list).
+QString readConfigValue(const QString& path, const QString& group, const QString& key);
+
+// The TCP port offered in the login dialog: 19999 when unset, 0 when not a number.
+int readConfigPort();
+
+// The password offered in the login dialog: "580317" when unset.
+QString readConfigPassword();
+
+// Sets <program folder>/qss/<name> as the widget's own style sheet; a missing or
+// unreadable file leaves the widget as it was.
+void applyStyleSheet(QWidget* widget, const QString& name);

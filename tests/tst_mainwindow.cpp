@@ -1,0 +1,482 @@
+// The main window with its settings file, connect button, keys and title-bar
+// notice; the connection runs against the CG server simulator on loopback.
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
+#include "log/OvTitlebarNoticeInfo.h"
+#include "net/OvLoginDlg.h"
+#include "net/OvTransferServer.h"
+#include "shell/OvAboutDlg.h"
+#include "shell/OvCGVestrel.h"
+#include "shell/OvConfig.h"
+#include "shell/OvHelpViewer.h"
+#include "shell/OvMsgDlg.h"
+#include "shell/OvTitlebar.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <OvUIUtility/MenuButton.h>
+#include <OvUIUtility/OvButton.h>
+#include <OvUIUtility/OvGrayButton.h>
+#include <OvUIUtility/OvLabel.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+}
+
+QString logPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/log/log.txt");
+}
+
+// Answers the next modal box that shows up with the given button and records
+// its text; bounded like every other wait here.
+struct BoxAnswer {
+    bool shown = false;
+    QString text;
+    QString className;
+};
+
+std::shared_ptr<BoxAnswer> answerNextBox(OvMsgDlg::ResultCode button)
+{
+    auto answer = std::make_shared<BoxAnswer>();
+    OvTest::closeModalWhenShown(5000, 10, [answer, button](QWidget* w) {
+        answer->shown = true;
+        answer->className = QString::fromLatin1(w->metaObject()->className());
+        if (auto* box = qobject_cast<OvMsgDlg*>(w)) {
+            answer->text = box->messageLabel()->text();
+            OvButton* const b = button == OvMsgDlg::Yes ? box->yesButton() : box->noButton();
+            if (b)
+                b->click();
+        }
+    });
+    return answer;
+}
+
+}  // namespace
+
+class TstMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<OvCGVestrel> m_window;
+    QStringList m_log;
+    QProcess m_sim;
+    quint16 m_port = 0;
+
+    OvTransferServer* client() const { return OvTransferServer::instance(); }
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+
+    bool startSimulator()
+    {
+#ifdef OV_SIM_BIN
+        if (m_sim.state() == QProcess::Running)
+            return true;
+        {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost))
+                return false;
+            m_port = probe.serverPort();
+        }
+        m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_sim.start(QStringLiteral(OV_SIM_BIN),
+                    {"--port", QString::number(m_port), "--listen", "127.0.0.1", "--items", "4",
+                     "--discovery-port", "0"});
+        if (!m_sim.waitForStarted(5000))
+            return false;
+        return OvTest::waitFor(
+            [this] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, m_port);
+                return probe.waitForConnected(100);
+            },
+            5000);
+#else
+        return false;
+#endif
+    }
+
+    bool logIn()
+    {
+        if (!startSimulator())
+            return false;
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), m_port);
+        return OvTest::waitFor([this] { return client()->connectionState() == OvTransferServer::LoggedIn
+                                               && model()->count() == 4; },
+                               5000);
+    }
+
+    void writeConfig(const QByteArray& bytes) { QVERIFY(OvTest::writeFile(configPath(), bytes)); }
+
+private slots:
+    void initTestCase()
+    {
+        QFile::remove(logPath());
+        QFile::remove(configPath());
+        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+                [this](MessageType, const QString&, const QString& title, const QString& text) {
+                    m_log.append(title + QLatin1Char(':') + text);
+                });
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanupTestCase()
+    {
+        if (client()->connectionState() != OvTransferServer::Idle)
+            client()->disconnectFromServer();
+        OvTest::waitFor([this] { return client()->connectionState() == OvTransferServer::Idle; }, 3000);
+        if (m_sim.state() == QProcess::Running) {
+            m_sim.write("quit\n");
+            if (!m_sim.waitForFinished(3000))
+                m_sim.kill();
+            m_sim.waitForFinished(3000);
+        }
+        m_window.reset();
+    }
+
+    void init() { m_log.clear(); }
+
+    void cleanup()
+    {
+        QFile::remove(configPath());
+        if (OvShortcutKey::instance().isEnabled())
+            OvShortcutKey::instance().toggleShortcuts();
+    }
+
+    // --- settings file ------------------------------------------------------
+
+    void configDefaultsWhenMissing()
+    {
+        QVERIFY(!QFile::exists(configPath()));
+        QCOMPARE(readConfigPort(), 19999);
+        QCOMPARE(readConfigPassword(), QStringLiteral("580317"));
+        QCOMPARE(readConfigValue(configPath(), "CONFIG", "port"), QString());
+        // Reading never creates the file.
+        QVERIFY(!QFile::exists(configPath()));
+    }
+
+    void configValues_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("both set") << QByteArray("[CONFIG]\nport=20001\npassword=studio7\n") << 20001
+                                  << QStringLiteral("studio7");
+        QTest::newRow("port not a number") << QByteArray("[CONFIG]\nport=abc\n") << 0
+                                           << QStringLiteral("580317");
+        QTest::newRow("empty values") << QByteArray("[CONFIG]\nport=\npassword=\n") << 19999
+                                      << QStringLiteral("580317");
+        QTest::newRow("unquoted comma") << QByteArray("[CONFIG]\npassword=red,blue\n") << 19999
+                                        << QStringLiteral("580317");
+        QTest::newRow("quoted comma") << QByteArray("[CONFIG]\npassword=\"red,blue\"\n") << 19999
+                                      << QStringLiteral("red,blue");
+        QTest::newRow("utf-8 password") << QByteArray("[CONFIG]\npassword=演播室07\n") << 19999
+                                        << QStringLiteral("演播室07");
+        QTest::newRow("other group") << QByteArray("[OTHER]\nport=1\npassword=x\n") << 19999
+                                     << QStringLiteral("580317");
+        QTest::newRow("not an ini file") << QByteArray("\x00\xff\xfe[[[\n=\n", 10) << 19999
+                                         << QStringLiteral("580317");
+    }
+
+    void configValues()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, port);
+        QFETCH(QString, password);
+        writeConfig(ini);
+        QCOMPARE(readConfigPort(), port);
+        QCOMPARE(readConfigPassword(), password);
+        // Read only: the file is left exactly as it was.
+        QCOMPARE(OvTest::readFile(configPath()), ini);
+    }
+
+    void styleSheetFromFile()
+    {
+        QWidget widget;
+        widget.setStyleSheet(QStringLiteral("QWidget { color: red; }"));
+        applyStyleSheet(&widget, QStringLiteral("no-such-file.qss"));
+        QCOMPARE(widget.styleSheet(), QStringLiteral("QWidget { color: red; }"));
+
+        const QString sheet = QStringLiteral("QLabel { font-family: \"微软雅黑\"; }");
+        QVERIFY(OvTest::writeFile(QCoreApplication::applicationDirPath() + QStringLiteral("/qss/tst_mw.qss"),
+                                  sheet.toUtf8()));
+        applyStyleSheet(&widget, QStringLiteral("tst_mw.qss"));
+        QCOMPARE(widget.styleSheet(), sheet);
+        QFile::remove(QCoreApplication::applicationDirPath() + QStringLiteral("/qss/tst_mw.qss"));
+    }
+
+    // --- the window as built ------------------------------------------------
+
+    void builtWindow()
+    {
+        OvCGVestrel* const w = m_window.get();
+        QCOMPARE(w->objectName(), QStringLiteral("Tolva"));
+        QVERIFY(w->isVisible());
+        QVERIFY(w->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(w->moveResizeMode(), 2);
+        QVERIFY(w->hasMouseTracking());
+        QCOMPARE(w->focusPolicy(), Qt::StrongFocus);
+
+        OvTitlebar* const bar = w->titlebar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!bar->selfMove());
+        QVERIFY(bar->helpButton()->isVisible());
+        auto* notice = qobject_cast<OvTitlebarNoticeInfo*>(bar->noticeArea());
+        QVERIFY(notice);
+        QVERIFY(notice->isVisible());
+
+        OvGrayButton* const button = w->connectButtonWidget();
+        QCOMPARE(button->text(), QStringLiteral("连接"));
+        QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connect"));
+
+        // Title bar on top; connect button bottom left, control bar bottom right.
+        const QRect window = w->rect();
+        QCOMPARE(bar->geometry().top(), 0);
+        QCOMPARE(bar->width(), window.width());
+        const QRect b = QRect(button->mapTo(w, QPoint()), button->size());
+        const QRect c = QRect(w->controlWidget()->mapTo(w, QPoint()), w->controlWidget()->size());
+        QCOMPARE(b.left(), 26);
+        QCOMPARE(c.right(), window.width() - 1 - 21);
+        QVERIFY2(window.bottom() - b.bottom() <= 2 + 1, qPrintable(QString::number(window.bottom() - b.bottom())));
+        QVERIFY(w->showWidget()->geometry().top() >= bar->geometry().bottom());
+        QVERIFY(w->showWidget()->height() > window.height() / 2);
+
+        // The login dialog exists from the start, hidden and without parent.
+        QVERIFY(w->loginDialog());
+        QVERIFY(!w->loginDialog()->parent());
+        QVERIFY(!w->loginDialog()->isVisible());
+    }
+
+    void welcomeOnce()
+    {
+        // One welcome line in the log file, and the notice shows it (nothing
+        // else has been posted by this point).
+        const QStringList lines = QString::fromUtf8(OvTest::readFile(logPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.filter(QStringLiteral("系统:欢迎使用TolvaCGVestrel")).size(), 1);
+        auto* notice = qobject_cast<OvTitlebarNoticeInfo*>(m_window->titlebar()->noticeArea());
+        QCOMPARE(notice->infoLabel()->text(), QStringLiteral("系统:欢迎使用TolvaCGVestrel"));
+        QCOMPARE(notice->infoLabel()->objectName(), QStringLiteral("OvTitlebarNoticeInfo_m_pInfo"));
+        QVERIFY(notice->findChild<QFrame*>(QStringLiteral("OvTitlebarNoticeInfo_frameLoginInfo")));
+        QVERIFY(notice->findChild<OvLabel*>(QStringLiteral("OvTitlebarNoticeInfo_noticeIcon")));
+    }
+
+    void noticeShowsLatestAsPlainText()
+    {
+        auto* notice = qobject_cast<OvTitlebarNoticeInfo*>(m_window->titlebar()->noticeArea());
+        OvLabel* const info = notice->infoLabel();
+        OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("<b>x</b>"),
+                                           QStringLiteral("a & <i>b</i>"));
+        QCOMPARE(info->text(), QStringLiteral("<b>x</b>:a & <i>b</i>"));
+        QCOMPARE(info->textFormat(), Qt::PlainText);
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QString());
+        QCOMPARE(info->text(), QStringLiteral("系统:"));
+
+        // A long notice does not widen the window's minimum.
+        const int before = m_window->minimumSizeHint().width();
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QString(400, QChar(u'长')));
+        QVERIFY(m_window->minimumSizeHint().width() <= before + 1);
+
+        // A notice outside a main window works on its own too.
+        OvTitlebarNoticeInfo standalone(nullptr);
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("t"), QStringLiteral("u"));
+        QCOMPARE(standalone.infoLabel()->text(), QStringLiteral("t:u"));
+    }
+
+    // --- keys -----------------------------------------------------------------
+
+    void escapeKeepsMainWindow()
+    {
+        OvCGVestrel* const w = m_window.get();
+        QSignalSpy rejected(w, &QDialog::rejected);
+        QTest::keyClick(w, Qt::Key_Escape);
+        QCOMPARE(rejected.count(), 0);
+        QVERIFY(w->isVisible());
+
+        // Escape still closes a message box.
+        OvMsgDlg box(QStringLiteral("是否断开远程连接"), 1, w);
+        bool sent = false;
+        QTimer::singleShot(50, &box, [&] {
+            QTest::keyClick(&box, Qt::Key_Escape);
+            sent = true;
+        });
+        QTimer::singleShot(3000, &box, &QDialog::accept);  // bound if Escape failed
+        QCOMPARE(box.exec(), 0);
+        QVERIFY(sent);
+        QVERIFY(w->isVisible());
+    }
+
+    void windowStateFollowsInTitlebar()
+    {
+        OvCGVestrel* const w = m_window.get();
+        OvButton* const max = w->titlebar()->maximizeButton();
+        w->showMaximized();
+        QVERIFY(OvTest::waitFor([&] { return max->property("max") == QVariant(false); }, 2000));
+        w->showNormal();
+        QVERIFY(OvTest::waitFor([&] { return max->property("max") == QVariant(true); }, 2000));
+    }
+
+    void helpMenuLeadsOn()
+    {
+        OvCGVestrel* const w = m_window.get();
+        QString modalClass;
+        QWidget* modalParent = nullptr;
+        auto record = [&](QWidget* m) {
+            modalClass = QString::fromLatin1(m->metaObject()->className());
+            modalParent = m->parentWidget();
+        };
+        // The about box is a panel inside the main window, not a modal window
+        // of its own: close it from a timer.
+        QTimer aboutCloser;
+        connect(&aboutCloser, &QTimer::timeout, this, [&] {
+            for (auto* about : w->findChildren<OvAboutDlg*>())
+                if (about->isVisible()) {
+                    record(about);
+                    about->reject();
+                }
+        });
+        aboutCloser.start(20);
+        emit w->titlebar()->about();
+        aboutCloser.stop();
+        QCOMPARE(modalClass, QStringLiteral("OvAboutDlg"));
+        QCOMPARE(modalParent, w);
+
+        modalClass.clear();
+        OvTest::closeModalWhenShown(5000, 10, record);
+        emit w->titlebar()->quickWidget();
+        QVERIFY(!modalClass.isEmpty());
+
+        // The help viewer runs as a process of its own, owned by the window.
+        const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+        QVERIFY(OvTest::writeFile(page, "<html><body>help</body></html>"));
+        OvHelpViewer::setChmViewerCommand(QStringLiteral("true"));
+        OvHelpViewer::setHtmlViewerCommand(QStringLiteral("true"));
+        const int before = w->findChildren<QProcess*>().size();
+        emit w->titlebar()->helperInfo();
+        QCOMPARE(w->findChildren<QProcess*>().size(), before + 1);
+        QVERIFY(OvTest::waitFor([&] { return w->findChildren<QProcess*>().size() == before; }, 5000));
+        OvHelpViewer::setChmViewerCommand(QString());
+        OvHelpViewer::setHtmlViewerCommand(QString());
+        QFile::remove(page);
+    }
+
+    // --- connecting -----------------------------------------------------------
+
+    void connectWhileIdleOpensLoginDialog()
+    {
+        QCOMPARE(client()->connectionState(), OvTransferServer::Idle);
+        QString modalClass;
+        OvTest::closeModalWhenShown(5000, 10, [&](QWidget* w) {
+            modalClass = QString::fromLatin1(w->metaObject()->className());
+        });
+        m_window->connectButtonWidget()->click();
+        QCOMPARE(modalClass, QStringLiteral("OvLoginDlg"));
+        QVERIFY(!m_window->loginDialog()->isVisible());
+        QCOMPARE(client()->connectionState(), OvTransferServer::Idle);
+    }
+
+    void loginAndDisconnect()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#endif
+        OvGrayButton* const button = m_window->connectButtonWidget();
+        QVERIFY(logIn());
+        QCOMPARE(button->text(), QStringLiteral("已连接"));
+        QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connected"));
+        QCOMPARE(m_log.count(QStringLiteral("系统:您成功与studio建立远程连接")), 1);
+
+        // "否": the connection stays and nothing is posted.
+        m_log.clear();
+        auto no = answerNextBox(OvMsgDlg::No);
+        button->click();
+        QVERIFY(no->shown);
+        QCOMPARE(no->text, QStringLiteral("是否断开远程连接"));
+        QTest::qWait(100);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+        QCOMPARE(m_log, QStringList());
+        QCOMPARE(button->text(), QStringLiteral("已连接"));
+
+        // "是": disconnected, one message, button back, catalogue gone.
+        auto yes = answerNextBox(OvMsgDlg::Yes);
+        button->click();
+        QVERIFY(yes->shown);
+        QVERIFY(OvTest::waitFor([&] { return client()->connectionState() == OvTransferServer::Idle; }, 3000));
+        QTest::qWait(100);
+        QCOMPARE(m_log.count(QStringLiteral("系统:您与studio断开连接。")), 1);
+        QCOMPARE(button->text(), QStringLiteral("连接"));
+        QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connect"));
+        QCOMPARE(model()->count(), 0);
+    }
+
+    void serverLossEmptiesCatalogue()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#endif
+        QVERIFY(logIn());
+        QVERIFY(model()->count() > 0);
+        // The error box is the console's own message box.
+        auto box = answerNextBox(OvMsgDlg::Yes);
+        m_sim.write("close\n");
+        QVERIFY(OvTest::waitFor([&] { return client()->connectionState() == OvTransferServer::Idle; }, 5000));
+        QVERIFY(OvTest::waitFor([&] { return box->shown; }, 3000));
+        QCOMPARE(box->className, QStringLiteral("OvMsgDlg"));
+        QCOMPARE(box->text, QStringLiteral("远程断开连接，请检查远程连接设置和网络状况后重试。"));
+        QCOMPARE(model()->count(), 0);
+        QCOMPARE(m_window->connectButtonWidget()->text(), QStringLiteral("连接"));
+        QCOMPARE(m_window->connectButtonWidget()->property("type").toString(),
+                 QStringLiteral("OvControlWidget_connect"));
+    }
+
+    void keysReachShortcuts()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#endif
+        QVERIFY(logIn());
+        OvSubCGItem* item = nullptr;
+        for (OvSubCGItem* candidate : model()->cgList())
+            if (candidate->status() != 1)
+                item = candidate;
+        QVERIFY(item);
+        model()->setCurrentCg(item);
+        const int before = item->status();
+
+        // Switched off: Z does nothing.
+        QTest::keyClick(m_window.get(), Qt::Key_Z);
+        QTest::qWait(100);
+        QCOMPARE(item->status(), before);
+
+        // Switched on: Z publishes the current item to PGM.
+        OvShortcutKey::instance().toggleShortcuts();
+        QTest::keyClick(m_window.get(), Qt::Key_Z);
+        QCOMPARE(item->status(), 3);
+        QVERIFY(OvTest::waitFor([&] { return item->status() == 1; }, 5000));
+
+        // Escape is offered to the shortcuts too and still leaves the window up.
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QVERIFY(m_window->isVisible());
+    }
+};
+
+QTEST_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"
