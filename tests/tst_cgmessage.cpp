@@ -149,6 +149,26 @@ private slots:
         QCOMPARE(newLogLines(), QStringList{QStringLiteral("Li:重命名\"%2 %1\"为\"%1%2\"")});
     }
 
+    void lineBreaksFromTheServerStayOnOneLine()
+    {
+        QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
+        model()->resetCgList({record(QStringLiteral("A"))});
+        const QString forged = QStringLiteral("B\r\n2026-01-01 00:00 系统:forged\nC") + QChar(0x2028) +
+                               QStringLiteral("D") + QChar(0x85) + QStringLiteral("E");
+        model()->cgAt(0)->setName(forged, byOperator(QStringLiteral("Li\rWang")));
+
+        // One message, one line in the file...
+        const QByteArray bytes = newLogBytes();
+        QCOMPARE(bytes.count('\n'), 1);
+        QCOMPARE(bytes.count('\r'), 1);
+        QCOMPARE(QString::fromUtf8(bytes).mid(17),
+                 QStringLiteral("Li Wang:重命名\"A\"为\"B  2026-01-01 00:00 系统:forged C D E\"\r\n"));
+        // ...while the views get the texts as they came.
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(2).toString(), QStringLiteral("Li\rWang"));
+        QCOMPARE(spy.at(0).at(3).toString(), QStringLiteral("重命名\"A\"为\"%1\"").arg(forged));
+    }
+
     void announcedBeforeWritten()
     {
         QStringList seenInFile;

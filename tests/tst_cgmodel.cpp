@@ -322,6 +322,11 @@ private slots:
         QCOMPARE(rec.take().size(), 6);
 
         QVERIFY(cgItemData::imageFromBase64(pngBase64(4, 4, qRgb(0, 0, 0))).size() == QSize(4, 4));
+
+        // 80 bytes of PNG that declare 30000 x 30000 pixels (3.6 GB decoded)
+        // are refused before decoding.
+        const QString huge = QStringLiteral("iVBORw0KGgoAAAANSUhEUgAAdTAAAHUwCAYAAABmJ/i6AAAADElEQVR4nGNgoAwAAABAAAG3NHzvAAAAAElFTkSuQmCC");
+        QVERIFY(cgItemData::imageFromBase64(huge).isNull());
     }
 
     void moves_data()

@@ -70,6 +70,24 @@ private slots:
         QCOMPARE(layout.minimumSize(), QSize(110, 80));
     }
 
+    void minimumHoldsItemWithAppliedMargins()
+    {
+        // Style margins (margin -1) and margins set side by side: a layout given
+        // exactly its minimum size still places its widest item inside it.
+        QWidget styled;
+        auto* byStyle = new FlowLayout(&styled);
+        QWidget uneven;
+        auto* bySide = new FlowLayout(&uneven, 0, 5, 5);
+        bySide->setContentsMargins(2, 3, 20, 30);
+        for (FlowLayout* layout : {byStyle, bySide}) {
+            layout->addItem(box(100, 30));
+            const QRect area(QPoint(0, 0), layout->minimumSize());
+            layout->setGeometry(area);
+            QVERIFY(area.contains(layout->itemAt(0)->geometry()));
+            QCOMPARE(layout->heightForWidth(area.width()), area.height());
+        }
+    }
+
     void wideItemStandsAlone()
     {
         FlowLayout layout(5, 5, 5);

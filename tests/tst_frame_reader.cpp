@@ -6,7 +6,9 @@
 #include "net/OvProtocolDispatcher.h"
 #include "net/OvProtocolSink.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <QtEndian>
 
@@ -128,6 +130,44 @@ private slots:
                  QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}"));
         QCOMPARE(sink.records[0].status, 0);
         QVERIFY(sink.records[1].guid.isNull());
+    }
+
+    void guidMustBeWhole()
+    {
+        RecordingSink sink;
+        OvProtocolDispatcher dispatcher(sink);
+        const QString bare = QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e");
+        const QString braced = '{' + bare + '}';
+        const QStringList guids{bare, braced.toUpper(), braced + "x", bare + "xy", '{' + bare,
+                                bare + '}', "(" + bare + ")", ""};
+        QJsonArray list;
+        for (const QString& guid : guids)
+            list.append(QJsonObject{{"guid", guid}});
+        QVERIFY(dispatcher.dispatch(QJsonDocument(QJsonObject{
+            {"cmd", "syncCGList"}, {"cmdType", "response"},
+            {"value", QJsonObject{{"cgList", list}}}}).toJson()));
+        QCOMPARE(sink.records.size(), guids.size());
+        QCOMPARE(sink.records[0].guid.toString(), braced);
+        QCOMPARE(sink.records[1].guid.toString(), braced);
+        for (int i = 2; i < guids.size(); ++i)
+            QVERIFY2(sink.records[i].guid.isNull(), qPrintable(guids[i]));
+    }
+
+    void catalogueSizeIsBounded()
+    {
+        RecordingSink sink;
+        OvProtocolDispatcher dispatcher(sink);
+        auto listOf = [](int n) {
+            QByteArray body = R"({"cmd":"syncCGList","cmdType":"response","value":{"cgList":[)";
+            for (int i = 0; i < n; ++i)
+                body += i ? ",{}" : "{}";
+            return body + "]}}";
+        };
+        QVERIFY(dispatcher.dispatch(listOf(OvProtocol::MaxCgItems)));
+        // One more is a broken stream, not a list to build tiles from.
+        QVERIFY(!dispatcher.dispatch(listOf(OvProtocol::MaxCgItems + 1)));
+        QCOMPARE(sink.calls, QStringList({"list " + QString::number(OvProtocol::MaxCgItems),
+                                          "close " + OvProtocol::protocolErrorText() + '|'}));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGMessage.h"
+#include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 #include "shell/OvMsgDlg.h"
 
@@ -532,6 +533,83 @@ private slots:
         // The remote end sees the connection go.
         QVERIFY(OvTest::waitFor(
             [&] { return peer.socket->state() == QAbstractSocket::UnconnectedState; }, 3000));
+    }
+
+    // Members of the wrong JSON type, values out of range and garbage where
+    // objects belong: every request is still answered, the model stays a
+    // consistent list, and only unparsable text ends the connection.
+    void hostileShapes()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        int answered = 0;
+        auto sendAndWait = [&](const QByteArray& body) {
+            peer.sendRaw(frameOf(body));
+            ++answered;
+            return peer.waitFor("notifyCG", answered, "response");
+        };
+        const QByteArray b = GuidB.toUtf8();
+        const QByteArray c = GuidC.toUtf8();
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","cmdType":"request","value":[1,2]})"));
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":")" + b
+                            + R"(","operationType":"1","operationValue":{"status":0}}})"));
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":5,"operationType":5}})"));
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":")" + c
+                            + R"(","operationType":3,"operator":[],"operationValue":{"imageBase64":"!!"}}})"));
+        QTest::qWait(50);
+        QCOMPARE(model()->count(), 3);
+        QCOMPARE(model()->findCg(GuidB)->status(), 1);
+
+        // No operator object at all, and a type written as 1.0: applied, by nobody.
+        QList<operatorInfo> infos;
+        const QMetaObject::Connection c1 = connect(
+            model(), &OvCGListModel::SingalCGUpdate, this,
+            [&infos](int, int, OvSubCGItem*, const operatorInfo& info) { infos.append(info); });
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":")" + b
+                            + R"(","operationType":1.0,"operator":"me","operationValue":{"status":2}}})"));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->findCg(GuidB)->status(), 2, 2000);
+        disconnect(c1);
+        QVERIFY(!infos.isEmpty());
+        QVERIFY(infos.last().operatorName.isEmpty() && infos.last().operatorGuid.isEmpty());
+
+        // Move targets outside the list stay inside it.
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":")" + c
+                            + R"(","operationType":4,"operationValue":{"index":-7}}})"));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(0)->guid(), GuidC, 2000);
+        QVERIFY(sendAndWait(R"({"cmd":"notifyCG","value":{"operationTarget":")" + c
+                            + R"(","operationType":4,"operationValue":{"index":2147483647}}})"));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(2)->guid(), GuidC, 2000);
+        QCOMPARE(model()->cgAt(0)->guid(), GuidA);
+        QCOMPARE(model()->cgAt(1)->guid(), GuidB);
+
+        peer.sendRaw(frameOf(R"({"cmd":"notifyMSG","value":{"endpointName":["x"],"connectType":"3"}})"));
+        QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.last(), QStringLiteral(u"系统: 成功与studio建立连接"), 2000);
+        peer.sendRaw(frameOf(R"({"cmd":"heart","cmdType":"response","code":"-2","value":"x"})"));
+        QTest::qWait(50);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+        QCOMPARE(model()->count(), 3);
+
+        // Nesting deeper than the parser follows is no JSON.
+        peer.sendRaw(frameOf(QByteArray(5000, '[') + QByteArray(5000, ']')));
+        QCOMPARE(boxTextAfterTeardown(), ProtocolErrorText);
+        QCOMPARE(model()->count(), 3);
+    }
+
+    // Additions that would grow the catalogue past its bound end the
+    // connection instead of building ever more tiles.
+    void additionsBeyondTheBound()
+    {
+        Peer peer;
+        QJsonArray list;
+        for (int i = 0; i < OvProtocol::MaxCgItems; ++i)
+            list.append(QJsonObject{{"name", QString::number(i)}});
+        QVERIFY(login(peer, "t", list));
+        peer.send(notifyCG(GuidA, 6, cgObject(GuidA, "one too many", 0)));
+        QCOMPARE(boxTextAfterTeardown(), ProtocolErrorText);
+        QVERIFY(peer.waitFor("notifyCG", 1, "response"));
+        QCOMPARE(model()->count(), OvProtocol::MaxCgItems);
+        QVERIFY(!model()->findCg(GuidA));
     }
 
     void serverClosesWhileLoggedIn()

@@ -12,7 +12,10 @@ struct cgItemData
     QString name;
     QPixmap image;    // null when absent or not decodable
 
+    // Largest picture a thumbnail may declare (16 megapixels).
+    static constexpr qint64 MaxImagePixels = 4096LL * 4096LL;
+
     // Thumbnail from the server's base64 PNG text; a null pixmap when the text
-    // is not base64 PNG.
+    // is not base64 PNG or declares a picture larger than MaxImagePixels.
     static QPixmap imageFromBase64(const QString& base64);
 };

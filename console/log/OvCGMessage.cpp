@@ -16,6 +16,28 @@ bool isOwnBookkeeping(const operatorInfo& info)
     return info.operatorName == instanceGuid();
 }
 
+// Item and operator names come from the server; a line break in one must not
+// split a message over several lines of the log file, nor forge a line there.
+QString onOneLine(QString line)
+{
+    for (QChar& c : line) {
+        switch (c.unicode()) {
+        case u'\n':
+        case u'\r':
+        case u'\v':
+        case u'\f':
+        case 0x0085:  // next line
+        case 0x2028:  // line separator
+        case 0x2029:  // paragraph separator
+            c = QLatin1Char(' ');
+            break;
+        default:
+            break;
+        }
+    }
+    return line;
+}
+
 }  // namespace
 
 OvCGMessage& OvCGMessage::instance()
@@ -55,7 +77,7 @@ void OvCGMessage::addMessage(MessageType type, const QString& title, const QStri
     // Fixed UTF-8 so the Chinese texts survive whatever the process locale is.
     stream.setCodec(QTextCodec::codecForName("UTF-8"));
     if (m_logFile.isOpen())
-        stream << line << QStringLiteral("\r\n");
+        stream << onOneLine(line) << QStringLiteral("\r\n");
     emit notifyMessage(type, time, title, text);
 }
 

@@ -137,6 +137,16 @@ QJsonObject updateCGValue(const QString& target, int operationType, int origStat
     return value;
 }
 
+QUuid readUuid(const QString& text)
+{
+    // QUuid itself reads only the first 38 characters and forgives a missing
+    // closing brace, so the form is checked first.
+    const bool bare = text.size() == 36;
+    const bool braced = text.size() == 38 && text.startsWith(QLatin1Char('{'))
+                        && text.endsWith(QLatin1Char('}'));
+    return bare || braced ? QUuid(text) : QUuid();
+}
+
 int readInt(const QJsonObject& object, const QString& key)
 {
     const QJsonValue value = object.value(key);

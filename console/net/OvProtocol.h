@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <QUuid>
 
 // The JSON-over-TCP protocol spoken with the CG server: frame layout, the two
 // envelopes, command names, keys and the texts tied to server codes. Pure data
@@ -14,6 +15,10 @@ constexpr int HeaderSize = 8;
 constexpr char HeaderMarker = 1;
 // A body longer than this is treated as a broken stream rather than buffered.
 constexpr quint32 MaxBodySize = 64u * 1024u * 1024u;
+// Far beyond any real catalogue (studios keep hundreds to a few thousand). A list or a run of additions that would grow
+// past it is treated as a broken stream: every item becomes a tile, and a
+// 64 MiB body of empty objects alone would make some twenty million of them.
+constexpr int MaxCgItems = 100000;
 
 // Command names.
 inline const QString CmdLogin = QStringLiteral("login");
@@ -65,6 +70,10 @@ QJsonObject loginValue(const QString& deviceName, const QString& password,
                        const QString& deviceMac);
 QJsonObject updateCGValue(const QString& target, int operationType, int origStatus,
                           int curStatus, const QString& operationId);
+
+// A UUID in its text form, braces optional; anything else (trailing text, one
+// brace only) gives the null UUID.
+QUuid readUuid(const QString& text);
 
 // Lenient member access: a missing member, or one of another JSON type, reads
 // as 0, "" or {}. Integers must be integral and within the 32-bit range.

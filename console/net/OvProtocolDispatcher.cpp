@@ -44,6 +44,8 @@ bool OvProtocolDispatcher::handleResponse(const QString& cmd, const QJsonObject&
     }
     if (cmd == CmdSyncCGList) {
         const QJsonArray array = value.value(QStringLiteral("cgList")).toArray();
+        if (array.size() > MaxCgItems)
+            return protocolError();
         QList<OvCgRecord> list;
         list.reserve(array.size());
         for (const QJsonValue element : array)
@@ -123,7 +125,7 @@ bool OvProtocolDispatcher::protocolError()
 OvCgRecord OvProtocolDispatcher::readRecord(const QJsonObject& object)
 {
     OvCgRecord record;
-    record.guid = QUuid(readString(object, QStringLiteral("guid")));
+    record.guid = readUuid(readString(object, QStringLiteral("guid")));
     record.name = readString(object, QStringLiteral("name"));
     record.status = readInt(object, QStringLiteral("status"));
     record.imageBase64 = readString(object, QStringLiteral("imageBase64"));

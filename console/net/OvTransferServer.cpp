@@ -291,6 +291,11 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
     const operatorInfo info{n.operationID, n.operatorAddr, n.operatorName, n.operatorGuid};
     OvCGListModel* const model = OvCGListModel::instance();
     if (n.operationType == OvProtocol::Add) {
+        if (model->count() >= OvProtocol::MaxCgItems) {
+            // Reading on stops: the connection is no longer Connecting or LoggedIn.
+            closeWithError(OvProtocol::protocolErrorText(), QString());
+            return;
+        }
         // The model owns what it is given; until then the item has no owner.
         auto item = std::make_unique<OvSubCGItem>(toItemData(n.record));
         model->insertCg(item.release(), info);

@@ -120,10 +120,11 @@ QSize FlowLayout::minimumSize() const
     QSize size;  // (-1, -1): the accumulation starts from Qt's invalid size
     for (const QLayoutItem* item : m_items)
         size = size.expandedTo(item->minimumSize());
+    // The margins the layout really applies (the style's when none was given,
+    // each side its own when set apart), so the minimum always holds its items.
     int left = 0, top = 0, right = 0, bottom = 0;
     getContentsMargins(&left, &top, &right, &bottom);
-    // The margins are uniform (set from one value); left stands for all four.
-    size += QSize(2 * left, 2 * left);
+    size += QSize(left + right, top + bottom);
     return size;
 }
 
