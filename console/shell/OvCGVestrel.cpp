@@ -137,7 +137,12 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-OvCGVestrel::~OvCGVestrel() = default;
+OvCGVestrel::~OvCGVestrel()
+{
+    // The dialog has no parent (it is a window of its own); it ends with the
+    // main window rather than being left for the process exit.
+    delete m_loginDlg;
+}
 
 void OvCGVestrel::login(bool checked)
 {
