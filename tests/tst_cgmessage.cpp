@@ -30,15 +30,6 @@ bool hasLogFolder()
     return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/log")).exists();
 }
 
-cgItemData record(const QString& name, int status = 0)
-{
-    cgItemData data;
-    data.guid = QUuid::createUuid();
-    data.name = name;
-    data.status = status;
-    return data;
-}
-
 operatorInfo byOperator(const QString& name, const QString& login = QStringLiteral("login-of-someone"))
 {
     return {QStringLiteral("{op}"), QStringLiteral("10.1.1.1:4000"), name, login};
@@ -144,7 +135,7 @@ private slots:
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("t%3"), QStringLiteral("%1 and %2"));
         QCOMPARE(newLogLines(), QStringList{QStringLiteral("t%3:%1 and %2")});
 
-        model()->resetCgList({record(QStringLiteral("%2 %1"))});
+        model()->resetCgList({OvTest::cgRecord(QStringLiteral("%2 %1"))});
         model()->cgAt(0)->setName(QStringLiteral("%1%2"), byOperator(QStringLiteral("Li")));
         QCOMPARE(newLogLines(), QStringList{QStringLiteral("Li:重命名\"%2 %1\"为\"%1%2\"")});
     }
@@ -152,7 +143,7 @@ private slots:
     void lineBreaksFromTheServerStayOnOneLine()
     {
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
-        model()->resetCgList({record(QStringLiteral("A"))});
+        model()->resetCgList({OvTest::cgRecord(QStringLiteral("A"))});
         const QString forged = QStringLiteral("B\r\n2026-01-01 00:00 系统:forged\nC") + QChar(0x2028) +
                                QStringLiteral("D") + QChar(0x85) + QStringLiteral("E");
         model()->cgAt(0)->setName(forged, byOperator(QStringLiteral("Li\rWang")));
@@ -196,7 +187,7 @@ private slots:
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
         const operatorInfo zhang = byOperator(QStringLiteral("Zhang"));
 
-        model()->resetCgList({record("A"), record("B"), record("C"), record("D")});
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B"), OvTest::cgRecord("C"), OvTest::cgRecord("D")});
         QCOMPARE(spy.count(), 0);  // loading is bookkeeping
         OvSubCGItem* a = model()->cgAt(0);
 
@@ -207,7 +198,7 @@ private slots:
         a->setName(QStringLiteral("A2"), zhang);
         a->setImageBase64(QStringLiteral("junk"), zhang);
         model()->moveCg(0, 3, zhang);
-        model()->insertCg(new OvSubCGItem(record("N")), zhang);
+        model()->insertCg(new OvSubCGItem(OvTest::cgRecord("N")), zhang);
         model()->removeCg(model()->findCg(model()->cgAt(1)->guid()), zhang);
 
         const QStringList expected{
@@ -239,14 +230,14 @@ private slots:
         QVERIFY(OvTransferServer::instance()->isSelfOperator(QString()));
         const operatorInfo self = byOperator(QStringLiteral("Zhang"), QString());
 
-        model()->resetCgList({record("A"), record("B")});
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B")});
         OvSubCGItem* a = model()->cgAt(0);
         a->setStatus(1, self);
         a->setName(QStringLiteral("A2"), self);
         a->setImageBase64(QString(), self);
         // Only the update wording says "you"; the others keep the name.
         model()->moveCg(1, 0, self);
-        model()->insertCg(new OvSubCGItem(record("N")), self);
+        model()->insertCg(new OvSubCGItem(OvTest::cgRecord("N")), self);
         model()->removeCg(a, self);
         QCOMPARE(newLogLines(), (QStringList{
                                     "您:发布\"A\"到PGM",
@@ -261,7 +252,7 @@ private slots:
     void ownBookkeepingIsNotLogged()
     {
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
-        model()->resetCgList({record("A"), record("B")});
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B")});
         model()->setCurrentCg(model()->cgAt(1));
         model()->sendPgm();  // provisional "sending" state
         QCOMPARE(model()->cgAt(1)->status(), 3);
@@ -271,7 +262,7 @@ private slots:
         QVERIFY(newLogBytes().isEmpty());
 
         // Any operator name other than this process's identity is logged.
-        model()->resetCgList({record("A")});
+        model()->resetCgList({OvTest::cgRecord("A")});
         model()->cgAt(0)->setStatus(0, byOperator(instanceGuid().toUpper()));
         QCOMPARE(spy.count(), 1);
         newLogBytes();
@@ -300,7 +291,7 @@ private slots:
             QSKIP("runs only as the child of missingLogFolder");
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("欢迎"));
-        model()->resetCgList({record("A")});
+        model()->resetCgList({OvTest::cgRecord("A")});
         model()->cgAt(0)->setStatus(1, byOperator(QStringLiteral("Wang")));
         // The views still get every message.
         QCOMPARE(flatten(spy).size(), 2);

@@ -1,6 +1,8 @@
 // The CG list model and its items: the signal sequences listeners depend on,
 // ownership of items, moves, lookups and the publish commands.
 
+#include "OvTestSupport.h"
+
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/operatorInfo.h"
@@ -15,15 +17,6 @@
 #include <QTest>
 
 namespace {
-
-cgItemData record(const QString& name, int status = 0)
-{
-    cgItemData data;
-    data.guid = QUuid::createUuid();
-    data.name = name;
-    data.status = status;
-    return data;
-}
 
 operatorInfo someOperator(const QString& id = QStringLiteral("op-1"))
 {
@@ -111,7 +104,7 @@ private:
     {
         QList<cgItemData> list;
         for (const QString& n : itemNames)
-            list << record(n);
+            list << OvTest::cgRecord(n);
         model()->resetCgList(list);
     }
 
@@ -189,12 +182,12 @@ private slots:
     void insertAppendsAndFillsEmptyCurrent()
     {
         Recorder rec(model());
-        auto* first = new OvSubCGItem(record("N1"));
+        auto* first = new OvSubCGItem(OvTest::cgRecord("N1"));
         model()->insertCg(first, someOperator());
         // Current before the insertion is announced.
         QCOMPARE(rec.take(), (QStringList{"upd 0 50 N1 localID", "cur N1", "ins 0 N1 op-1"}));
 
-        model()->insertCg(new OvSubCGItem(record("N2")), someOperator("op-2"));
+        model()->insertCg(new OvSubCGItem(OvTest::cgRecord("N2")), someOperator("op-2"));
         QCOMPARE(rec.take(), (QStringList{"ins 1 N2 op-2"}));
         QCOMPARE(model()->currentCg(), first);
 
@@ -230,7 +223,7 @@ private slots:
         QCOMPARE(names(), (QStringList{"C"}));
 
         // No other item became current; the next inserted one does.
-        model()->insertCg(new OvSubCGItem(record("D")), someOperator());
+        model()->insertCg(new OvSubCGItem(OvTest::cgRecord("D")), someOperator());
         QCOMPARE(model()->currentCg()->name(), QStringLiteral("D"));
 
         // A removed item cannot become current.
@@ -255,10 +248,10 @@ private slots:
 
     void findByGuidText()
     {
-        cgItemData dup = record("first");
+        cgItemData dup = OvTest::cgRecord("first");
         cgItemData dup2 = dup;
         dup2.name = "second";
-        model()->resetCgList({record("other"), dup, dup2});
+        model()->resetCgList({OvTest::cgRecord("other"), dup, dup2});
 
         const QString braced = dup.guid.toString();
         QCOMPARE(model()->findCg(braced)->name(), QStringLiteral("first"));
@@ -388,7 +381,7 @@ private slots:
         QFETCH(int, command);
         QFETCH(int, status);
         QFETCH(bool, sent);
-        model()->resetCgList({record("A"), record("B", status)});
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B", status)});
         OvSubCGItem* b = model()->cgAt(1);
         model()->setCurrentCg(b);
         Recorder rec(model());

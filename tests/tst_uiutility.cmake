@@ -1,9 +1,9 @@
 # Translation files made by lrelease at build time: language "alpha" holds two,
 # "beta" one.
-foreach(spec "alpha;alpha_a;a" "alpha;alpha_b;b" "beta;beta_c;c")
-  list(GET spec 0 lang)
-  list(GET spec 1 ts)
-  list(GET spec 2 qm)
+foreach(entry "alpha;alpha_a;a" "alpha;alpha_b;b" "beta;beta_c;c")
+  list(GET entry 0 lang)
+  list(GET entry 1 ts)
+  list(GET entry 2 qm)
   set(out ${OV_TEST_DIR}/language/${lang}/${qm}.qm)
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${OV_TEST_DIR}/language/${lang}

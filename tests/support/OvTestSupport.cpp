@@ -1,5 +1,7 @@
 #include "OvTestSupport.h"
 
+#include "cg/cgItemData.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -70,6 +72,15 @@ QByteArray readFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+cgItemData cgRecord(const QString& name, int status)
+{
+    cgItemData data;
+    data.guid = QUuid::createUuid();
+    data.name = name;
+    data.status = status;
+    return data;
 }
 
 }  // namespace OvTest

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QWidget;
+struct cgItemData;
 
 namespace OvTest {
 
@@ -26,5 +27,8 @@ QString freshDir(const QString& name);
 // Writes bytes to a file, creating its folder; false on failure.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+
+// A CG record with a fresh guid, no thumbnail.
+cgItemData cgRecord(const QString& name, int status = 0);
 
 }  // namespace OvTest
