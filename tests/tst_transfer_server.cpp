@@ -651,7 +651,7 @@ private slots:
         QVERIFY(peer.waitFor("login"));
         QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
         const qint64 elapsed = clock.elapsed();
-        QVERIFY2(elapsed >= 3700 && elapsed < 5500, QByteArray::number(elapsed));
+        QVERIFY2(elapsed >= 3990 && elapsed < 5500, QByteArray::number(elapsed));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + RefusedText));
     }
@@ -672,7 +672,7 @@ private slots:
         QCOMPARE(connected.count(), 0);
         QCOMPARE(client()->connectionState(), OvTransferServer::Connecting);
         QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
-        QVERIFY2(clock.elapsed() >= 3700, QByteArray::number(clock.elapsed()));
+        QVERIFY2(clock.elapsed() >= 3990, QByteArray::number(clock.elapsed()));
         QCOMPARE(connected.count(), 1);
     }
 

@@ -77,6 +77,8 @@ OvTransferServer::OvTransferServer()
 {
     qRegisterMetaType<QAbstractSocket::SocketError>();
     m_connectTimer->setSingleShot(true);
+    // A coarse timer may give up to 5 % early; the operator is promised the full wait.
+    m_connectTimer->setTimerType(Qt::PreciseTimer);
     m_connectTimer->setInterval(LoginWaitMs);
     connect(m_connectTimer, &QTimer::timeout, this, &OvTransferServer::slotTimeOut);
     connect(m_heartTimer, &QTimer::timeout, this, &OvTransferServer::onHeartTimer);
