@@ -71,21 +71,6 @@ private:
         return r.exitCode == 0 && !r.out.isEmpty();
     }
 
-    static QString copyProgram(const QString& dest)
-    {
-        QDir(dest).removeRecursively();
-        QDir().mkpath(dest + QStringLiteral("/log"));
-        QDir().mkpath(dest + QStringLiteral("/qss"));
-        const QDir runDir(QStringLiteral(OV_RUN_DIR));
-        QStringList files{QStringLiteral("OvCGVestrel")};
-        files += runDir.entryList({QStringLiteral("libOvUIUtility.so*")}, QDir::Files);
-        for (const QString& f : files)
-            QFile::copy(runDir.filePath(f), dest + QLatin1Char('/') + f);
-        for (const QString& f : QDir(runDir.filePath(QStringLiteral("qss"))).entryList(QDir::Files))
-            QFile::copy(runDir.filePath(QStringLiteral("qss/") + f), dest + QStringLiteral("/qss/") + f);
-        return dest + QStringLiteral("/OvCGVestrel");
-    }
-
     void stopConsole()
     {
         if (m_console.state() == QProcess::NotRunning)
@@ -142,7 +127,7 @@ private slots:
         m_env.insert(QStringLiteral("DISPLAY"), m_display);
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
 
-        m_app = copyProgram(QDir::currentPath() + QStringLiteral("/app"));
+        m_app = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/app"));
         QVERIFY(QFileInfo(m_app).isExecutable());
     }
 

@@ -146,13 +146,7 @@ bool TestLoginDialog::startSimulator()
                  "--name", "studio-sim"});
     if (!m_sim.waitForStarted(5000))
         return false;
-    return OvTest::waitFor(
-        [this]() {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_simPort);
-            return probe.waitForConnected(200);
-        },
-        5000);
+    return OvTest::waitForTcpListener(m_simPort, 5000);
 #else
     return false;
 #endif

@@ -102,13 +102,7 @@ private:
                      "--discovery-port", "0"});
         if (!m_sim.waitForStarted(5000))
             return false;
-        return OvTest::waitFor(
-            [this] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, m_port);
-                return probe.waitForConnected(100);
-            },
-            5000);
+        return OvTest::waitForTcpListener(m_port, 5000);
 #else
         return false;
 #endif

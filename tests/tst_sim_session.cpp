@@ -110,13 +110,7 @@ private slots:
                   {"--port", QString::number(port), "--listen", "127.0.0.1", "--items", "4",
                    "--discovery-port", "0"});
         QVERIFY(sim.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor(
-            [&] {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(100);
-            },
-            5000));
+        QVERIFY(OvTest::waitForTcpListener(port, 5000));
 
         QStringList log;
         connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,

@@ -15,24 +15,6 @@ class TstStartup : public QObject
 private:
     QString m_app;  // a private copy of the program folder
 
-    // The program finds its qss/ and log/ beside itself: give it a folder of its own.
-    static QString copyProgram(const QString& dest, bool withQss)
-    {
-        QDir(dest).removeRecursively();
-        QDir().mkpath(dest + QStringLiteral("/log"));
-        const QDir run(QStringLiteral(OV_RUN_DIR));
-        QStringList files{QStringLiteral("OvCGVestrel")};
-        files += run.entryList({QStringLiteral("libOvUIUtility.so*")}, QDir::Files);
-        for (const QString& f : files)
-            QFile::copy(run.filePath(f), dest + QLatin1Char('/') + f);
-        if (withQss) {
-            QDir().mkpath(dest + QStringLiteral("/qss"));
-            for (const QString& f : QDir(run.filePath(QStringLiteral("qss"))).entryList(QDir::Files))
-                QFile::copy(run.filePath(QStringLiteral("qss/") + f), dest + QStringLiteral("/qss/") + f);
-        }
-        return dest + QStringLiteral("/OvCGVestrel");
-    }
-
     static bool serving()
     {
         QLocalSocket probe;
@@ -56,7 +38,7 @@ private:
 private slots:
     void initTestCase()
     {
-        m_app = copyProgram(QDir::currentPath() + QStringLiteral("/app"), true);
+        m_app = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/app"), true);
         QVERIFY(QFileInfo(m_app).isExecutable());
     }
 
@@ -84,7 +66,7 @@ private slots:
 
     void startsWithoutStyleSheets()
     {
-        const QString bare = copyProgram(QDir::currentPath() + QStringLiteral("/bare"), false);
+        const QString bare = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/bare"), false);
         QProcess console;
         console.start(bare, QStringList());
         QVERIFY(console.waitForStarted(5000));

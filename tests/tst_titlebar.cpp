@@ -70,6 +70,16 @@ public:
     OvTitlebar* bar;
 };
 
+// A frameless 400 x 300 window at (100, 100), managed by helper and shown.
+bool showManaged(QWidget* window, OvFramelessHelper* helper)
+{
+    window->setWindowFlags(Qt::FramelessWindowHint);
+    window->setGeometry(100, 100, 400, 300);
+    helper->activateOn(window);
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
+}
+
 }  // namespace
 
 class TstTitlebar : public QObject
@@ -118,12 +128,8 @@ void TstTitlebar::edgeHitBands()
 void TstTitlebar::cursorFollowsBorders()
 {
     QWidget window;
-    window.setWindowFlags(Qt::FramelessWindowHint);
-    window.setGeometry(100, 100, 400, 300);
     OvFramelessHelper helper;
-    helper.activateOn(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showManaged(&window, &helper));
     QVERIFY(window.hasMouseTracking());
     QVERIFY(window.testAttribute(Qt::WA_Hover));
 
@@ -161,13 +167,9 @@ void TstTitlebar::cursorFollowsBorders()
 void TstTitlebar::resizeStopsAtMinimum()
 {
     QWidget window;
-    window.setWindowFlags(Qt::FramelessWindowHint);
     window.setMinimumSize(300, 200);
-    window.setGeometry(100, 100, 400, 300);
     OvFramelessHelper helper;
-    helper.activateOn(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showManaged(&window, &helper));
     const QRect start = window.frameGeometry();
 
     sendMouseGlobal(&window, QEvent::MouseButtonPress, QPoint(start.left() + 2, start.center().y()),
@@ -203,12 +205,8 @@ void TstTitlebar::resizeStopsAtMinimum()
 void TstTitlebar::resizeKeepsOppositeEdgeAndIgnoresInvalid()
 {
     QWidget window;
-    window.setWindowFlags(Qt::FramelessWindowHint);
-    window.setGeometry(100, 100, 400, 300);
     OvFramelessHelper helper;
-    helper.activateOn(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showManaged(&window, &helper));
     const QRect start = window.frameGeometry();
 
     // Bottom-right corner: both far edges follow, the near ones stay.
@@ -302,12 +300,8 @@ void TstTitlebar::outlineMoveAndResize()
 void TstTitlebar::otherButtonsConsumed()
 {
     PressCounter window;
-    window.setWindowFlags(Qt::FramelessWindowHint);
-    window.setGeometry(100, 100, 400, 300);
     OvFramelessHelper helper;
-    helper.activateOn(&window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showManaged(&window, &helper));
     const QRect start = window.frameGeometry();
 
     // Right button on the border: consumed, nothing changes.

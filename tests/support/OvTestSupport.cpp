@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QPointer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -72,6 +74,34 @@ QByteArray readFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+QString copyProgram(const QString& dest, bool withQss)
+{
+    QDir(dest).removeRecursively();
+    QDir().mkpath(dest + QStringLiteral("/log"));
+    const QDir run(QStringLiteral(OV_RUN_DIR));
+    QStringList files{QStringLiteral("OvCGVestrel")};
+    files += run.entryList({QStringLiteral("libOvUIUtility.so*")}, QDir::Files);
+    for (const QString& f : files)
+        QFile::copy(run.filePath(f), dest + QLatin1Char('/') + f);
+    if (withQss) {
+        QDir().mkpath(dest + QStringLiteral("/qss"));
+        for (const QString& f : QDir(run.filePath(QStringLiteral("qss"))).entryList(QDir::Files))
+            QFile::copy(run.filePath(QStringLiteral("qss/") + f), dest + QStringLiteral("/qss/") + f);
+    }
+    return dest + QStringLiteral("/OvCGVestrel");
+}
+
+bool waitForTcpListener(quint16 port, int timeoutMs)
+{
+    return waitFor(
+        [port]() {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(100);
+        },
+        timeoutMs);
 }
 
 cgItemData cgRecord(const QString& name, int status)

@@ -28,6 +28,14 @@ QString freshDir(const QString& name);
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
+// Copies the program, its library and (optionally) qss/ into dest, with an
+// empty log/ beside it, so that a test's console writes a log of its own.
+// Returns the program's path.
+QString copyProgram(const QString& dest, bool withQss = true);
+
+// True once something accepts TCP connections on 127.0.0.1:port.
+bool waitForTcpListener(quint16 port, int timeoutMs);
+
 // A CG record with a fresh guid, no thumbnail.
 cgItemData cgRecord(const QString& name, int status = 0);
 
