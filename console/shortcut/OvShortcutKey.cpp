@@ -12,7 +12,7 @@ OvShortcutKey& OvShortcutKey::instance()
 
 OvShortcutKey::OvShortcutKey()
     : QObject(nullptr),
-      m_hotKeySequence(QKeySequence::fromString(QStringLiteral("Ctrl+Alt+Q"), QKeySequence::NativeText))
+      m_hotKeySequence(QKeySequence::fromString(QStringLiteral("Ctrl+Alt+Q"), QKeySequence::PortableText))
 {
     // The platform's native event filter that reports the hot key is
     // installed here once one exists; a refused grab leaves the shortcuts
@@ -60,22 +60,22 @@ QKeySequence OvShortcutKey::hotKeySequence() const
     return m_hotKeySequence;
 }
 
+namespace {
+constexpr int ModifierMask = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+}  // namespace
+
 int OvShortcutKey::hotKeyKey() const
 {
-    return m_hotKeyKey;
+    return m_hotKeySequence.isEmpty() ? 0 : m_hotKeySequence[0] & ~ModifierMask;
 }
 
 int OvShortcutKey::hotKeyModifiers() const
 {
-    return m_hotKeyModifiers;
+    return m_hotKeySequence.isEmpty() ? 0 : m_hotKeySequence[0] & ModifierMask;
 }
 
 bool OvShortcutKey::registerHotKey()
 {
-    constexpr int modifierMask = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-    const int combined = m_hotKeySequence.isEmpty() ? 0 : m_hotKeySequence[0];
-    m_hotKeyKey = combined & ~modifierMask;
-    m_hotKeyModifiers = combined & modifierMask;
     return false;
 }
 

@@ -30,8 +30,7 @@ public:
     int hotKeyModifiers() const;
 
     // Grabbing the hot key system-wide is platform work; until a platform
-    // facility is wired in, these only work out the key and modifier parts
-    // and report that nothing was grabbed.
+    // facility is wired in, these report that nothing was grabbed.
     bool registerHotKey();
     bool unregisterHotKey();
 
@@ -39,8 +38,6 @@ private:
     OvShortcutKey();
 
     std::map<QKeySequence, std::function<void()>> m_shortcuts;
-    int m_hotKeyKey = 0;
-    int m_hotKeyModifiers = 0;
     QKeySequence m_hotKeySequence;
     bool m_enabled = false;
 };
