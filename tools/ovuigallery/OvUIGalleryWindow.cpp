@@ -26,6 +26,7 @@
 #include <QLinearGradient>
 #include <QMenu>
 #include <QPainter>
+#include <QScreen>
 #include <QTreeWidget>
 
 namespace {
@@ -106,7 +107,9 @@ OvUIGalleryWindow::OvUIGalleryWindow(QWidget* parent) : QWidget(parent)
 
     auto* layout = new VNsNmLayout(this);
     layout->addWidget(area);
-    resize(1360, 900);
+    // Everything at once where the screen allows, else scroll.
+    const QSize want = content->sizeHint() + QSize(4, 4);
+    resize(screen() ? want.boundedTo(screen()->availableGeometry().size()) : want);
 }
 
 OvUIGalleryWindow::~OvUIGalleryWindow() = default;
@@ -439,7 +442,9 @@ QWidget* OvUIGalleryWindow::track()
     auto* off = new OvTrackSettingWidget;
     off->updateData({10, 90});
     off->setEnableTrace(false);
-    column->addWidget(captioned(off, QStringLiteral("setEnableTrace(false), stopped")));
-    column->insertWidget(1, caption(QStringLiteral("loop playback, signs at 0, 20, 45, 70"), body));
+    column->addWidget(caption(QStringLiteral("loop playback, signs at 0, 20, 45, 70"), body));
+    column->addSpacing(6);
+    column->addWidget(off);
+    column->addWidget(caption(QStringLiteral("setEnableTrace(false), stopped"), body));
     return body;
 }

@@ -16,6 +16,7 @@ const QColor signLineColour(213, 48, 48);
 
 // Half width of the play-head once it has been placed; the first shape is narrower.
 constexpr int playHeadHalfWidth = 6;
+constexpr int scaleMargin = 4;
 
 QPolygon signShape(int x)
 {
@@ -29,6 +30,11 @@ OvScaleWidget::OvScaleWidget(QwtScaleDraw::Alignment alignment, QWidget* parent)
     setObjectName(QStringLiteral("OvScaleWidget"));
     const QwtLinearScaleEngine engine(10);
     setScaleDiv(engine.divideScale(0.0, double(ClipEnd), 20, 10));
+    if (alignment == QwtScaleDraw::TopScale) {
+        // The play-head and sign shapes point down to y = 36: put the backbone there.
+        setMargin(scaleMargin);
+        setFixedHeight(36 + scaleMargin + 1);
+    }
     setMouseTracking(true);
     const int x = pixelFor(m_value);
     m_playHead = QPolygon({QPoint(x, 36), QPoint(x - 4, 28), QPoint(x - 4, 18), QPoint(x + 4, 18), QPoint(x + 4, 28)});
