@@ -19,7 +19,8 @@ class QTimer;
 // there; normal playback stops when it reaches the end and rests at 0; loop
 // playback continues at the start (99 is followed by 0). Clicking or dragging
 // sets the play-head, kept within 0 to 100. removeAllSigns() keeps the sign at
-// position 0 and drops all others.
+// position 0 and drops all others. As a top scale it is 41 pixels high, which
+// puts the backbone at y = 36, where the play-head and the signs point.
 class OVUIUTILITY_EXPORT OvScaleWidget : public QwtScaleWidget
 {
     Q_OBJECT
