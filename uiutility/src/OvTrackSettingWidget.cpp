@@ -22,7 +22,6 @@ OvButton* OvTrackSettingWidget::makeButton(const char* name, const QString& text
     button->setText(text);
     button->setToolTip(accessibleName);
     button->setAccessibleName(accessibleName);
-    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
