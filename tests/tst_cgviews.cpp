@@ -360,8 +360,17 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(show.splitter()->widget(0)->width() >= 194);
 
-        // Collapse, then the button sits at the right edge and expands again.
+        // Beside the splitter the button shows, just left of the handle; far
+        // from it (the left edge of the tiles included) it does not.
         OvButton* const button = show.toggleButton();
+        const int paneLeft = show.logPane()->mapTo(&show, QPoint()).x();
+        show.onChildMouseMove(QPoint(paneLeft - 10, 300));
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->geometry().right(), paneLeft - show.splitter()->handleWidth() - 1);
+        show.onChildMouseMove(QPoint(10, 300));
+        QVERIFY(!button->isVisible());
+
+        // Collapse, then the button sits at the right edge and expands again.
         QCOMPARE(button->property("type").toString(), QStringLiteral("expand"));
         button->click();
         QVERIFY(!show.logPane()->isVisible());

@@ -119,12 +119,21 @@ void OvCGShowWidget::onSplitterMoved(int pos, int index)
 
 void OvCGShowWidget::onChildMouseMove(QPoint pos)
 {
+    // Children report points in their own parent's coordinates (the CG area,
+    // the log pane); the hot zone is worked out in this widget's.
+    if (const auto* child = qobject_cast<const QWidget*>(sender())) {
+        if (const QWidget* from = child->parentWidget(); from && from != this)
+            pos = from->mapTo(this, pos);
+    }
     QRect hotZone(width() - HotZoneWidth, 0, HotZoneWidth, height());
     QPoint place(width() - m_showButton->width(), height() / 2 - m_showButton->height() / 2);
     if (m_logWidth != 0 && m_logPane->isVisible()) {
+        // Beside the splitter handle: the button's own strip and the handle,
+        // with a margin either side.
         const int handle = m_splitter->handleWidth();
-        hotZone = QRect(0, 0, m_logPane->width() + m_showButton->width() + handle, height());
-        place = QPoint(m_logPane->x() - m_showButton->width() - handle, height() / 2 - m_showButton->height() / 2);
+        const int paneLeft = m_logPane->mapTo(this, QPoint(0, 0)).x();
+        place = QPoint(paneLeft - m_showButton->width() - handle, height() / 2 - m_showButton->height() / 2);
+        hotZone = QRect(place.x() - HotZoneWidth, 0, m_showButton->width() + handle + 2 * HotZoneWidth, height());
     }
     if (hotZone.contains(pos)) {
         m_showButton->move(place);
