@@ -86,6 +86,7 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     // Shown while the pointer is over the grid; its room stays reserved, so
     // the tiles do not reflow when it appears.
     verticalScrollBar()->hide();
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &OvCGScrollareaWidget::scheduleShownTiles);
 
     registerArrows(this);
 }
@@ -115,6 +116,61 @@ void OvCGScrollareaWidget::relayout()
     m_flowLayout->setHorizontalSpacing(spacing);
     m_flowLayout->invalidate();
     m_flowLayout->update();
+    scheduleShownTiles();
+}
+
+void OvCGScrollareaWidget::scheduleShownTiles()
+{
+    if (m_shownPending)
+        return;
+    m_shownPending = true;
+    QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::updateShownTiles, Qt::QueuedConnection);
+}
+
+void OvCGScrollareaWidget::updateShownTiles()
+{
+    m_shownPending = false;
+    if (m_batchPending)
+        return;  // the batch's end comes back here
+    m_flowLayout->activate();
+    const int n = m_flowLayout->count();
+    // One screen above and below stays shown, so scrolling never meets an empty row.
+    const int top = -m_content->y() - viewport()->height();
+    const int bottom = -m_content->y() + 2 * viewport()->height();
+    // Tiles are laid out in order, row by row: the first and last rows that
+    // touch the band are found by bisection.
+    auto firstEndingBelow = [this, n](int y) {
+        int lo = 0, hi = n;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (tileAt(mid)->geometry().bottom() < y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    auto firstStartingBelow = [this, n](int y) {
+        int lo = 0, hi = n;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (tileAt(mid)->geometry().top() <= y)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    const int first = firstEndingBelow(top);
+    const int last = firstStartingBelow(bottom) - 1;
+    for (int i = m_shownFirst; i <= m_shownLast && i < n; ++i) {
+        if (i < first || i > last)
+            tileAt(i)->hide();
+    }
+    for (int i = first; i <= last; ++i)
+        tileAt(i)->show();
+    m_shownFirst = first;
+    m_shownLast = last;
 }
 
 void OvCGScrollareaWidget::addCg(int index, OvSubCGItem* model, operatorInfo info)
@@ -131,9 +187,17 @@ void OvCGScrollareaWidget::addCg(int index, OvSubCGItem* model, operatorInfo inf
         QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::finishBatch, Qt::QueuedConnection);
     }
     auto* tile = new OvCGListItemWidget(m_content);
+    // Hidden until it comes near the view, keeping its place in the layout.
+    QSizePolicy policy = tile->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    tile->setSizePolicy(policy);
+    tile->hide();
     connect(tile, &OvCGListItemWidget::remove, this, &OvCGScrollareaWidget::remove);
     connect(tile, &OvCGListItemWidget::currentWidget, this, &OvCGScrollareaWidget::currentWidget);
     tile->setCgItem(model);
+    // Polished now, while hidden, with its states already set, so that the
+    // style sheet is applied to it once.
+    tile->ensurePolished();
     m_flowLayout->addWidget(tile);
 }
 
@@ -142,9 +206,18 @@ void OvCGScrollareaWidget::finishBatch()
     if (!m_batchPending)
         return;
     m_batchPending = false;
+    // Every tile gets its place while the content is still hidden: a visible
+    // widget that moves marks itself dirty against all its siblings.
+    relayout();
+    const int width = viewport()->width();
+    m_content->resize(width, qMax(viewport()->height(), m_flowLayout->heightForWidth(width)));
+    m_flowLayout->setGeometry(m_content->rect());
     m_content->show();
     m_content->setUpdatesEnabled(true);
-    relayout();
+    // Tiles shown before stay so until the new range is known.
+    m_shownFirst = 0;
+    m_shownLast = m_flowLayout->count() - 1;
+    updateShownTiles();
     if (m_scrollPending) {
         m_scrollPending = false;
         if (m_currentTile) {
@@ -162,6 +235,7 @@ void OvCGScrollareaWidget::remove()
     m_flowLayout->removeWidget(tile);
     tile->hide();
     tile->deleteLater();
+    scheduleShownTiles();
 }
 
 void OvCGScrollareaWidget::currentWidget(OvCGListItemWidget* item_widget)
@@ -188,6 +262,7 @@ void OvCGScrollareaWidget::SlotCgMoved(OvSubCGItem* theCG, int from, int to, ope
     m_flowLayout->insertItem(qBound(0, to, n - 1), item);
     m_flowLayout->invalidate();
     m_flowLayout->update();
+    scheduleShownTiles();
 }
 
 void OvCGScrollareaWidget::selectAt(int target)

@@ -55,6 +55,11 @@ private:
     void relayout();
     void selectAt(int target);
     void finishBatch();
+    // Only the tiles in and near the view are shown; the rest keep their place
+    // in the layout, hidden. Showing or repainting one of thousands of visible
+    // siblings costs Qt a walk over all of them.
+    void scheduleShownTiles();
+    void updateShownTiles();
 
     FlowLayout* m_flowLayout = nullptr;
     QFrame* m_content = nullptr;
@@ -63,4 +68,7 @@ private:
     // Tiles added in one turn of the event loop are laid out together.
     bool m_batchPending = false;
     bool m_scrollPending = false;
+    bool m_shownPending = false;
+    int m_shownFirst = 0;
+    int m_shownLast = -1;
 };
