@@ -137,7 +137,7 @@ int runTiles(int count)
     settle();
     const double loadMs = nowMs() - t;
     const double loadCpuMs = cpuMs() - cpu0;
-    if (qEnvironmentVariableIsSet("OV_BENCH_PHASES"))
+    if (qEnvironmentVariableIsSet("OV_BENCH_PHASES"))  // where a load's time goes
         std::fprintf(stderr, "inserts %.0f ms, layout and paint %.0f ms\n", insertMs, loadMs - insertMs);
     const long peakKb = statusKb("VmHWM");
     const bool laidOut = grid->tileCount() == count && grid->tileAt(count - 1)->y() > grid->tileAt(0)->y();
@@ -237,8 +237,8 @@ int runBurst()
         port = probe.serverPort();
     }
     QProcess sim;
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.setStandardOutputFile(QProcess::nullDevice());
+    sim.setStandardErrorFile(QProcess::nullDevice());
     sim.start(QStringLiteral(OV_SIM_BIN), {"--port", QString::number(port), "--listen", "127.0.0.1", "--items",
                                            "50", "--discovery-port", "0"});
     if (!sim.waitForStarted(5000))
