@@ -231,6 +231,13 @@ private slots:
         QCOMPARE(tile->tallyLabel()->text(), QStringLiteral("PVW"));
         item->setStatus(0, server(QStringLiteral("{y}")));
         QVERIFY(!tile->tallyLabel()->isVisibleTo(tile));
+
+        // Without a thumbnail an outstanding request still shows, on an empty card.
+        item->setImage(QPixmap(), server(QStringLiteral("{i}")));
+        QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
+        model()->sendPvw();
+        QVERIFY(tile->isSending());
+        QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
     }
 
     void tileNames_data()
@@ -372,9 +379,11 @@ private slots:
 
         // Collapse, then the button sits at the right edge and expands again.
         QCOMPARE(button->property("type").toString(), QStringLiteral("expand"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("收起操作日志"));
         button->click();
         QVERIFY(!show.logPane()->isVisible());
         QCOMPARE(button->property("type").toString(), QStringLiteral("collapse"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("展开操作日志"));
         QVERIFY(!button->isVisible());
         show.onChildMouseMove(QPoint(show.width() - 5, 300));
         QVERIFY(button->isVisible());
