@@ -12,6 +12,7 @@
 #include "net/OvLoginDlg.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
+#include "shortcut/OvShortcutKeyDlg.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvGrayButton.h>
@@ -140,11 +141,8 @@ void OvCGVestrel::setConnectButtonState(bool connected)
 
 void OvCGVestrel::quickWidget()
 {
-    // Stands in for the shortcut reference dialog until it lands.
-    OvMsgDlg box(QStringLiteral("Ctrl+Alt+Q：开启/关闭单键快捷键\n"
-                                "Z：发布到PGM\nX：发布到PVW\nC：取消发布\n方向键：切换当前CG"),
-                 0, nullptr);
-    box.exec();
+    OvShortcutKeyDlg dlg(this);
+    dlg.exec();
 }
 
 void OvCGVestrel::about()
