@@ -140,6 +140,13 @@ private slots:
         r = ourReading(json, R"({"s":"x\ud800y","i":1,"s":"x\udc00"})");
         QCOMPARE(r.s, QStringLiteral(u"x\ufffd"));
         QCOMPARE(r.i, 1);
+
+        // A huge body, then small ones: the parser lets its big buffers go.
+        const QByteArray big = "{\"s\":\"" + QByteArray(5 << 20, 'x') + "\",\"i\":9}";
+        r = ourReading(json, big);
+        QCOMPARE(r.s.size(), 5 << 20);
+        QCOMPARE(r.i, 9);
+        QCOMPARE(ourReading(json, R"({"i":3,"s":"small"})").s, QStringLiteral("small"));
     }
 
     // Qt 5.15 leaked every object or array that a repeated key replaced; a

@@ -111,6 +111,12 @@ bool OvJsonBody::parseStrict(const char* data, size_t size, simdjson::dom::eleme
 
 OvJsonBody::Object OvJsonBody::parse(const QByteArray& body)
 {
+    // The parser keeps buffers sized for the largest body so far, about
+    // fourteen bytes for each byte of it; those of a rare huge body (a
+    // catalogue, a thumbnail) are let go rather than kept for the small ones.
+    constexpr size_t KeptCapacity = 4 * 1024 * 1024;
+    if (m_parser.capacity() > KeptCapacity && size_t(body.size()) <= KeptCapacity)
+        m_parser = simdjson::dom::parser();
     simdjson::dom::element root;
     if (parseStrict(body.constData(), size_t(body.size()), &root))
         return Object(root);

@@ -82,7 +82,11 @@ void detectDeadPeer(QTcpSocket* socket, int timeoutMs)
     ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
     ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPINTVL, &intervalS, sizeof intervalS);
     ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+#ifdef TCP_USER_TIMEOUT
     ::setsockopt(int(fd), IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+#else
+    Q_UNUSED(userTimeout)
+#endif
 }
 
 }  // namespace
