@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -144,20 +145,33 @@ void burstStall()
         longest = qMax(longest, now - last);
         last = now;
     });
-    QElapsedTimer clock;
-    clock.start();
+    // The machine's own noise: the same probe on an idle loop.
     tick.start();
     probe.start(1);
+    waitFor([] { return false; }, 2000);
+    const qint64 idleLongest = longest;
+    longest = 0;
+    QList<qint64> gaps;
+    QObject::connect(&probe, &QTimer::timeout, [&] { gaps.append(tick.nsecsElapsed()); });
+    QElapsedTimer clock;
+    clock.start();
     peer.send(frame.repeated(Frames));
     peer.socket->flush();
     const bool done =
         waitFor([&] { return peer.counts.value("notifyCGresponse") >= Frames; }, 120000);
     const qint64 total = clock.elapsed();
     probe.stop();
-    std::printf("burst: %d unknown-guid notifications (%d bytes) with %d items: %s in %lld ms, "
-                "longest event-loop stall %.1f ms\n",
+    QList<qint64> steps;
+    for (int i = 1; i < gaps.size(); ++i)
+        steps.append(gaps[i] - gaps[i - 1]);
+    std::sort(steps.begin(), steps.end());
+    const double p99 = steps.isEmpty() ? 0.0 : steps[int(steps.size() * 0.99)] / 1e6;
+    std::printf("burst: %d unknown-guid notifications (%d bytes) with %d items: %s in %lld ms "
+                "(%.2f ms a frame); event-loop stall longest %.1f ms, 99th percentile %.1f ms "
+                "(idle loop on this machine: longest %.1f ms)\n",
                 Frames, int(frame.size()) * Frames, Items, done ? "answered" : "NOT answered",
-                static_cast<long long>(total), longest / 1e6);
+                static_cast<long long>(total), double(total) / Frames, longest / 1e6, p99,
+                idleLongest / 1e6);
     OvTransferServer::instance()->disconnectFromServer();
     waitFor([] { return OvTransferServer::instance()->connectionState() == OvTransferServer::Idle; },
             5000);
@@ -178,7 +192,22 @@ void closingTimes(bool kick)
     waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 20000);
     waitFor([] { return false; }, 500);
     OvTransferServer* const client = OvTransferServer::instance();
+    // Polled: a teardown that happens within one call is never seen Closing.
     QElapsedTimer clock;
+    qint64 closingSince = -1;
+    qint64 closingUntil = -1;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (client->connectionState() == OvTransferServer::Closing && closingSince < 0)
+            closingSince = clock.nsecsElapsed();
+    });
+    const QMetaObject::Connection down =
+        QObject::connect(client, &OvTransferServer::signalConnect, [&](bool up) {
+            if (!up)
+                closingUntil = clock.nsecsElapsed();
+        });
+    poll.start(1);
     clock.start();
     if (kick) {
         peer.send(frameOf(QJsonObject{{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}}));
@@ -188,9 +217,17 @@ void closingTimes(bool kick)
     }
     const bool ended = waitFor(
         [&] { return client->connectionState() == OvTransferServer::Idle; }, 10000);
+    poll.stop();
+    QObject::disconnect(down);
+    const QString closing =
+        closingSince < 0 ? QStringLiteral("never seen in Closing (torn down within the call)")
+                         : QStringLiteral("%1 ms in Closing")
+                               .arg((closingUntil - closingSince) / 1e6, 0, 'f', 1);
     std::printf("%s with a server that stopped reading (60,000 answers unsent): %s\n",
                 kick ? "kick" : "operator disconnect",
-                ended ? qPrintable(QStringLiteral("connection ended after %1 ms").arg(clock.elapsed()))
+                ended ? qPrintable(QStringLiteral("ended %1 ms after the request was sent; %2")
+                                       .arg(clock.elapsed())
+                                       .arg(closing))
                       : "still not ended after 10 s");
     if (!ended) {
         peer.socket->abort();

@@ -9,11 +9,11 @@
 #include "net/OvNetworkDiscovery.h"
 #include "net/OvProtocol.h"
 
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QPointer>
 #include <QTcpSocket>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <memory>
@@ -316,7 +316,10 @@ void OvTransferServer::slotReadMesg()
     if (!m_socket || !accepts(Event::ServerMessage))
         return;
     m_rxBuffer.append(m_socket->readAll());
-    readFrames();
+    // A burst already being worked through goes on in its own next turn, so
+    // that new bytes do not make a second slice in this one.
+    if (!m_readMore->isActive())
+        readFrames();
 }
 
 void OvTransferServer::readFrames()
