@@ -179,8 +179,15 @@ private slots:
                                            << QStringLiteral("580317");
         QTest::newRow("empty values") << QByteArray("[CONFIG]\nport=\npassword=\n") << 19999
                                       << QStringLiteral("580317");
+        // Unquoted commas make a list for the INI reader; the password is the text as written.
         QTest::newRow("unquoted comma") << QByteArray("[CONFIG]\npassword=red,blue\n") << 19999
-                                        << QStringLiteral("580317");
+                                        << QStringLiteral("red,blue");
+        QTest::newRow("commas and blanks") << QByteArray("[CONFIG]\npassword = a, b ,c\r\nport=1\n") << 1
+                                           << QStringLiteral("a, b ,c");
+        QTest::newRow("comma, later group") << QByteArray("[A]\npassword=x,y\n[CONFIG]\npassword=ab,cd\n[B]\npassword=z,w\n")
+                                            << 19999 << QStringLiteral("ab,cd");
+        QTest::newRow("comma, utf-8") << QByteArray("[CONFIG]\npassword=演播,室07\n") << 19999
+                                      << QStringLiteral("演播,室07");
         QTest::newRow("quoted comma") << QByteArray("[CONFIG]\npassword=\"red,blue\"\n") << 19999
                                       << QStringLiteral("red,blue");
         QTest::newRow("utf-8 password") << QByteArray("[CONFIG]\npassword=演播室07\n") << 19999
