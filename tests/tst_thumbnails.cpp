@@ -24,10 +24,14 @@ namespace {
 QString pngBase64(const QSize& size, QImage::Format format = QImage::Format_RGB32, QRgb colour = qRgb(40, 90, 200))
 {
     QImage image(size, format);
-    if (format == QImage::Format_Mono)
+    if (format == QImage::Format_Mono) {
         image.fill(0);
-    else
+    } else if (format == QImage::Format_Indexed8) {
+        image.setColorTable({qRgb(1, 2, 3), colour});
+        image.fill(1);
+    } else {
         image.fill(colour);
+    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
@@ -157,26 +161,37 @@ private slots:
     void scaledSizes_data()
     {
         QTest::addColumn<QSize>("declared");
+        QTest::addColumn<int>("format");
         QTest::addColumn<QSize>("decoded");
-        QTest::newRow("tile size") << QSize(160, 90) << QSize(160, 90);
-        QTest::newRow("fits exactly") << QSize(320, 180) << QSize(320, 180);
-        QTest::newRow("twice too big") << QSize(640, 360) << QSize(320, 180);
-        QTest::newRow("tall") << QSize(90, 1600) << QSize(10, 180);
-        QTest::newRow("wide sliver") << QSize(4000, 2) << QSize(320, 1);
-        QTest::newRow("small, odd shape") << QSize(7, 100) << QSize(7, 100);
-        QTest::newRow("over 16 megapixels") << QSize(4097, 4096) << QSize();
+        const int mono = QImage::Format_Mono;
+        QTest::newRow("tile size") << QSize(160, 90) << int(QImage::Format_RGB32) << QSize(160, 90);
+        QTest::newRow("fits exactly") << QSize(320, 180) << int(QImage::Format_ARGB32) << QSize(320, 180);
+        QTest::newRow("twice too big") << QSize(640, 360) << int(QImage::Format_RGB32) << QSize(320, 180);
+        QTest::newRow("tall") << QSize(90, 1600) << mono << QSize(10, 180);
+        QTest::newRow("wide sliver") << QSize(4000, 2) << mono << QSize(320, 1);
+        QTest::newRow("small, odd shape") << QSize(7, 100) << mono << QSize(7, 100);
+        QTest::newRow("palette") << QSize(3000, 3000) << int(QImage::Format_Indexed8) << QSize(180, 180);
+        QTest::newRow("grey") << QSize(1000, 500) << int(QImage::Format_Grayscale8) << QSize(320, 160);
+        QTest::newRow("16-bit") << QSize(2000, 1000) << int(QImage::Format_RGBA64) << QSize(320, 160);
+        // Read whole at 8 bytes a pixel: 128 MB before any scaling, refused.
+        QTest::newRow("16-bit, 4096 square") << QSize(4096, 4096) << int(QImage::Format_RGBA64) << QSize();
+        QTest::newRow("over 16 megapixels") << QSize(4097, 4096) << mono << QSize();
     }
 
     void scaledSizes()
     {
         QFETCH(QSize, declared);
+        QFETCH(int, format);
         QFETCH(QSize, decoded);
-        const QString text = pngBase64(declared, QImage::Format_Mono);
+        const QString text = pngBase64(declared, QImage::Format(format));
         QCOMPARE(OvThumbnailDecoder::decodedSize(text), decoded);
         const QImage image = OvThumbnailDecoder::decode(text, OvCGListModel::DefaultImageBudget);
         QCOMPARE(image.isNull(), !decoded.isValid());
-        if (!image.isNull())
+        if (!image.isNull()) {
             QCOMPARE(image.size(), decoded);
+            if (format != QImage::Format_Mono && format != QImage::Format_Indexed8)
+                QCOMPARE(QColor(image.pixel(decoded.width() / 2, decoded.height() / 2)).blue(), 200);
+        }
     }
 
     void budgetGoesFrontToBack()

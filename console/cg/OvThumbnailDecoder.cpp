@@ -13,6 +13,20 @@
 
 namespace {
 
+// Qt's PNG reader scales 8-bit RGB(A) row by row; every other kind (one-bit,
+// palette, grey, 16-bit) it reads whole, at the picture's own depth.
+bool scalesWhileReading(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
+}
+
+// Bytes a whole picture of that kind takes while it is read.
+qint64 wholeBytes(const QSize& size, QImage::Format format)
+{
+    const int bits = format == QImage::Format_Invalid ? 64 : QImage::toPixelFormat(format).bitsPerPixel();
+    return qint64(size.width()) * size.height() * qMax(bits, 1) / 8;
+}
+
 // The size the picture in png decodes to, or an invalid size.
 QSize targetSize(const QByteArray& png)
 {
@@ -28,6 +42,9 @@ QSize targetSize(const QByteArray& png)
         return {};
     if (declared.width() <= OvThumbnailDecoder::MaxWidth && declared.height() <= OvThumbnailDecoder::MaxHeight)
         return declared;
+    const QImage::Format format = reader.imageFormat();
+    if (!scalesWhileReading(format) && wholeBytes(declared, format) > OvThumbnailDecoder::MaxWholeBytes)
+        return {};
     QSize scaled = declared.scaled(OvThumbnailDecoder::MaxWidth, OvThumbnailDecoder::MaxHeight, Qt::KeepAspectRatio);
     // A sliver of a picture keeps at least one pixel across.
     return scaled.expandedTo(QSize(1, 1));
@@ -39,13 +56,19 @@ QImage readScaled(const QByteArray& png, const QSize& size)
     buffer.setData(png);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "PNG");
-    if (reader.size() != size)
+    if (reader.size() != size && scalesWhileReading(reader.imageFormat()))
         reader.setScaledSize(size);
     QImage image = reader.read();
     if (image.isNull())
         return {};
-    if (image.size() != size)
+    if (image.size() != size) {
+        // Thinned at its own depth first: a smooth scale would widen the whole
+        // picture to 32 bits a pixel before shrinking it.
+        const QSize twice = (size * 2).boundedTo(image.size());
+        if (image.size() != twice)
+            image = image.scaled(twice, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     // The pixmap's own formats: the GUI thread then takes the pixels over as they are.
     const QImage::Format format =
         image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;

@@ -19,6 +19,9 @@ public:
     // Largest picture a thumbnail may declare (16 megapixels): bounds the work
     // of decoding, whatever the result's size.
     static constexpr qint64 MaxDeclaredPixels = 4096LL * 4096LL;
+    // Pictures the reader cannot scale row by row are read whole first; this
+    // bounds the memory that takes (a 4096 x 4096 picture at 32 bits a pixel).
+    static constexpr qint64 MaxWholeBytes = 64LL << 20;
 
     // Bytes a decoded picture of this size is counted as (32 bits a pixel,
     // what a pixmap of it holds).
