@@ -413,11 +413,16 @@ void OvTransferServer::loginSucceeded(const QString& token)
 
 void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
 {
+    // The model decodes the thumbnails itself, on several threads.
     QList<cgItemData> items;
+    QStringList thumbnails;
     items.reserve(list.size());
-    for (const OvCgRecord& record : list)
-        items.append(toItemData(record));
-    OvCGListModel::instance()->resetCgList(items);
+    thumbnails.reserve(list.size());
+    for (const OvCgRecord& record : list) {
+        items.append({record.guid, record.status, record.name, QPixmap()});
+        thumbnails.append(record.imageBase64);
+    }
+    OvCGListModel::instance()->resetCgList(items, thumbnails);
 }
 
 void OvTransferServer::cgNotified(const OvCgNotification& n)

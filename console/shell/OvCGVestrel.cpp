@@ -106,7 +106,19 @@ void OvCGVestrel::login(bool checked)
         break;
     case OvTransferServer::LoggedIn: {
         OvMsgDlg box(QStringLiteral("是否断开远程连接"), 1, nullptr);
-        if (box.exec() == 1) {
+        // The connection may end while the question is open (a kick, a lost
+        // server): the question is then moot and goes away unanswered.
+        bool ended = false;
+        const QMetaObject::Connection watch =
+            connect(client, &OvTransferServer::signalConnect, &box, [&box, &ended](bool up) {
+                if (!up) {
+                    ended = true;
+                    box.reject();
+                }
+            });
+        const int answer = box.exec();
+        disconnect(watch);
+        if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
             client->disconnectFromServer();
             OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
                                                QStringLiteral("您与studio断开连接。"));
