@@ -10,6 +10,7 @@
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
 #include "log/OvCGMessage.h"
+#include "OvBenchSupport.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -26,37 +27,11 @@
 #include <ctime>
 #include <vector>
 
+using OvBench::cpuMs;
+using OvBench::resetPeak;
+using OvBench::statusKb;
+
 namespace {
-
-// Kilobytes from a line of /proc/self/status such as "VmHWM:  1234 kB".
-long statusKb(const char* key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// CPU time of this process: the machine may be shared, so wall time alone misleads.
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-// Starts a fresh peak: writing 5 to clear_refs resets VmHWM to the current RSS.
-void resetPeak()
-{
-    QFile file(QStringLiteral("/proc/self/clear_refs"));
-    if (file.open(QIODevice::WriteOnly))
-        file.write("5");
-}
 
 // A lower-third-like thumbnail: dark background, a noisy coloured bar, a caption.
 QByteArray makePng(int seed)

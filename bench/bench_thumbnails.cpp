@@ -10,6 +10,7 @@
 #include "cg/OvThumbnailDecoder.h"
 #include "cg/cgItemData.h"
 #include "log/OvCGMessage.h"
+#include "OvBenchSupport.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -24,34 +25,11 @@
 #include <cstdio>
 #include <ctime>
 
+using OvBench::cpuMs;
+using OvBench::resetPeak;
+using OvBench::statusKb;
+
 namespace {
-
-long statusKb(const char* key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile file(QStringLiteral("/proc/self/clear_refs"));
-    if (file.open(QIODevice::WriteOnly))
-        file.write("5");
-}
-
-double cpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 QString base64Png(const QImage& image)
 {
