@@ -1,0 +1,125 @@
+"""End-to-end scenarios: each is a list of steps that ovdriver.py runs in order.
+
+A step is (verb, arguments..., {options}); the verbs are the Driver's step_ methods.
+Log expectations name whole "title:text" lines of the console's log file; record
+expectations are regular expressions over the simulator's record of frames
+("console N -> ..." received, "console N <- ..." sent).
+"""
+
+WELCOME = "系统:欢迎使用TolvaCGVestrel"
+CONNECTED = "系统:您成功与studio建立远程连接"
+DISCONNECTED = "系统:您与studio断开连接。"
+ASK_DISCONNECT = "是否断开远程连接"
+KICKED_BLACKLIST = "远程断开连接，当前设备已被加入黑名单。"
+REMOTE_CLOSED = "远程断开连接，请检查远程连接设置和网络状况后重试。"
+LOGIN = "连接设置"
+MAIN = "CGVestrel"
+# Entries of the title bar's help menu, counted from the top.
+HELP_SHORTCUTS, HELP_ABOUT, HELP_INFO = 1, 2, 3
+HINT = "连接局域网内“采编录播一体化系统”以获取CG列表"
+
+
+def login(console, server="10.77.0.1(未登录)"):
+    """The operator opens the login dialog, waits for the server to be listed and connects."""
+    return [
+        ("click", console, "连接", {"within": MAIN}),
+        ("window", console, LOGIN),
+        ("see", console, server, {"within": LOGIN}),
+        ("click", console, "连接", {"within": LOGIN}),
+        ("no_window", console, LOGIN),
+        ("see", console, "已连接", {"role": "push button", "within": MAIN}),
+    ]
+
+
+SCENARIOS = {
+    # Start, log in, the disconnect question answered both ways, single instance.
+    "connect_disconnect": [
+        ("simulator", "a", "--listen", "10.77.0.1"),
+        ("console", "op"),
+        ("log", "op", WELCOME),
+        ("log_count", "op", 1),
+        ("see", "op", HINT, {"role": "label"}),
+        *login("op"),
+        ("log", "op", CONNECTED),
+        ("record", "a", r"console 1 -> .*\"cmd\":\"login\""),
+        ("record", "a", r"console 1 logged in as"),
+        ("record", "a", r"console 1 -> .*\"cmd\":\"syncCGList\""),
+        ("not_see", "op", HINT, {"role": "label"}),
+        # "否" keeps the connection and posts nothing.
+        ("click", "op", "已连接", {"within": MAIN}),
+        ("see", "op", ASK_DISCONNECT, {"role": "label"}),
+        ("shot", "question", "op", "提示"),
+        ("click", "op", "否", {"within": "提示"}),
+        ("no_window", "op", "提示"),
+        ("see", "op", "已连接", {"role": "push button", "within": MAIN}),
+        ("log_count", "op", 2),
+        ("sim", "a", "consoles"),
+        ("record", "a", r"reply: ok 1 consoles, 1 logged in"),
+        # "是" ends it: one line, the button says 连接 again, the server sees the console go.
+        ("click", "op", "已连接", {"within": MAIN}),
+        ("click", "op", "是", {"within": "提示"}),
+        ("log", "op", DISCONNECTED),
+        ("see", "op", "连接", {"role": "push button", "within": MAIN}),
+        ("record", "a", r"console 1 \(.*\) disconnected"),
+        ("see", "op", HINT, {"role": "label"}),
+        ("log_count", "op", 3),
+        # A second start ends at once with 0 and brings the running window forward.
+        ("cover",),
+        ("on_top", "op", {"expect": False}),
+        ("second_start", "op"),
+        ("on_top", "op"),
+        ("running", "op"),
+        ("log", "op", WELCOME),
+        ("exit", "op", 0),
+    ],
+
+    # The server ends the connection: a kick, then the server process dies.
+    "server_ends_connection": [
+        ("simulator", "a", "--listen", "10.77.0.1"),
+        ("console", "op"),
+        *login("op"),
+        ("sim", "a", "kick 1 1"),
+        ("see", "op", KICKED_BLACKLIST, {"role": "label"}),
+        ("click", "op", "是", {"within": "提示"}),
+        ("no_window", "op", "提示"),
+        ("log", "op", "系统:您与" + KICKED_BLACKLIST),
+        ("see", "op", "连接", {"role": "push button", "within": MAIN}),
+        ("see", "op", HINT, {"role": "label"}),
+        # Log in again, then the server goes away without a word.
+        *login("op"),
+        ("log", "op", CONNECTED, {"count": 2}),
+        ("kill_simulator", "a"),
+        ("see", "op", REMOTE_CLOSED, {"role": "label"}),
+        ("shot", "remote_closed", "op", "提示"),
+        ("click", "op", "是", {"within": "提示"}),
+        ("log", "op", "系统:您与" + REMOTE_CLOSED),
+        ("see", "op", "连接", {"role": "push button", "within": MAIN}),
+        ("see", "op", HINT, {"role": "label"}),
+        ("running", "op"),
+        ("exit", "op", 0),
+    ],
+
+    # Living documentation: the windows an operator meets, as pictures.
+    "screenshots": [
+        ("simulator", "a", "--listen", "10.77.0.1"),
+        ("simulator", "b", "--listen", "10.77.0.2", "--discovery-from", "10.77.0.2", "--account", "张编导"),
+        ("console", "op"),
+        ("shot", "main_not_connected", "op", MAIN),
+        ("click", "op", "连接", {"within": MAIN}),
+        ("window", "op", LOGIN),
+        ("see", "op", "10.77.0.1(未登录)", {"within": LOGIN, "role": "list item"}),
+        ("see", "op", "10.77.0.2(张编导)", {"within": LOGIN, "role": "list item"}),
+        ("shot", "login_dialog", "op", LOGIN),
+        ("click", "op", None, {"within": LOGIN, "role": "combo box"}),
+        ("shot", "login_dialog_servers", "op", LOGIN, {"also": ["10.77.0.2(张编导)"]}),
+        ("key", "Escape"),
+        ("click", "op", "取消", {"within": LOGIN}),
+        ("no_window", "op", LOGIN),
+        ("menu", "op", "帮助", HELP_ABOUT, {"within": MAIN}),
+        ("window", "op", "关于软件"),
+        ("shot", "about", "op", "关于软件"),
+        ("click", "op", "关闭", {"within": "关于软件"}),
+        ("no_window", "op", "关于软件"),
+        ("exit", "op", 0),
+    ],
+}
