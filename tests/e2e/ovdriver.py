@@ -71,30 +71,48 @@ def run(args, env=None, timeout=20, check=True):
 
 
 class Display:
-    """Xvfb with -noreset (the accessibility bus address lives on its root window)."""
+    """Xvfb with -noreset (the accessibility bus address lives on its root window), on a
+    display number that this driver holds a lock for: parallel tests in other network
+    namespaces do not see each other's abstract X sockets, so Xvfb alone could pick the same
+    number twice."""
 
     def __init__(self, work):
-        read_fd, write_fd = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1600x1000x24", "-noreset", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "xvfb.log"), "w"))
-        os.close(write_fd)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise StepFailed("Xvfb did not start (see xvfb.log)")
-                number += chunk
-        self.name = ":" + number.decode().strip()
+        import fcntl
+        import random
+        start = random.randrange(100, 900)
+        for n in [start + i for i in range(200)]:
+            self.lock = open(f"/tmp/.ov-e2e-X{n}.lock", "w")
+            try:
+                fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            except OSError:
+                self.lock.close()
+                continue
+            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                self.lock.close()
+                continue
+            self.proc = subprocess.Popen(
+                ["Xvfb", f":{n}", "-screen", "0", "1600x1000x24", "-noreset", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=open(os.path.join(work, "xvfb.log"), "w"))
+            deadline = time.monotonic() + 10 * SCALE
+            while self.proc.poll() is None and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                if time.monotonic() > deadline:
+                    break
+                time.sleep(0.05)
+            if self.proc.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                self.name = f":{n}"
+                return
+            self.stop()
+            self.lock.close()
+        raise StepFailed("no free X display for Xvfb (see xvfb.log)")
 
     def stop(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(5)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
 
 
 class Simulator:
@@ -640,6 +658,15 @@ def main():
     if "DBUS_SESSION_BUS_ADDRESS" not in os.environ:
         print("run me inside dbus-run-session", file=sys.stderr)
         return 2
+
+    for tool in ("Xvfb", "xdotool", "import", "xwininfo", "xmessage", "dbus-send"):
+        if not shutil.which(tool):
+            print(f"skipped: {tool} is not installed", file=sys.stderr)
+            return 77
+    import importlib.util
+    if importlib.util.find_spec("pyatspi") is None:
+        print("skipped: python3-pyatspi is not installed", file=sys.stderr)
+        return 77
 
     driver = Driver(args)
     started = time.monotonic()
