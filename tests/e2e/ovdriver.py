@@ -651,7 +651,7 @@ def main():
         for name, steps in scenarios.SCENARIOS.items():
             print(f"{name}: {len(steps)} steps")
         return 0
-    steps = scenarios.SCENARIOS.get(args.scenario)
+    steps = {**scenarios.SCENARIOS, **scenarios.INSTALLED_SCENARIOS}.get(args.scenario)
     if steps is None:
         print(f"no scenario '{args.scenario}'; have {', '.join(scenarios.SCENARIOS)}", file=sys.stderr)
         return 2

@@ -123,3 +123,17 @@ SCENARIOS = {
         ("exit", "op", 0),
     ],
 }
+
+
+# Run by tests/e2e/check-install against an installed program (--installed).
+INSTALLED_SCENARIOS = {
+    "installed": [
+        ("simulator", "a", "--listen", "10.77.0.1"),
+        ("installed_console", "op"),
+        ("log", "op", WELCOME),
+        *login("op"),
+        ("log", "op", CONNECTED),
+        ("shot", "installed_main", "op", MAIN),
+        ("exit", "op", 0),
+    ],
+}
