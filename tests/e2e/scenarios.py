@@ -111,7 +111,7 @@ SCENARIOS = {
         ("see", "op", "10.77.0.2(张编导)", {"within": LOGIN, "role": "list item"}),
         ("shot", "login_dialog", "op", LOGIN),
         ("click", "op", None, {"within": LOGIN, "role": "combo box"}),
-        ("shot", "login_dialog_servers", "op", LOGIN, {"also": ["10.77.0.2(张编导)"]}),
+        ("shot", "login_dialog_servers", "op", LOGIN, {"also": ["10.77.0.1(未登录)", "10.77.0.2(张编导)"]}),
         ("key", "Escape"),
         ("click", "op", "取消", {"within": LOGIN}),
         ("no_window", "op", LOGIN),
