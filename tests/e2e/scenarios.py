@@ -48,7 +48,6 @@ SCENARIOS = {
         # "否" keeps the connection and posts nothing.
         ("click", "op", "已连接", {"within": MAIN}),
         ("see", "op", ASK_DISCONNECT, {"role": "label"}),
-        ("shot", "question", "op", "提示"),
         ("click", "op", "否", {"within": "提示"}),
         ("no_window", "op", "提示"),
         ("see", "op", "已连接", {"role": "push button", "within": MAIN}),
@@ -120,6 +119,12 @@ SCENARIOS = {
         ("shot", "about", "op", "关于软件"),
         ("click", "op", "关闭", {"within": "关于软件"}),
         ("no_window", "op", "关于软件"),
+        *login("op"),
+        ("shot", "main_connected", "op", MAIN),
+        ("click", "op", "已连接", {"within": MAIN}),
+        ("see", "op", ASK_DISCONNECT, {"role": "label"}),
+        ("shot", "message_box", "op", "提示"),
+        ("click", "op", "否", {"within": "提示"}),
         ("exit", "op", 0),
     ],
 }
