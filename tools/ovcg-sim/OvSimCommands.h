@@ -42,6 +42,7 @@ private:
     QString runIgnoreLogin(const QStringList& args);
     QString runClose(const QStringList& args);
     QString runAccount(const QStringList& args);
+    QString runHold(const QStringList& args);
 
     int item(const QString& ref, QString* error) const;
     QList<OvSimConsoleLink*> targets(const QStringList& args, int at, QString* error) const;
