@@ -475,6 +475,29 @@ class Driver:
         time.sleep(0.3 * SCALE)
         self.step_key(" ".join(["Down"] * entry + ["Return"]))
 
+    def step_described(self, console, name, description, role="frame"):
+        """Waits until the widget named name says description (a tile says its state: "PGM",
+        "PVW", "发送中", or nothing when off air)."""
+        c = self.console(console)
+        wait_for(lambda: self.control(c, name, role, timeout=1).description == description,
+                 f"{role} '{name}' of console {console} described as '{description}'")
+
+    def step_hover(self, console, name, role=None, within=None, dx=None):
+        """Rests the mouse pointer on a widget's middle, or dx pixels right of its left edge."""
+        x, y, w, h = self.extents(self.control(self.console(console), name, role, within))
+        px = x + (w // 2 if dx is None else dx)
+        # Two moves, so that the widget under the pointer sees motion.
+        for step in (px - 3, px):
+            run(["xdotool", "mousemove", "--sync", str(step), str(y + h // 2)], env=self.env)
+
+    def step_program(self, name, title):
+        """Starts another program of the build (from --bin) and waits for its window titled title."""
+        p = subprocess.Popen([os.path.join(self.bin, name)], env=self.env, stdout=subprocess.DEVNULL,
+                             stderr=open(os.path.join(self.work, name + ".out"), "w"))
+        self.extra.append(p)
+        wait_for(lambda: run(["xdotool", "search", "--onlyvisible", "--name", title], env=self.env,
+                             check=False).split(), f"the window '{title}' of {name}", timeout=20)
+
     def step_window(self, console, title):
         """Waits until a window with this title shows."""
         self.window(self.console(console), title)
@@ -548,7 +571,7 @@ class Driver:
     def step_sleep(self, seconds):
         time.sleep(seconds * SCALE)
 
-    def step_shot(self, name, console=None, title=None, also=(), min_colours=16):
+    def step_shot(self, name, console=None, title=None, also=(), xwindow=None, min_colours=16):
         """A PNG of a window (or the whole screen), widened to take in the widgets named in also
         (a drop-down list, a menu); it must exist and not be blank."""
         path = os.path.join(self.shots, name + ".png")
@@ -559,6 +582,11 @@ class Driver:
             left, top = min(b[0] for b in boxes), min(b[1] for b in boxes)
             right, bottom = max(b[0] + b[2] for b in boxes), max(b[1] + b[3] for b in boxes)
             box = (left, top, right - left, bottom - top)
+        elif xwindow:
+            wid = run(["xdotool", "search", "--onlyvisible", "--name", xwindow], env=self.env).split()[0]
+            g = dict(line.split("=", 1) for line in
+                     run(["xdotool", "getwindowgeometry", "--shell", wid], env=self.env).split())
+            box = (int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"]))
         time.sleep(0.4)  # the last paint lands
         self.screenshot(path, box)
         w, h, colours, deviation = self.picture_facts(path)

@@ -129,6 +129,128 @@ SCENARIOS = {
     ],
 }
 
+# Scenarios that need parts of the console other than the shell, registered only
+# when the source tree has them (paths relative to the repository).
+TILES = "console/cg/OvCGScrollareaWidget.cpp"
+HOTKEY_DIALOG = "console/shortcut/OvShortcutKeyDlg.cpp"
+GALLERY = "tools/ovuigallery/main.cpp"
+REQUIRES = {}
+
+PUBLISHED = '您:发布"{}"到{}'
+CANCELLED = '您:取消发布"{}"'
+
+REQUIRES["publish_and_follow"] = [TILES, HOTKEY_DIALOG]
+SCENARIOS["publish_and_follow"] = [
+    ("simulator", "a", "--listen", "10.77.0.1"),
+    ("console", "op"),
+    *login("op"),
+    ("see", "op", "Lower third 01", {"role": "frame"}),
+    # The control bar publishes the current tile; the server's notification decides.
+    ("click", "op", "Headline 02", {"role": "frame"}),
+    ("click", "op", "PGM", {"role": "check box"}),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG".*"curStatus":1'),
+    ("log", "op", PUBLISHED.format("Headline 02", "PGM")),
+    ("described", "op", "Headline 02", "PGM"),
+    ("click", "op", "PVW", {"role": "check box"}),
+    ("log", "op", PUBLISHED.format("Headline 02", "PVW")),
+    ("described", "op", "Headline 02", "PVW"),
+    ("click", "op", "取消", {"role": "check box"}),
+    ("log", "op", CANCELLED.format("Headline 02")),
+    ("described", "op", "Headline 02", ""),
+    # Ctrl+Alt+Q arms the single keys: Z, X, C and the arrows.
+    ("focus", "op"),
+    ("key", "ctrl+alt+q"),
+    ("log", "op", "系统:快键键已开启"),
+    ("key", "z"),
+    ("log", "op", PUBLISHED.format("Headline 02", "PGM"), {"count": 2}),
+    ("key", "Right"),
+    ("key", "x"),
+    ("log", "op", PUBLISHED.format("Weather 03", "PVW")),
+    ("described", "op", "Weather 03", "PVW"),
+    ("key", "Left"),
+    ("key", "c"),
+    ("log", "op", CANCELLED.format("Headline 02"), {"count": 2}),
+    ("key", "ctrl+alt+q"),
+    ("log", "op", "系统:快键键已关闭"),
+    ("key", "z"),
+    ("sleep", 1),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 6}),
+    # A second console on the same server publishes: the first follows, titled with its name.
+    ("console", "op2"),
+    *login("op2"),
+    ("click", "op2", "Clock 05", {"role": "frame"}),
+    ("click", "op2", "PGM", {"role": "check box"}),
+    ("log", "op2", PUBLISHED.format("Clock 05", "PGM")),
+    ("log_has", "op", r'(?!您:)[^:]+:发布"Clock 05"到PGM'),
+    ("described", "op", "Clock 05", "PGM"),
+    # Changes at the server; a name with markup shows literally.
+    ("sim", "a", 'rename 0 "<b>x"'),
+    ("log", "op", 'ovcg-sim:重命名"Lower third 01"为"<b>x"'),
+    ("see", "op", "<b>x", {"role": "frame"}),
+    ("see", "op", "<b>x", {"role": "label"}),
+    ("sim", "a", "move 0 5"),
+    ("log", "op", 'ovcg-sim:调整了"<b>x"的位置 从"0"至"5"'),
+    ("sim", "a", "remove 0"),
+    ("log", "op", 'ovcg-sim:删除了"Headline 02"'),
+    ("not_see", "op", "Headline 02", {"role": "frame"}),
+    ("sim", "a", "add Breaking"),
+    ("log", "op", 'ovcg-sim:新增了"Breaking"'),
+    ("see", "op", "Breaking", {"role": "frame"}),
+    ("exit", "op2", 0),
+    # A kick empties the catalogue and brings the hint back.
+    ("sim", "a", "kick 1 1"),
+    ("see", "op", KICKED_BLACKLIST, {"role": "label"}),
+    ("click", "op", "是", {"within": "提示"}),
+    ("log", "op", "系统:您与" + KICKED_BLACKLIST),
+    ("not_see", "op", "Breaking", {"role": "frame"}),
+    ("see", "op", HINT, {"role": "label"}),
+    ("exit", "op", 0),
+]
+
+REQUIRES["screenshots_views"] = [TILES, HOTKEY_DIALOG]
+SCENARIOS["screenshots_views"] = [
+    ("simulator", "a", "--listen", "10.77.0.1"),
+    ("console", "op"),
+    *login("op"),
+    ("sim", "a", "status 1 1"),
+    ("sim", "a", "status 2 2"),
+    ("described", "op", "Weather 03", "PVW"),
+    ("click", "op", "Scoreboard 04", {"role": "frame"}),
+    ("sim", "a", "hold on"),
+    ("click", "op", "Clock 05", {"role": "frame"}),
+    ("click", "op", "PGM", {"role": "check box"}),
+    ("described", "op", "Clock 05", "发送中"),
+    ("hover", "op", "Logo 06", {"role": "frame"}),
+    ("shot", "main_tiles", "op", MAIN),
+    ("sim", "a", "hold off"),
+    ("described", "op", "Clock 05", "PGM"),
+    # The collapse button shows while the pointer is near the splitter handle.
+    ("hover", "op", None, {"role": "list", "within": MAIN, "dx": -14}),
+    ("click", "op", "收起操作日志", {"role": "check box"}),
+    ("hover", "op", "Quote 12", {"role": "frame"}),
+    ("shot", "main_log_collapsed", "op", MAIN),
+    ("menu", "op", "帮助", HELP_SHORTCUTS, {"within": MAIN}),
+    ("window", "op", "快捷键"),
+    ("shot", "shortcut_dialog", "op", "快捷键"),
+    ("click", "op", "关闭", {"within": "快捷键"}),
+    ("no_window", "op", "快捷键"),
+    ("exit", "op", 0),
+]
+
+REQUIRES["screenshots_gallery"] = [GALLERY]
+SCENARIOS["screenshots_gallery"] = [
+    ("program", "ovuigallery", "OvUIUtility 控件一览"),
+    ("sleep", 1),
+    ("shot", "widget_gallery", {"xwindow": "OvUIUtility 控件一览"}),
+]
+
+
+def registered(source_dir):
+    """The scenarios whose parts the source tree has."""
+    import os
+    return [name for name in SCENARIOS
+            if all(os.path.exists(os.path.join(source_dir, p)) for p in REQUIRES.get(name, []))]
+
 
 # Run by tests/e2e/check-install against an installed program (--installed).
 INSTALLED_SCENARIOS = {
