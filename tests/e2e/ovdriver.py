@@ -179,6 +179,10 @@ class Console:
             with open(os.path.join(self.appdir, "config.ini"), "w", encoding="utf-8") as f:
                 f.write(config)
         self.env = dict(driver.env, TMPDIR=self.tmp)
+        if "ASAN_OPTIONS" in self.env:
+            # The accessibility bridge allocates from libdbus, which has no frame
+            # pointers: only the slow unwinder gives stacks the suppressions match.
+            self.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
         self.proc = None
         self.out_path = os.path.join(self.home, "console.out")
 
