@@ -28,6 +28,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # nothing left behind in the source tree
 
 # Slower machines and sanitizer builds stretch every wait by this factor.
 SCALE = float(os.environ.get("OV_E2E_TIMEOUT_SCALE", "1"))
