@@ -26,6 +26,7 @@ public:
         bytesOut += OvProtocol::encodeFrame(message).size();
     }
     QString token() const override { return QStringLiteral("t"); }
+    bool awaitingLogin() const override { return false; }
     void loginSucceeded(const QString&) override {}
     void cgListReceived(const QList<OvCgRecord>&) override {}
     void cgNotified(const OvCgNotification& n) override { statusSum += n.status; ++notified; }

@@ -6,6 +6,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/operatorInfo.h"
+#include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -327,12 +328,14 @@ private slots:
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("forward") << 0 << 2 << QStringList{"B", "C", "A", "D"};
-        QTest::newRow("backward") << 3 << 1 << QStringList{"A", "D", "B", "C"};
-        QTest::newRow("same place") << 1 << 1 << QStringList{"A", "B", "C", "D"};
-        QTest::newRow("past the end") << 2 << 99 << QStringList{"A", "B", "D", "C"};
-        QTest::newRow("at the end") << 0 << 4 << QStringList{"B", "C", "D", "A"};
-        QTest::newRow("below zero") << 2 << -5 << QStringList{"C", "A", "B", "D"};
+        QTest::addColumn<int>("reported");
+        QTest::newRow("forward") << 0 << 2 << QStringList{"B", "C", "A", "D"} << 2;
+        QTest::newRow("backward") << 3 << 1 << QStringList{"A", "D", "B", "C"} << 1;
+        QTest::newRow("same place") << 1 << 1 << QStringList{"A", "B", "C", "D"} << 1;
+        QTest::newRow("past the end") << 2 << 99 << QStringList{"A", "B", "D", "C"} << 3;
+        QTest::newRow("at the end") << 0 << 4 << QStringList{"B", "C", "D", "A"} << 3;
+        QTest::newRow("below zero") << 2 << -5 << QStringList{"C", "A", "B", "D"} << 0;
+        QTest::newRow("int max") << 1 << 2147483647 << QStringList{"A", "C", "D", "B"} << 3;
     }
 
     void moves()
@@ -340,12 +343,14 @@ private slots:
         QFETCH(int, from);
         QFETCH(int, to);
         QFETCH(QStringList, after);
+        QFETCH(int, reported);
         load({"A", "B", "C", "D"});
         const QString moved = model()->cgAt(from)->name();
         Recorder rec(model());
         model()->moveCg(from, to, someOperator());
-        // The target is reported as the caller gave it.
-        QCOMPARE(rec.take(), QStringList{QStringLiteral("mov %1 %2 %3 op-1").arg(moved).arg(from).arg(to)});
+        // The position the item really went to, a row that exists.
+        QCOMPARE(rec.take(), QStringList{QStringLiteral("mov %1 %2 %3 op-1").arg(moved).arg(from).arg(reported)});
+        QCOMPARE(model()->cgAt(reported)->name(), moved);
         QCOMPARE(names(), after);
     }
 
@@ -449,6 +454,133 @@ private slots:
         QCOMPARE(a->status(), 3);
         keys.toggleShortcuts();
         QVERIFY(!keys.isEnabled());
+    }
+
+    // findCg against a walk over the list, after every kind of change.
+    void guidIndexFollowsChanges()
+    {
+        const auto check = [this](const QStringList& guids) {
+            for (const QString& guid : guids) {
+                OvSubCGItem* first = nullptr;
+                for (OvSubCGItem* item : model()->cgList()) {
+                    if (item->guid() == guid) {
+                        first = item;
+                        break;
+                    }
+                }
+                if (model()->findCg(guid) != first)
+                    return false;
+            }
+            return true;
+        };
+        QList<cgItemData> list;
+        for (int i = 0; i < 200; ++i)
+            list << OvTest::cgRecord(QString::number(i));
+        cgItemData twin = list.at(5);
+        twin.name = QStringLiteral("twin");
+        list.insert(150, twin);
+        list << cgItemData();  // null guid
+        QStringList guids;
+        for (const cgItemData& d : list)
+            guids << d.guid.toString();
+        const QString dup = twin.guid.toString();
+        guids << QUuid::createUuid().toString() << QString() << dup.toUpper();
+
+        model()->resetCgList(list);
+        QVERIFY(check(guids));
+        QCOMPARE(model()->findCg(dup)->name(), QStringLiteral("5"));
+        // The twin moves in front of the first: now it is found.
+        model()->moveCg(150, 0, someOperator());
+        QVERIFY(check(guids));
+        QCOMPARE(model()->findCg(dup)->name(), QStringLiteral("twin"));
+        model()->removeCg(model()->cgAt(0), someOperator());
+        QVERIFY(check(guids));
+        QCOMPARE(model()->findCg(dup)->name(), QStringLiteral("5"));
+        model()->removeCg(model()->findCg(dup), someOperator());
+        QVERIFY(check(guids));
+        QCOMPARE(model()->findCg(dup), nullptr);
+        auto* again = new OvSubCGItem(twin);
+        model()->insertCg(again, someOperator());
+        QCOMPARE(model()->findCg(dup), again);
+        QVERIFY(model()->findCg(QUuid().toString()));
+        model()->resetCgList(list.mid(0, 3));
+        QVERIFY(check(guids));
+        model()->clearCg();
+        QVERIFY(check(guids));
+        QCOMPARE(model()->findCg(guids.first()), nullptr);
+    }
+
+    void unansweredPublishIsGivenUp_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("command");  // 0 sendPgm, 1 sendPvw, 2 cancelPublish
+        QTest::addColumn<QString>("line");
+        QTest::newRow("pgm") << 0 << 0 << QStringLiteral("系统:studio未响应发布\"B\"到PGM的请求");
+        QTest::newRow("pvw") << 1 << 1 << QStringLiteral("系统:studio未响应发布\"B\"到PVW的请求");
+        QTest::newRow("cancel") << 2 << 2 << QStringLiteral("系统:studio未响应取消发布\"B\"的请求");
+    }
+
+    void unansweredPublishIsGivenUp()
+    {
+        QFETCH(int, from);
+        QFETCH(int, command);
+        QFETCH(QString, line);
+        model()->setPublishAnswerTimeout(300);
+        QStringList lines;  // system lines only: the operators' changes are worded too
+        QObject scope;
+        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, &scope,
+                [&lines](MessageType type, const QString&, const QString& title, const QString& text) {
+                    if (type == SystemMessage)
+                        lines << title + QLatin1Char(':') + text;
+                });
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B", from)});
+        OvSubCGItem* b = model()->cgAt(1);
+        model()->setCurrentCg(b);
+        Recorder rec(model());
+        const auto publish = [&] {
+            if (command == 0)
+                model()->sendPgm();
+            else if (command == 1)
+                model()->sendPvw();
+            else
+                model()->cancelPublish();
+        };
+        publish();
+        QCOMPARE(b->status(), 3);
+        const QString requestId = rec.infos().last().operationID;
+        rec.take();
+        lines.clear();
+
+        // No answer: back to where it was, with the request's identity (the
+        // tile drops its overlay), and one line.
+        QTRY_COMPARE_WITH_TIMEOUT(b->status(), from, 2000);
+        QCOMPARE(rec.take(), QStringList{QStringLiteral("upd 1 1 B %1").arg(requestId)});
+        QCOMPARE(rec.infos().last().operatorName, instanceGuid());
+        QCOMPARE(lines, QStringList{line});
+        // Commands work again; a late notification still sets the true status.
+        publish();
+        QCOMPARE(b->status(), 3);
+        b->setStatus(1, someOperator());
+        QCOMPARE(b->status(), 1);
+        // Answered in time: nothing is given up later.
+        lines.clear();
+        QTest::qWait(500);
+        QCOMPARE(b->status(), 1);
+        QVERIFY(lines.isEmpty());
+
+        // Another operator's change while waiting ends the wait too.
+        b->setStatus(from, someOperator());
+        publish();
+        b->setStatus(2, someOperator("op-7"));
+        QTest::qWait(500);
+        QCOMPARE(b->status(), 2);
+        // An item removed while waiting is not touched.
+        b->setStatus(from, someOperator());
+        publish();
+        model()->removeCg(b, someOperator());
+        QTest::qWait(500);
+        QVERIFY(lines.isEmpty());
+        model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
     }
 
     void removedItemsAreDeletedByTheEventLoop()

@@ -217,6 +217,24 @@ private slots:
         QCOMPARE(v.spacing(), 0);
         QCOMPARE(v.contentsMargins(), QMargins(0, 0, 0, 0));
     }
+
+    // Sizes are cached between layout passes; every change must drop them.
+    void cachedSizesFollowChanges()
+    {
+        FlowLayout layout(5, 5, 5);
+        layout.addItem(box(100));
+        layout.addItem(box(100));
+        QCOMPARE(layout.heightForWidth(216), 5 + 30 + 5);  // 100 + 5 + 100 fits in 206
+        layout.setHorizontalSpacing(20);
+        QCOMPARE(layout.heightForWidth(216), 5 + 30 + 5 + 30 + 5);
+        layout.addItem(box(300, 50));
+        QCOMPARE(layout.minimumSize(), QSize(310, 60));
+        QCOMPARE(layout.heightForWidth(216), 5 + 30 + 5 + 30 + 5 + 50 + 5);
+        delete layout.takeAt(2);
+        QCOMPARE(layout.minimumSize(), QSize(110, 40));
+        layout.insertItem(0, box(50, 80));
+        QCOMPARE(layout.heightForWidth(1000), 5 + 80 + 5);
+    }
 };
 
 QTEST_MAIN(TstFlowLayout)

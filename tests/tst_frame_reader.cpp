@@ -30,6 +30,7 @@ public:
                      + message.value("cmdType").toString();
     }
     QString token() const override { return m_token; }
+    bool awaitingLogin() const override { return m_token.isEmpty(); }
     void loginSucceeded(const QString& token) override
     {
         m_token = token;

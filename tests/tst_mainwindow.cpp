@@ -24,6 +24,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QMenu>
 #include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
@@ -179,8 +181,15 @@ private slots:
                                            << QStringLiteral("580317");
         QTest::newRow("empty values") << QByteArray("[CONFIG]\nport=\npassword=\n") << 19999
                                       << QStringLiteral("580317");
+        // Unquoted commas make a list for the INI reader; the password is the text as written.
         QTest::newRow("unquoted comma") << QByteArray("[CONFIG]\npassword=red,blue\n") << 19999
-                                        << QStringLiteral("580317");
+                                        << QStringLiteral("red,blue");
+        QTest::newRow("commas and blanks") << QByteArray("[CONFIG]\npassword = a, b ,c\r\nport=1\n") << 1
+                                           << QStringLiteral("a, b ,c");
+        QTest::newRow("comma, later group") << QByteArray("[A]\npassword=x,y\n[CONFIG]\npassword=ab,cd\n[B]\npassword=z,w\n")
+                                            << 19999 << QStringLiteral("ab,cd");
+        QTest::newRow("comma, utf-8") << QByteArray("[CONFIG]\npassword=演播,室07\n") << 19999
+                                      << QStringLiteral("演播,室07");
         QTest::newRow("quoted comma") << QByteArray("[CONFIG]\npassword=\"red,blue\"\n") << 19999
                                       << QStringLiteral("red,blue");
         QTest::newRow("utf-8 password") << QByteArray("[CONFIG]\npassword=演播室07\n") << 19999
@@ -295,6 +304,27 @@ private slots:
         QCOMPARE(standalone.infoLabel()->text(), QStringLiteral("t:u"));
     }
 
+    void noticeElidesLongText()
+    {
+        auto* notice = qobject_cast<OvTitlebarNoticeInfo*>(m_window->titlebar()->noticeArea());
+        OvLabel* const info = notice->infoLabel();
+        // A server name of a million characters (supplementary ones, two code
+        // units each): the notice and its tool tip show a few hundred.
+        const QString name = QString::fromUcs4(U"名").repeated(500000) + QString::fromUcs4(U"\U0001F600").repeated(500000);
+        OvCGMessage::instance().addMessage(OperationMessage, name, QStringLiteral("x"));
+        QVERIFY(info->text().size() < 700);
+        QVERIFY(info->toolTip().size() < 1000);
+        QVERIFY(info->text().startsWith(QString::fromUcs4(U"名").repeated(200)));
+        OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("t"), name.mid(499990));
+        QVERIFY(info->text().size() < 700);
+        // No half of a surrogate pair is left at the cut.
+        QVERIFY(!info->text().at(info->text().size() - 2).isHighSurrogate());
+        QVERIFY(info->text().startsWith(QStringLiteral("t:") + QString::fromUcs4(U"名").repeated(10)));
+        // The log file keeps the whole line.
+        const QByteArray log = OvTest::readFile(logPath());
+        QVERIFY(log.contains(name.toUtf8()));
+    }
+
     // --- keys -----------------------------------------------------------------
 
     void escapeKeepsMainWindow()
@@ -353,10 +383,26 @@ private slots:
         QCOMPARE(modalClass, QStringLiteral("OvAboutDlg"));
         QCOMPARE(modalParent, w);
 
-        modalClass.clear();
-        OvTest::closeModalWhenShown(5000, 10, record);
-        emit w->titlebar()->quickWidget();
-        QVERIFY(!modalClass.isEmpty());
+        // So is the shortcut card, reached through the help menu's first entry.
+        modalParent = nullptr;
+        QStringList cardTitles;
+        QTimer cardCloser;
+        connect(&cardCloser, &QTimer::timeout, this, [&] {
+            for (auto* card : w->findChildren<QDialog*>(QStringLiteral("OvShortcutKeyDlg")))
+                if (card->isVisible()) {
+                    modalParent = card->parentWidget();
+                    for (const QGroupBox* box : card->findChildren<QGroupBox*>())
+                        cardTitles << box->title();
+                    card->reject();
+                }
+        });
+        cardCloser.start(20);
+        w->titlebar()->helpButton()->getMenu()->actions().at(0)->trigger();
+        cardCloser.stop();
+        QCOMPARE(modalParent, w);
+        QCOMPARE(cardTitles, QStringList({QStringLiteral("快捷键(开启/关闭)"), QStringLiteral("快捷键选择框移动"),
+                                          QStringLiteral("发布控制")}));
+        QVERIFY(w->findChildren<QDialog*>(QStringLiteral("OvShortcutKeyDlg")).isEmpty());
 
         // The help viewer runs as a process of its own, owned by the window.
         const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
@@ -419,6 +465,49 @@ private slots:
         QCOMPARE(button->text(), QStringLiteral("连接"));
         QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connect"));
         QCOMPARE(model()->count(), 0);
+    }
+
+    void disconnectQuestionEndsWithTheConnection()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#endif
+        QVERIFY(logIn());
+        m_log.clear();
+        // The server drops the console while the question is open; the operator
+        // answers "是" afterwards if the question is still there.
+        bool questionSeen = false;
+        bool answeredStale = false;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<OvMsgDlg*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (box->messageLabel()->text() != QStringLiteral("是否断开远程连接")) {
+                box->close();  // the connection error
+                return;
+            }
+            if (!questionSeen) {
+                questionSeen = true;
+                m_sim.write("close\n");
+            } else if (client()->connectionState() == OvTransferServer::Idle) {
+                answeredStale = true;
+                box->yesButton()->click();
+            }
+        });
+        driver.start(20);
+        QTimer::singleShot(8000, &driver, [] {
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        });
+        m_window->connectButtonWidget()->click();
+        QVERIFY(questionSeen);
+        QVERIFY(OvTest::waitFor([&] { return client()->connectionState() == OvTransferServer::Idle; }, 3000));
+        QTest::qWait(200);
+        driver.stop();
+        QVERIFY2(!answeredStale, "the question outlived its connection");
+        QCOMPARE(m_log.count(QStringLiteral("系统:您与studio断开连接。")), 0);
+        QCOMPARE(m_window->connectButtonWidget()->text(), QStringLiteral("连接"));
     }
 
     void serverLossEmptiesCatalogue()

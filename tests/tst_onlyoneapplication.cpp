@@ -3,6 +3,8 @@
 
 #include <OvUIUtility/OnlyOneApplication.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 #include <QUuid>
 
 #include <memory>
+#include <vector>
 
 class TstOnlyOneApplication : public QObject
 {
@@ -141,6 +144,75 @@ private slots:
         QCOMPARE(third.exitCode(), 0);
         QVERIFY(third.readAllStandardError().contains("already running"));
         stop(next.get());
+    }
+
+    void simultaneousStartsLeaveOneServing()
+    {
+        // Pairs started at the same moment: exactly one of each pair serves.
+        constexpr int pairs = 40;
+        std::vector<std::unique_ptr<QProcess>> procs;
+        for (int i = 0; i < pairs; ++i) {
+            const QString key = freshKey();
+            for (int k = 0; k < 2; ++k) {
+                procs.push_back(std::make_unique<QProcess>());
+                procs.back()->start(probe(), {key});
+            }
+        }
+        for (auto& p : procs)
+            QVERIFY(p->waitForStarted(5000));
+        int bothServed = 0;
+        for (int i = 0; i < pairs; ++i) {
+            int serving = 0;
+            for (int k = 0; k < 2; ++k) {
+                QProcess* const p = procs[size_t(2 * i + k)].get();
+                OvTest::waitFor([p] { return p->canReadLine() || p->state() != QProcess::Running; }, 15000);
+                serving += p->canReadLine() && p->readLine() == "serving\n";
+            }
+            bothServed += serving == 2;
+            QVERIFY(serving >= 1);
+        }
+        for (auto& p : procs)
+            stop(p.get());
+        QCOMPARE(bothServed, 0);
+    }
+
+    void socketIsTheUsersOnly()
+    {
+        // Even under a umask that lets everyone in, other users cannot connect.
+        const QString key = freshKey();
+        auto p = std::make_unique<QProcess>();
+        p->start(QStringLiteral("/bin/sh"), {"-c", "umask 000; exec \"$0\" \"$1\"", probe(), key});
+        QVERIFY(p->waitForStarted(5000));
+        QVERIFY(OvTest::waitFor([&] { return p->canReadLine(); }, 10000));
+        QCOMPARE(p->readLine(), QByteArray("serving\n"));
+        const QFileInfo socket(QDir(QDir::tempPath()).filePath(key));
+        QVERIFY(socket.exists());
+        QCOMPARE(socket.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                 QFile::Permissions());
+        stop(p.get());
+    }
+
+    void silentPeersDoNotStallTheServer()
+    {
+        // Peers that connect and say nothing each held the serving process for
+        // a second; a "close" behind eight of them must act at once.
+        const QString key = freshKey();
+        auto first = startServing(key);
+        QVERIFY(first);
+        std::vector<std::unique_ptr<QLocalSocket>> silent;
+        for (int i = 0; i < 8; ++i) {
+            silent.push_back(std::make_unique<QLocalSocket>());
+            silent.back()->connectToServer(key);
+            QVERIFY(silent.back()->waitForConnected(2000));
+        }
+        QLocalSocket closer;
+        closer.connectToServer(key);
+        QVERIFY(closer.waitForConnected(2000));
+        closer.write("close");
+        QVERIFY(closer.waitForBytesWritten(2000));
+        // Eight seconds before; well under that now.
+        QVERIFY(OvTest::waitFor([&] { return first->state() == QProcess::NotRunning; }, 4000));
+        QCOMPARE(first->exitCode(), 0);
     }
 };
 

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 #include <QHostInfo>
 #include <QJsonArray>
@@ -136,6 +137,22 @@ public:
         socket->flush();
     }
     void send(const QJsonObject& o) { sendRaw(frameOf(compact(o))); }
+
+    // Reads nothing more, so what the console sends backs up.
+    void stopReading()
+    {
+        socket->disconnect(this);
+        socket->setReadBufferSize(1);
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    }
+
+    // count copies of one small request, each answered by the console.
+    void flood(int count)
+    {
+        const QByteArray frame = frameOf(R"({"cmd":"notifyCG","value":{}})");
+        for (int sent = 0; sent < count; sent += 10000)
+            socket->write(frame.repeated(qMin(10000, count - sent)));
+    }
 
     QTcpServer server;
     QTcpSocket* socket = nullptr;
@@ -626,19 +643,122 @@ private slots:
     void responseWithoutCodeAndListWithoutItems()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
-        QCOMPARE(model()->count(), 3);
-        peer.send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"value", QJsonObject()}});
-        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 0, 2000);
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
+        QVERIFY(peer.waitFor("login"));
         // No "code" at all, and no token: logged in with an empty token.
         peer.send({{"cmd", "login"}, {"cmdType", "response"}});
-        QVERIFY(peer.waitFor("syncCGList", 2));
+        QVERIFY(peer.waitFor("syncCGList"));
         QVERIFY(client()->isSelfOperator(QString()));
+        peer.send(response("syncCGList", 0, {{"cgList", threeItems()}}));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 3, 2000);
+        peer.send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"value", QJsonObject()}});
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 0, 2000);
         // A code of another JSON type reads as 0.
         peer.send({{"cmd", "heart"}, {"cmdType", "response"}, {"code", "-1"}});
         peer.send({{"cmd", "heart"}, {"cmdType", "response"}, {"code", -1.5}});
         QTest::qWait(100);
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+    }
+
+    // Login answers nobody asked for: no second login, no new token, no new
+    // catalogue request, whatever their code.
+    void repeatedLoginAnswersChangeNothing()
+    {
+        Peer peer;
+        QSignalSpy connected(client(), &OvTransferServer::signalConnect);
+        QVERIFY(login(peer, "first", threeItems()));
+        peer.send(response("login", 0, {{"token", "second"}}));
+        peer.send(response("login", 3, {{"token", "third"}}));
+        peer.send(response("login", -3));
+        // A request behind them shows they were read.
+        peer.send({{"cmd", "notifyMSG"}, {"value", QJsonObject{{"endpointName", "x"}}}});
+        QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
+        QCOMPARE(connected.count(), 1);
+        QCOMPARE(peer.countOf("syncCGList"), 1);
+        QVERIFY(client()->isSelfOperator(QStringLiteral("first")));
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+        QCOMPARE(model()->count(), 3);
+    }
+
+    // A kick from a server that has stopped reading: the console leaves at
+    // once, with the kick's reason, although its answers cannot be delivered.
+    void kickFromAServerThatDoesNotRead()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        peer.stopReading();
+        peer.flood(60000);
+        QVERIFY(peer.socket->waitForBytesWritten(5000));
+        while (peer.socket->bytesToWrite() > 0)
+            QTest::qWait(20);
+        QTest::qWait(200);
+        m_log.clear();
+        const QString kick2 =
+            QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
+        peer.send({{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}});
+        QCOMPARE(boxTextAfterTeardown(5000), kick2);
+        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + kick2));
+    }
+
+    // The operator's disconnect waits for unsent bytes for a short while only.
+    void disconnectFromAServerThatDoesNotRead()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        peer.stopReading();
+        peer.flood(60000);
+        QVERIFY(OvTest::waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 10000));
+        QTest::qWait(200);
+        m_log.clear();
+        client()->disconnectFromServer();
+        QCOMPARE(client()->connectionState(), OvTransferServer::Closing);
+        QCOMPARE(boxTextAfterTeardown(5000), QString());
+        QVERIFY(m_log.isEmpty());
+    }
+
+    // A server that sends on and never reads cannot make the console queue
+    // without end: past the bound it is a protocol error.
+    void unsentBacklogIsBounded()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        peer.stopReading();
+        peer.flood(260000);
+        QCOMPARE(boxTextAfterTeardown(60000), ProtocolErrorText);
+        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + ProtocolErrorText));
+    }
+
+    // A burst that takes long to work through lets the event loop run in
+    // between, and is still handled whole and in order.
+    void longBurstYieldsToTheEventLoop()
+    {
+        Peer peer;
+        QVERIFY(login(peer, "t", threeItems()));
+        constexpr int Frames = 200;
+        int handled = 0;
+        int handledWhenLoopRan = -1;
+        QStringList names;
+        const QMetaObject::Connection c = connect(
+            &OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+            [&](MessageType, const QString&, const QString&, const QString& text) {
+                names.append(text.section(QLatin1Char(' '), 0, 0));
+                if (handled++ == 0)
+                    QTimer::singleShot(0, this, [&] { handledWhenLoopRan = handled; });
+                QThread::usleep(1000);  // a slow frame
+            });
+        QByteArray burst;
+        QStringList sent;
+        for (int i = 0; i < Frames; ++i) {
+            sent.append(QString::number(i));
+            burst += frameOf(compact({{"cmd", "notifyMSG"},
+                                      {"value", QJsonObject{{"endpointName", sent.last()}}}}));
+        }
+        peer.sendRaw(burst);
+        QVERIFY(peer.waitFor("notifyMSG", Frames, "response", 10000));
+        disconnect(c);
+        QCOMPARE(names, sent);
+        QVERIFY2(handledWhenLoopRan > 0 && handledWhenLoopRan < Frames / 2,
+                 QByteArray::number(handledWhenLoopRan));
     }
 
     void loginWaitExpires()

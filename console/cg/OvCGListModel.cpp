@@ -1,9 +1,12 @@
 #include "cg/OvCGListModel.h"
 
 #include "cg/OvSubCGItem.h"
+#include "cg/OvThumbnailDecoder.h"
+#include "log/OvCGMessage.h"
 #include "shortcut/OvShortcutKey.h"
 #include "net/OvTransferServer.h"
 
+#include <QTimer>
 #include <QUuid>
 #include <QVariant>
 
@@ -28,17 +31,35 @@ OvCGListModel::~OvCGListModel()
     // Process exit: nobody listens any more, so the items go without signals.
     const QList<OvSubCGItem*> items = std::exchange(m_items, {});
     m_members.clear();
+    m_byGuid.clear();
+    m_pending.clear();
     m_current = nullptr;
     qDeleteAll(items);
 }
 
 OvSubCGItem* OvCGListModel::findCg(const QString& guid) const
 {
-    for (OvSubCGItem* item : m_items) {
-        if (item->guid() == guid)
-            return item;
+    // Only the braced lower-case form names an item (what guid() gives).
+    const QUuid uuid(guid);
+    if (uuid.toString() != guid)
+        return nullptr;
+    OvSubCGItem* found = nullptr;
+    int foundIndex = -1;
+    for (auto it = m_byGuid.constFind(uuid); it != m_byGuid.cend() && it.key() == uuid; ++it) {
+        if (!found) {
+            found = it.value();
+            continue;
+        }
+        // Several items share the guid (rare): the first in list order wins.
+        if (foundIndex < 0)
+            foundIndex = m_items.indexOf(found);
+        const int index = m_items.indexOf(it.value());
+        if (index < foundIndex) {
+            found = it.value();
+            foundIndex = index;
+        }
     }
-    return nullptr;
+    return found;
 }
 
 int OvCGListModel::indexOfCg(const OvSubCGItem* item) const
@@ -66,8 +87,12 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
     // An item listed twice would be deleted while still listed once removed.
     if (!item || m_members.contains(item))
         return;
+    admitImage(item);
     m_items.append(item);
-    m_members.insert(item);
+    const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
+    m_members.insert(item, cost);
+    m_imageBytes += cost;
+    m_byGuid.insert(item->m_data.guid, item);
     connect(item, &OvSubCGItem::updateData, this, &OvCGListModel::updateCg);
     if (!m_current)
         setCurrentCg(item);
@@ -81,11 +106,17 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
         return;
     const int index = m_items.indexOf(item);
     m_items.removeAt(index);
-    m_members.remove(item);
+    m_imageBytes -= m_members.take(item);
+    m_byGuid.remove(item->m_data.guid, item);
+    m_pending.remove(item);
     item->disconnect(this);
     if (item == m_current)
         setCurrentCg(nullptr);
     emit SingalCGRemoved(index, item, info);
+    // Its picture leaves the budget now, so it must leave memory now too, not
+    // when the deferred deletion comes (a reload would otherwise hold two
+    // catalogues' pictures at once).
+    item->m_data.image = QPixmap();
     item->deleteLater();
 }
 
@@ -104,16 +135,31 @@ void OvCGListModel::resetCgList(const QList<cgItemData>& list)
         insertCg(new OvSubCGItem(data), localOperatorInfo());
 }
 
+void OvCGListModel::resetCgList(const QList<cgItemData>& list, const QStringList& thumbnails)
+{
+    // Cleared first, so the old catalogue's pictures leave the budget.
+    clearCg();
+    QList<QImage> images = OvThumbnailDecoder::decodeAll(thumbnails, imageBytesFree(nullptr));
+    m_items.reserve(list.size());
+    m_members.reserve(list.size());
+    for (int i = 0; i < list.size(); ++i) {
+        cgItemData data = list.at(i);
+        if (i < images.size() && !images.at(i).isNull())
+            data.image = QPixmap::fromImage(std::move(images[i]));
+        insertCg(new OvSubCGItem(data), localOperatorInfo());
+    }
+}
+
 void OvCGListModel::moveCg(int from, int to, const operatorInfo& info)
 {
     if (from < 0 || from >= m_items.size())
         return;
-    // Targets outside the list clamp to its ends; listeners get the target
-    // as the caller gave it.
+    // Targets outside the list clamp to its ends; listeners are told where
+    // the item really went.
     const int target = qBound(0, to, m_items.size() - 1);
     OvSubCGItem* item = m_items.takeAt(from);
     m_items.insert(target, item);
-    emit SignalCgMoved(item, from, to, info);
+    emit SignalCgMoved(item, from, target, info);
 }
 
 void OvCGListModel::setCurrentCg(OvSubCGItem* item)
@@ -161,8 +207,13 @@ void OvCGListModel::publish(int targetStatus)
     operatorInfo info;
     info.operationID = requestId.toString();
     info.operatorName = instanceGuid();
+    const int previousStatus = item->status();
     // Provisional "sending" state until the server reports the new status.
     item->setStatus(3, info);
+    m_pending.insert(item, {info.operationID, previousStatus, targetStatus});
+    // The item as context: its end ends the wait.
+    QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item,
+                       [this, item, id = info.operationID] { publishUnanswered(item, id); });
     const cgItemData data = item->data();
     OvTransferServer::instance()->sendUpdateCG(data, 1, QVariant(targetStatus), requestId);
 }
@@ -175,5 +226,76 @@ void OvCGListModel::updateCg(int updateType, operatorInfo info)
     const int index = m_items.indexOf(item);
     if (index < 0)
         return;
+    if (updateType == OvSubCGItem::ImageUpdate) {
+        const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
+        qint64& counted = m_members[item];
+        m_imageBytes += cost - counted;
+        counted = cost;
+    } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != 3) {
+        // Whoever set it, the item has left "sending": nothing is awaited any more.
+        m_pending.remove(item);
+    }
     emit SingalCGUpdate(index, updateType, item, info);
+}
+
+void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operationId)
+{
+    const auto it = m_pending.constFind(item);
+    if (it == m_pending.cend() || it->operationId != operationId)
+        return;
+    const PendingPublish pending = *it;
+    m_pending.erase(it);
+    if (!m_members.contains(item) || item->status() != 3)
+        return;
+    // This request's identity, so the tile that shows its overlay drops it;
+    // as this process's own bookkeeping the hub does not word the change.
+    operatorInfo info;
+    info.operationID = operationId;
+    info.operatorName = instanceGuid();
+    item->setStatus(pending.previousStatus, info);
+    QString text;
+    switch (pending.targetStatus) {
+    case 1:
+        text = QStringLiteral("studio未响应发布\"%1\"到PGM的请求").arg(item->name());
+        break;
+    case 2:
+        text = QStringLiteral("studio未响应发布\"%1\"到PVW的请求").arg(item->name());
+        break;
+    default:
+        text = QStringLiteral("studio未响应取消发布\"%1\"的请求").arg(item->name());
+        break;
+    }
+    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), text);
+}
+
+void OvCGListModel::admitImage(OvSubCGItem* item)
+{
+    // Pictures decoded elsewhere are held to the same budget.
+    if (OvThumbnailDecoder::costOf(item->m_data.image.size()) > imageBytesFree(nullptr))
+        item->m_data.image = QPixmap();
+}
+
+void OvCGListModel::setImageBudget(qint64 bytes)
+{
+    m_imageBudget = bytes;
+}
+
+qint64 OvCGListModel::imageBudget() const
+{
+    return m_imageBudget;
+}
+
+qint64 OvCGListModel::imageBytes() const
+{
+    return m_imageBytes;
+}
+
+qint64 OvCGListModel::imageBytesFree(const OvSubCGItem* item) const
+{
+    return m_imageBudget - m_imageBytes + m_members.value(item, 0);
+}
+
+void OvCGListModel::setPublishAnswerTimeout(int ms)
+{
+    m_publishAnswerMs = ms;
 }

@@ -3,10 +3,13 @@
 #include "cg/cgItemData.h"
 #include "cg/operatorInfo.h"
 
+#include <QHash>
 #include <QList>
+#include <QMultiHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QUuid>
 
 class OvSubCGItem;
 
@@ -31,6 +34,9 @@ public:
     void removeCg(OvSubCGItem* item, const operatorInfo& info);
     void clearCg();
     void resetCgList(const QList<cgItemData>& list);
+    // The same, with each record's thumbnail as the server's base64 PNG text
+    // (thumbnails[i] for list[i]); they are decoded on several threads.
+    void resetCgList(const QList<cgItemData>& list, const QStringList& thumbnails);
     void moveCg(int from, int to, const operatorInfo& info);
 
     void setCurrentCg(OvSubCGItem* item);
@@ -41,6 +47,20 @@ public:
     void sendPgm();
     void sendPvw();
     void cancelPublish();
+
+    // Decoded thumbnails of the listed items share this many bytes (1 GiB by
+    // default); a picture that does not fit is dropped and its item shows none.
+    static constexpr qint64 DefaultImageBudget = 1LL << 30;
+    void setImageBudget(qint64 bytes);
+    qint64 imageBudget() const;
+    qint64 imageBytes() const;
+    // Bytes the budget leaves for item's picture, counting its present one as free.
+    qint64 imageBytesFree(const OvSubCGItem* item) const;
+
+    // A publish request the server has not answered with a notification by
+    // then is given up: the item returns to its earlier status.
+    static constexpr int DefaultPublishAnswerMs = 10000;
+    void setPublishAnswerTimeout(int ms);
 
 signals:
     void SingalCGInserted(int index, OvSubCGItem* newCG, operatorInfo info);
@@ -55,9 +75,26 @@ public slots:
 private:
     OvCGListModel();
     void publish(int targetStatus);
+    void publishUnanswered(OvSubCGItem* item, const QString& operationId);
+    void admitImage(OvSubCGItem* item);
+
+    struct PendingPublish
+    {
+        QString operationId;
+        int previousStatus = 0;
+        int targetStatus = 0;
+    };
 
     QList<OvSubCGItem*> m_items;
-    // Membership of m_items, so that checks stay cheap for large catalogues.
-    QSet<const OvSubCGItem*> m_members;
+    // Membership of m_items, so that checks stay cheap for large catalogues,
+    // with the bytes each item's picture is counted as.
+    QHash<const OvSubCGItem*, qint64> m_members;
+    // Items by guid, so that a notification finds its item without a walk
+    // over the whole catalogue.
+    QMultiHash<QUuid, OvSubCGItem*> m_byGuid;
+    QHash<const OvSubCGItem*, PendingPublish> m_pending;
     OvSubCGItem* m_current = nullptr;
+    qint64 m_imageBytes = 0;
+    qint64 m_imageBudget = DefaultImageBudget;
+    int m_publishAnswerMs = DefaultPublishAnswerMs;
 };

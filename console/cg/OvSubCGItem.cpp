@@ -1,5 +1,8 @@
 #include "cg/OvSubCGItem.h"
 
+#include "cg/OvCGListModel.h"
+#include "cg/OvThumbnailDecoder.h"
+
 OvSubCGItem::OvSubCGItem() : QObject(nullptr) {}
 
 OvSubCGItem::OvSubCGItem(const cgItemData& data) : QObject(nullptr), m_data(data) {}
@@ -60,13 +63,16 @@ void OvSubCGItem::setName(const QString& name, const operatorInfo& info)
 
 void OvSubCGItem::setImage(const QPixmap& image, const operatorInfo& info)
 {
-    m_data.image = image;
+    const bool fits =
+        OvThumbnailDecoder::costOf(image.size()) <= OvCGListModel::instance()->imageBytesFree(this);
+    m_data.image = fits ? image : QPixmap();
     emit updateData(ImageUpdate, info);
 }
 
 void OvSubCGItem::setImageBase64(const QString& base64, const operatorInfo& info)
 {
-    setImage(cgItemData::imageFromBase64(base64), info);
+    QImage image = OvThumbnailDecoder::decode(base64, OvCGListModel::instance()->imageBytesFree(this));
+    setImage(image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image)), info);
 }
 
 void OvSubCGItem::setChecked(bool checked)

@@ -33,7 +33,10 @@ public:
 
     void setStatus(int status, const operatorInfo& info);
     void setName(const QString& name, const operatorInfo& info);
+    // A picture that does not fit the model's image budget is dropped (the
+    // item shows none); the change is signalled either way.
     void setImage(const QPixmap& image, const operatorInfo& info);
+    // Decoded scaled down to thumbnail size, and not at all when over budget.
     void setImageBase64(const QString& base64, const operatorInfo& info);
     void setChecked(bool checked);
 
@@ -41,6 +44,9 @@ signals:
     void updateData(int updateType, operatorInfo info);
 
 private:
+    // The model keeps its index and picture budget on the item's data.
+    friend class OvCGListModel;
+
     cgItemData m_data;
     QString m_oldName;
     bool m_checked = false;

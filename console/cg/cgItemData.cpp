@@ -1,24 +1,13 @@
 #include "cg/cgItemData.h"
 
-#include <QBuffer>
-#include <QByteArray>
+#include "cg/OvCGListModel.h"
+#include "cg/OvThumbnailDecoder.h"
+
 #include <QImage>
-#include <QImageReader>
 
 QPixmap cgItemData::imageFromBase64(const QString& base64)
 {
-    const QByteArray png = QByteArray::fromBase64(base64.toLocal8Bit());
-    if (png.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(png);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "PNG");
-    // A thumbnail is 160 x 90; a few bytes of PNG can declare a picture of
-    // gigabytes, so anything absurdly large is refused before it is decoded.
-    const QSize declared = reader.size();
-    if (!declared.isValid() || qint64(declared.width()) * declared.height() > MaxImagePixels)
-        return {};
-    const QImage image = reader.read();
-    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+    // A picture for a new item: what the catalogue's budget leaves is its limit.
+    QImage image = OvThumbnailDecoder::decode(base64, OvCGListModel::instance()->imageBytesFree(nullptr));
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cg/OvThumbnailDecoder.h"
+
 #include <QPixmap>
 #include <QString>
 #include <QUuid>
@@ -13,9 +15,11 @@ struct cgItemData
     QPixmap image;    // null when absent or not decodable
 
     // Largest picture a thumbnail may declare (16 megapixels).
-    static constexpr qint64 MaxImagePixels = 4096LL * 4096LL;
+    static constexpr qint64 MaxImagePixels = OvThumbnailDecoder::MaxDeclaredPixels;
 
-    // Thumbnail from the server's base64 PNG text; a null pixmap when the text
-    // is not base64 PNG or declares a picture larger than MaxImagePixels.
+    // Thumbnail from the server's base64 PNG text, scaled down while decoded
+    // to fit 320 x 180; a null pixmap when the text is not base64 PNG,
+    // declares a picture larger than MaxImagePixels, or the catalogue's image
+    // budget has no room left for it.
     static QPixmap imageFromBase64(const QString& base64);
 };

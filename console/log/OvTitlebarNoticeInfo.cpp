@@ -7,6 +7,25 @@
 
 #include <QString>
 
+namespace {
+
+// Server texts can be of any length; drawing millions of characters takes
+// seconds a repaint. The log file keeps the whole line.
+constexpr int MaxShownChars = 300;
+
+QString elided(const QString& text)
+{
+    if (text.size() <= MaxShownChars)
+        return text;
+    int cut = MaxShownChars;
+    // Never keep half of a surrogate pair.
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
+}  // namespace
+
 OvTitlebarNoticeInfo::OvTitlebarNoticeInfo(QWidget* parent)
     : QFrame(parent)
 {
@@ -43,7 +62,7 @@ void OvTitlebarNoticeInfo::ShowMessageText(MessageType messageType, QString time
 {
     Q_UNUSED(messageType)
     Q_UNUSED(time)
-    const QString line = QStringLiteral("%1:%2").arg(tltle, text);
+    const QString line = elided(QStringLiteral("%1:%2").arg(elided(tltle), elided(text)));
     m_pInfo->setText(line);
     // Tool tips guess the format on their own: hand over escaped rich text.
     m_pInfo->setToolTip(QStringLiteral("<p>%1</p>").arg(line.toHtmlEscaped()));

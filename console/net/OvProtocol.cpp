@@ -4,8 +4,6 @@
 #include <QJsonValue>
 #include <QtEndian>
 
-#include <cmath>
-#include <limits>
 
 namespace OvProtocol {
 
@@ -145,29 +143,6 @@ QUuid readUuid(const QString& text)
     const bool braced = text.size() == 38 && text.startsWith(QLatin1Char('{'))
                         && text.endsWith(QLatin1Char('}'));
     return bare || braced ? QUuid(text) : QUuid();
-}
-
-int readInt(const QJsonObject& object, const QString& key)
-{
-    const QJsonValue value = object.value(key);
-    if (!value.isDouble())
-        return 0;
-    const double number = value.toDouble();
-    if (!std::isfinite(number) || number != std::trunc(number)
-        || number < double(std::numeric_limits<int>::min())
-        || number > double(std::numeric_limits<int>::max()))
-        return 0;
-    return int(number);
-}
-
-QString readString(const QJsonObject& object, const QString& key)
-{
-    return object.value(key).toString();
-}
-
-QJsonObject readObject(const QJsonObject& object, const QString& key)
-{
-    return object.value(key).toObject();
 }
 
 }  // namespace OvProtocol

@@ -75,10 +75,4 @@ QJsonObject updateCGValue(const QString& target, int operationType, int origStat
 // brace only) gives the null UUID.
 QUuid readUuid(const QString& text);
 
-// Lenient member access: a missing member, or one of another JSON type, reads
-// as 0, "" or {}. Integers must be integral and within the 32-bit range.
-int readInt(const QJsonObject& object, const QString& key);
-QString readString(const QJsonObject& object, const QString& key);
-QJsonObject readObject(const QJsonObject& object, const QString& key);
-
 }  // namespace OvProtocol

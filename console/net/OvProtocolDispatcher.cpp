@@ -1,111 +1,90 @@
 #include "OvProtocolDispatcher.h"
 
+#include "net/OvJsonBody.h"
 #include "net/OvProtocol.h"
 #include "net/OvProtocolSink.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonParseError>
-
 using namespace OvProtocol;
+using Object = OvJsonBody::Object;
 
-OvProtocolDispatcher::OvProtocolDispatcher(OvProtocolSink& sink)
-    : m_sink(sink)
+namespace {
+
+OvCgRecord readRecord(const Object& object)
 {
+    OvCgRecord record;
+    record.guid = readUuid(object.readString("guid"));
+    record.name = object.readString("name");
+    record.status = object.readInt("status");
+    record.imageBase64 = object.readString("imageBase64");
+    return record;
 }
 
-bool OvProtocolDispatcher::dispatch(const QByteArray& body)
+bool protocolError(OvProtocolSink& sink)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    // Anything but a JSON object reads as an empty object, which names no command.
-    const QJsonObject message =
-        error.error == QJsonParseError::NoError && document.isObject() ? document.object()
-                                                                         : QJsonObject();
-    const QString cmdType = readString(message, QStringLiteral("cmdType"));
-    const QString cmd = readString(message, QStringLiteral("cmd"));
-    if (cmdType == TypeResponse)
-        return handleResponse(cmd, message);
-    return handleRequest(cmd, message);
+    sink.closeWithError(protocolErrorText(), QString());
+    return false;
 }
 
-bool OvProtocolDispatcher::handleResponse(const QString& cmd, const QJsonObject& message)
+bool handleResponse(OvProtocolSink& sink, const QString& cmd, const Object& message)
 {
-    const int code = readInt(message, QStringLiteral("code"));
+    // Only the login in progress is answered by a login response; a repeated
+    // one must not log in again.
+    if (cmd == CmdLogin && !sink.awaitingLogin())
+        return true;
+    const int code = message.readInt("code");
     if (code < 0) {
-        m_sink.closeWithError(codeText(code), QString());
+        sink.closeWithError(codeText(code), QString());
         return false;
     }
-    const QJsonObject value = readObject(message, QStringLiteral("value"));
+    const Object value = message.readObject("value");
     if (cmd == CmdLogin) {
-        m_sink.loginSucceeded(readString(value, QStringLiteral("token")));
-        m_sink.sendMessage(request(CmdSyncCGList, m_sink.token()));
+        sink.loginSucceeded(value.readString("token"));
+        sink.sendMessage(request(CmdSyncCGList, sink.token()));
         return true;
     }
     if (cmd == CmdSyncCGList) {
-        const QJsonArray array = value.value(QStringLiteral("cgList")).toArray();
-        if (array.size() > MaxCgItems)
-            return protocolError();
+        simdjson::dom::array array;
         QList<OvCgRecord> list;
-        list.reserve(array.size());
-        for (const QJsonValue element : array)
-            list.append(readRecord(element.toObject()));
-        m_sink.cgListReceived(list);
+        if (value.readArray("cgList", &array)) {
+            if (array.size() > size_t(MaxCgItems))
+                return protocolError(sink);
+            list.reserve(int(array.size()));
+            for (const simdjson::dom::element element : array)
+                list.append(readRecord(Object(element)));
+        }
+        sink.cgListReceived(list);
         return true;
     }
     if (cmd == CmdHeart || cmd == CmdUpdateCG)
         return true;
-    return protocolError();
+    return protocolError(sink);
 }
 
-bool OvProtocolDispatcher::handleRequest(const QString& cmd, const QJsonObject& message)
-{
-    const QJsonObject value = readObject(message, QStringLiteral("value"));
-    if (cmd == CmdNotifyCG) {
-        m_sink.sendMessage(response(cmd));
-        handleNotifyCG(value);
-        return true;
-    }
-    if (cmd == CmdNotifyMSG) {
-        m_sink.sendMessage(response(cmd));
-        m_sink.endpointNotice(connectText(readString(value, QStringLiteral("endpointName")),
-                                          readInt(value, QStringLiteral("connectType"))));
-        return true;
-    }
-    if (cmd == CmdKickOff) {
-        m_sink.sendMessage(response(cmd));
-        const QString text = kickText(readInt(value, QStringLiteral("kickType")));
-        m_sink.closeWithError(text, text.isEmpty() ? QString() : remoteLogText(text));
-        return false;
-    }
-    return protocolError();
-}
-
-void OvProtocolDispatcher::handleNotifyCG(const QJsonObject& value)
+void handleNotifyCG(OvProtocolSink& sink, const Object& value)
 {
     OvCgNotification n;
-    n.operationType = readInt(value, QStringLiteral("operationType"));
+    n.operationType = value.readInt("operationType");
     if (n.operationType < StatusChange || n.operationType > Add)
         return;
-    const QJsonObject op = readObject(value, QStringLiteral("operator"));
-    n.operationID = readString(op, QStringLiteral("operationID"));
-    n.operatorAddr = readString(op, QStringLiteral("operatorAddr"));
-    n.operatorName = readString(op, QStringLiteral("operatorName"));
-    n.operatorGuid = readString(op, QStringLiteral("operatorGuid"));
-    n.target = readString(value, QStringLiteral("operationTarget"));
-    const QJsonObject operation = readObject(value, QStringLiteral("operationValue"));
+    const Object op = value.readObject("operator");
+    n.operationID = op.readString("operationID");
+    n.operatorAddr = op.readString("operatorAddr");
+    n.operatorName = op.readString("operatorName");
+    n.operatorGuid = op.readString("operatorGuid");
+    n.target = value.readString("operationTarget");
+    const Object operation = value.readObject("operationValue");
     switch (n.operationType) {
     case StatusChange:
-        n.status = readInt(operation, QStringLiteral("status"));
+        n.status = operation.readInt("status");
         break;
     case Rename:
-        n.name = readString(operation, QStringLiteral("name"));
+        n.name = operation.readString("name");
         break;
     case NewThumbnail:
-        n.imageBase64 = readString(operation, QStringLiteral("imageBase64"));
+        n.imageBase64 = operation.readString("imageBase64");
         break;
     case Move:
-        n.index = readInt(operation, QStringLiteral("index"));
+        n.index = operation.readInt("index");
         break;
     case Add:
         n.record = readRecord(operation);
@@ -113,21 +92,49 @@ void OvProtocolDispatcher::handleNotifyCG(const QJsonObject& value)
     default:
         break;
     }
-    m_sink.cgNotified(n);
+    sink.cgNotified(n);
 }
 
-bool OvProtocolDispatcher::protocolError()
+bool handleRequest(OvProtocolSink& sink, const QString& cmd, const Object& message)
 {
-    m_sink.closeWithError(protocolErrorText(), QString());
-    return false;
+    const Object value = message.readObject("value");
+    if (cmd == CmdNotifyCG) {
+        sink.sendMessage(response(cmd));
+        handleNotifyCG(sink, value);
+        return true;
+    }
+    if (cmd == CmdNotifyMSG) {
+        sink.sendMessage(response(cmd));
+        sink.endpointNotice(
+            connectText(value.readString("endpointName"), value.readInt("connectType")));
+        return true;
+    }
+    if (cmd == CmdKickOff) {
+        sink.sendMessage(response(cmd));
+        const QString text = kickText(value.readInt("kickType"));
+        sink.closeWithError(text, text.isEmpty() ? QString() : remoteLogText(text));
+        return false;
+    }
+    return protocolError(sink);
 }
 
-OvCgRecord OvProtocolDispatcher::readRecord(const QJsonObject& object)
+}  // namespace
+
+OvProtocolDispatcher::OvProtocolDispatcher(OvProtocolSink& sink)
+    : m_sink(sink)
+    , m_json(std::make_unique<OvJsonBody>())
 {
-    OvCgRecord record;
-    record.guid = readUuid(readString(object, QStringLiteral("guid")));
-    record.name = readString(object, QStringLiteral("name"));
-    record.status = readInt(object, QStringLiteral("status"));
-    record.imageBase64 = readString(object, QStringLiteral("imageBase64"));
-    return record;
+}
+
+OvProtocolDispatcher::~OvProtocolDispatcher() = default;
+
+bool OvProtocolDispatcher::dispatch(const QByteArray& body)
+{
+    // Anything but a JSON object reads as an empty object, which names no command.
+    const Object message = m_json->parse(body);
+    const QString cmdType = message.readString("cmdType");
+    const QString cmd = message.readString("cmd");
+    if (cmdType == TypeResponse)
+        return handleResponse(m_sink, cmd, message);
+    return handleRequest(m_sink, cmd, message);
 }

@@ -3,8 +3,10 @@
 #include "net/OvCgRecord.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 
+#include <memory>
+
+class OvJsonBody;
 class OvProtocolSink;
 
 // Interprets one received body and tells the sink what to do about it.
@@ -12,18 +14,14 @@ class OvProtocolDispatcher
 {
 public:
     explicit OvProtocolDispatcher(OvProtocolSink& sink);
+    ~OvProtocolDispatcher();
 
     // False when the connection is being closed; no further frame of this
     // connection should be dispatched then.
     bool dispatch(const QByteArray& body);
 
-    static OvCgRecord readRecord(const QJsonObject& object);
-
 private:
-    bool handleResponse(const QString& cmd, const QJsonObject& message);
-    bool handleRequest(const QString& cmd, const QJsonObject& message);
-    void handleNotifyCG(const QJsonObject& value);
-    bool protocolError();
-
     OvProtocolSink& m_sink;
+    // Parsing state kept between bodies (simdjson's buffers).
+    std::unique_ptr<OvJsonBody> m_json;
 };

@@ -18,6 +18,9 @@ public:
     virtual void sendMessage(const QJsonObject& message) = 0;
     // The token all later requests carry.
     virtual QString token() const = 0;
+    // Whether a login response is due; one that arrives at any other time is
+    // not acted on.
+    virtual bool awaitingLogin() const = 0;
 
     // A login response with a non-negative code.
     virtual void loginSucceeded(const QString& token) = 0;

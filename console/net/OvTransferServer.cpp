@@ -9,6 +9,7 @@
 #include "net/OvNetworkDiscovery.h"
 #include "net/OvProtocol.h"
 
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QPointer>
@@ -16,6 +17,10 @@
 #include <QTimer>
 
 #include <memory>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -62,6 +67,28 @@ cgItemData toItemData(const OvCgRecord& record)
     return data;
 }
 
+// Keepalive probes while nothing is outstanding, and a bound on how long sent
+// data may stay unacknowledged (the heartbeat keeps some outstanding).
+void detectDeadPeer(QTcpSocket* socket, int timeoutMs)
+{
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return;
+    const int idleS = 3;
+    const int intervalS = 1;
+    const int probes = timeoutMs / 1000 - idleS;
+    const unsigned int userTimeout = unsigned(timeoutMs);
+    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
+    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPINTVL, &intervalS, sizeof intervalS);
+    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+#ifdef TCP_USER_TIMEOUT
+    ::setsockopt(int(fd), IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+#else
+    Q_UNUSED(userTimeout)
+#endif
+}
+
 }  // namespace
 
 OvTransferServer* OvTransferServer::instance()
@@ -73,6 +100,8 @@ OvTransferServer* OvTransferServer::instance()
 OvTransferServer::OvTransferServer()
     : m_connectTimer(new QTimer(this))
     , m_heartTimer(new QTimer(this))
+    , m_closeTimer(new QTimer(this))
+    , m_readMore(new QTimer(this))
     , m_dispatcher(*this)
 {
     qRegisterMetaType<QAbstractSocket::SocketError>();
@@ -82,6 +111,35 @@ OvTransferServer::OvTransferServer()
     m_connectTimer->setInterval(LoginWaitMs);
     connect(m_connectTimer, &QTimer::timeout, this, &OvTransferServer::slotTimeOut);
     connect(m_heartTimer, &QTimer::timeout, this, &OvTransferServer::onHeartTimer);
+    m_closeTimer->setSingleShot(true);
+    m_closeTimer->setTimerType(Qt::PreciseTimer);
+    m_closeTimer->setInterval(CloseDeadlineMs);
+    connect(m_closeTimer, &QTimer::timeout, this, [this] {
+        if (accepts(Event::CloseDeadline))
+            abortConnection();
+    });
+    // Zero interval: the rest of a burst is read once pending events are handled.
+    m_readMore->setSingleShot(true);
+    m_readMore->setInterval(0);
+    connect(m_readMore, &QTimer::timeout, this, &OvTransferServer::readFrames);
+}
+
+bool OvTransferServer::accepts(Event event) const
+{
+    switch (m_state) {
+    case Idle:
+        return event == Event::Connect;
+    case Connecting:
+        return event == Event::SocketConnected || event == Event::LoginAnswer
+               || event == Event::ServerMessage || event == Event::Send
+               || event == Event::Disconnect || event == Event::LoginTimeout;
+    case LoggedIn:
+        return event == Event::ServerMessage || event == Event::Heartbeat || event == Event::Send
+               || event == Event::Disconnect;
+    case Closing:
+        return event == Event::CloseDeadline;
+    }
+    return false;
 }
 
 OvTransferServer::~OvTransferServer()
@@ -99,13 +157,14 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
 {
     // A second attempt while one is running is refused quietly; the running
     // one reports its own outcome.
-    if (m_state != Idle)
+    if (!accepts(Event::Connect))
         return;
     const int paren = endpoint.indexOf(QLatin1Char('('));
     m_host = paren < 0 ? endpoint : endpoint.left(paren);
     m_password = password;
     m_port = port;
     m_rxBuffer.clear();
+    m_backlogExceeded = false;
 
     m_socket = new QTcpSocket(this);
     m_socket->connectToHost(m_host, quint16(m_port), QIODevice::ReadWrite,
@@ -119,13 +178,41 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
 
 void OvTransferServer::disconnectFromServer()
 {
+    closeConnection(false);
+}
+
+void OvTransferServer::closeConnection(bool atOnce)
+{
     m_heartTimer->stop();
-    if (m_socket) {
-        m_state = Closing;
-        // May tear down at once (disconnected is emitted synchronously when
-        // nothing is left to write).
-        m_socket->close();
+    if (!m_socket || !accepts(Event::Disconnect))
+        return;
+    m_connectTimer->stop();
+    m_readMore->stop();
+    m_state = Closing;
+    if (atOnce) {
+        // The answer to what ended the connection goes out if the kernel
+        // takes it now; a server that does not read gets nothing more.
+        m_socket->flush();
+        if (m_socket->bytesToWrite() > 0) {
+            abortConnection();
+            return;
+        }
     }
+    m_closeTimer->start();
+    // May tear down at once (disconnected is emitted synchronously when
+    // nothing is left to write).
+    m_socket->close();
+}
+
+void OvTransferServer::abortConnection()
+{
+    QTcpSocket* const socket = m_socket;
+    if (!socket)
+        return;
+    socket->abort();
+    // A socket that never connected reports no disconnection.
+    if (m_socket == socket)
+        slotDestroyConnection();
 }
 
 OvTransferServer::ConnectionState OvTransferServer::connectionState() const
@@ -154,8 +241,9 @@ QString OvTransferServer::deviceMac() const
 
 void OvTransferServer::slotConnectSuc()
 {
-    if (!m_socket)
+    if (!m_socket || !accepts(Event::SocketConnected))
         return;
+    detectDeadPeer(m_socket, DeadPeerMs);
     const QHostAddress local = m_socket->localAddress();
     bool found = false;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
@@ -182,6 +270,8 @@ void OvTransferServer::slotDestroyConnection()
 {
     m_heartTimer->stop();
     m_connectTimer->stop();
+    m_closeTimer->stop();
+    m_readMore->stop();
     if (m_socket) {
         const QAbstractSocket::SocketError error = m_socket->error();
         if (error != QAbstractSocket::UnknownSocketError)
@@ -196,6 +286,7 @@ void OvTransferServer::slotDestroyConnection()
         socket->deleteLater();
         m_rxBuffer.clear();
         m_token.clear();
+        m_backlogExceeded = false;
     }
     if (m_state != Idle) {
         m_state = Idle;
@@ -222,16 +313,35 @@ void OvTransferServer::slotDisplayError(QAbstractSocket::SocketError stErr)
 
 void OvTransferServer::slotReadMesg()
 {
-    if (!m_socket)
+    if (!m_socket || !accepts(Event::ServerMessage))
         return;
-    const QPointer<QTcpSocket> socket = m_socket;
     m_rxBuffer.append(m_socket->readAll());
+    // A burst already being worked through goes on in its own next turn, so
+    // that new bytes do not make a second slice in this one.
+    if (!m_readMore->isActive())
+        readFrames();
+}
+
+void OvTransferServer::readFrames()
+{
+    const QPointer<QTcpSocket> socket = m_socket;
+    QElapsedTimer slice;
+    slice.start();
     QByteArray body;
     for (;;) {
         // A handler may have ended the connection (a slot of signalConnect,
         // for instance); frames of a dead connection are not dispatched.
-        if (m_socket != socket || (m_state != Connecting && m_state != LoggedIn))
+        if (!socket || m_socket != socket || !accepts(Event::ServerMessage))
             return;
+        if (m_backlogExceeded) {
+            closeWithError(OvProtocol::protocolErrorText(), QString());
+            return;
+        }
+        if (slice.elapsed() >= ReadSliceMs) {
+            // The rest stays buffered, in order, for the next turn.
+            m_readMore->start();
+            return;
+        }
         const OvFrameReader::Result result = m_rxBuffer.next(&body);
         if (result == OvFrameReader::Result::NeedMore)
             break;
@@ -247,7 +357,7 @@ void OvTransferServer::slotReadMesg()
 
 void OvTransferServer::slotTimeOut()
 {
-    if (m_state == LoggedIn)
+    if (!accepts(Event::LoginTimeout))
         return;
     m_errorText = OvProtocol::refusedOrTimeoutText();
     slotDestroyConnection();
@@ -255,14 +365,29 @@ void OvTransferServer::slotTimeOut()
 
 void OvTransferServer::onHeartTimer()
 {
+    if (!accepts(Event::Heartbeat))
+        return;
     sendMessage(OvProtocol::request(OvProtocol::CmdHeart, m_token));
 }
 
 void OvTransferServer::sendMessage(const QJsonObject& message)
 {
-    if (!m_socket)
+    if (!m_socket || !accepts(Event::Send))
         return;
     m_socket->write(OvProtocol::encodeFrame(message));
+    if (m_socket->bytesToWrite() > MaxUnsentBytes && !m_backlogExceeded) {
+        // Ended from the read loop or the event loop, never in the middle of
+        // handling a message.
+        m_backlogExceeded = true;
+        const QPointer<QTcpSocket> socket = m_socket;
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket] {
+                if (socket && socket == m_socket && m_backlogExceeded)
+                    closeWithError(OvProtocol::protocolErrorText(), QString());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 QString OvTransferServer::token() const
@@ -270,8 +395,15 @@ QString OvTransferServer::token() const
     return m_token;
 }
 
+bool OvTransferServer::awaitingLogin() const
+{
+    return accepts(Event::LoginAnswer);
+}
+
 void OvTransferServer::loginSucceeded(const QString& token)
 {
+    if (!accepts(Event::LoginAnswer))
+        return;
     m_connectTimer->stop();
     m_token = token;
     m_heartTimer->start(HeartbeatMs);
@@ -281,11 +413,16 @@ void OvTransferServer::loginSucceeded(const QString& token)
 
 void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
 {
+    // The model decodes the thumbnails itself, on several threads.
     QList<cgItemData> items;
+    QStringList thumbnails;
     items.reserve(list.size());
-    for (const OvCgRecord& record : list)
-        items.append(toItemData(record));
-    OvCGListModel::instance()->resetCgList(items);
+    thumbnails.reserve(list.size());
+    for (const OvCgRecord& record : list) {
+        items.append({record.guid, record.status, record.name, QPixmap()});
+        thumbnails.append(record.imageBase64);
+    }
+    OvCGListModel::instance()->resetCgList(items, thumbnails);
 }
 
 void OvTransferServer::cgNotified(const OvCgNotification& n)
@@ -338,5 +475,5 @@ void OvTransferServer::closeWithError(const QString& errorText, const QString& l
         m_errorText = errorText;
         m_logText = logText;
     }
-    disconnectFromServer();
+    closeConnection(true);
 }

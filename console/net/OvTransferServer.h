@@ -32,6 +32,17 @@ public:
 
     static constexpr int LoginWaitMs = 4000;
     static constexpr int HeartbeatMs = 3000;
+    // The longest a closing connection may wait for its unsent bytes.
+    static constexpr int CloseDeadlineMs = 1000;
+    // A server that stops reading while it keeps sending would otherwise grow
+    // the send queue without end.
+    static constexpr qint64 MaxUnsentBytes = 16 * 1024 * 1024;
+    // The read loop hands back to the event loop after this long, so the window
+    // repaints and takes input while a burst is worked through.
+    static constexpr int ReadSliceMs = 10;
+    // A peer that stops acknowledging (power lost, cable pulled) ends the
+    // connection after this long instead of the kernel's quarter of an hour.
+    static constexpr int DeadPeerMs = 10000;
 
     static OvTransferServer* instance();
     ~OvTransferServer() override;
@@ -62,11 +73,35 @@ public slots:
     void onHeartTimer();
 
 private:
+    // What can happen to a connection. Which of these each state takes is
+    // decided in accepts() alone; anything else is ignored.
+    enum class Event {
+        Connect,          // the operator starts a connection
+        SocketConnected,  // TCP is up; login goes out
+        LoginAnswer,      // a login response arrives
+        ServerMessage,    // any other frame is dispatched
+        Heartbeat,
+        Send,             // a request or an answer is written
+        Disconnect,       // the operator or a failure ends the connection
+        LoginTimeout,
+        CloseDeadline,    // a closing connection has waited long enough
+    };
+    bool accepts(Event event) const;
+
     OvTransferServer();
+
+    // Enters Closing. atOnce: after a failure, only what the kernel takes now
+    // is still sent; otherwise unsent bytes get CloseDeadlineMs.
+    void closeConnection(bool atOnce);
+    // Drops the socket without waiting and tears down.
+    void abortConnection();
+    // Works through buffered frames for one time slice at most.
+    void readFrames();
 
     // OvProtocolSink
     void sendMessage(const QJsonObject& message) override;
     QString token() const override;
+    bool awaitingLogin() const override;
     void loginSucceeded(const QString& token) override;
     void cgListReceived(const QList<OvCgRecord>& list) override;
     void cgNotified(const OvCgNotification& notification) override;
@@ -80,6 +115,9 @@ private:
     QString m_deviceMac;
     QTimer* m_connectTimer = nullptr;
     QTimer* m_heartTimer = nullptr;
+    QTimer* m_closeTimer = nullptr;
+    QTimer* m_readMore = nullptr;
+    bool m_backlogExceeded = false;
     QTcpSocket* m_socket = nullptr;
     OvFrameReader m_rxBuffer;
     OvProtocolDispatcher m_dispatcher;

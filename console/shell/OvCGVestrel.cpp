@@ -6,10 +6,13 @@
 #include "OvMsgDlg.h"
 #include "OvTitlebar.h"
 #include "cg/OvCGListModel.h"
+#include "cg/OvCGShowWidget.h"
+#include "cg/OvControlWidget.h"
 #include "log/OvCGMessage.h"
 #include "net/OvLoginDlg.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
+#include "shortcut/OvShortcutKeyDlg.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvGrayButton.h>
@@ -20,63 +23,6 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QKeySequence>
-
-namespace {
-
-void repolish(QWidget* widget)
-{
-    widget->setStyle(widget->style());
-}
-
-// Stands in for the CG area until the tile view lands: the hint that tells the
-// operator how to get a catalogue.
-QFrame* buildShowArea(OvLabel** tips)
-{
-    auto* area = new QFrame(nullptr);
-    area->setObjectName(QStringLiteral("OvCGShowWidget"));
-    // The CG area takes all the height the title bar and the bottom row leave.
-    area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    auto* layout = new VNsNmLayout(area);
-    auto* hint = new OvLabel(QStringLiteral("OvLabel"), area);
-    hint->setAlignment(Qt::AlignCenter);
-    hint->setWordWrap(true);
-    hint->setTextFormat(Qt::PlainText);
-    hint->setProperty("type", QStringLiteral("OvCGVestrel_m_tips"));
-    repolish(hint);
-    hint->setText(QStringLiteral("连接局域网内“采编录播一体化系统”以获取CG列表"));
-    layout->addWidget(hint);
-    *tips = hint;
-    return area;
-}
-
-// Stands in for the publish control bar until it lands: its three buttons, inert.
-QFrame* buildControlArea()
-{
-    auto* bar = new QFrame(nullptr);
-    bar->setObjectName(QStringLiteral("OvControlWidget"));
-    bar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    auto* layout = new HNsNmLayout(bar);
-    layout->setSpacing(10);
-    const struct {
-        const char* type;
-        QString text;
-    } buttons[] = {
-        {"OvControlWidget_pgm", QStringLiteral("PGM")},
-        {"OvControlWidget_pvw", QStringLiteral("PVW")},
-        {"OvControlWidget_cancel", QStringLiteral("取消")},
-    };
-    for (const auto& b : buttons) {
-        auto* button = new OvGrayButton(bar, QString());
-        button->setType(QString::fromLatin1(b.type));
-        button->setText(b.text);
-        button->setFocusPolicy(Qt::NoFocus);
-        button->setEnabled(false);
-        layout->addWidget(button);
-    }
-    return bar;
-}
-
-}  // namespace
 
 OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 {
@@ -96,10 +42,13 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     auto* content = new VNsNmLayout(nullptr);
     content->setContentsMargins(26, 21, 21, 2);
 
-    m_showWidget = buildShowArea(&m_tips);
+    m_showWidget = new OvCGShowWidget(nullptr);
+    // The CG area takes all the height the title bar and the bottom row leave.
+    m_showWidget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     content->addWidget(m_showWidget);
 
-    m_controlWidget = buildControlArea();
+    m_controlWidget = new OvControlWidget(nullptr);
+    connect(m_controlWidget, &OvControlWidget::login, this, &OvCGVestrel::login);
 
     connectButton = new OvGrayButton(this, QString());
     connectButton->setType(QStringLiteral("OvControlWidget_connect"));
@@ -157,7 +106,19 @@ void OvCGVestrel::login(bool checked)
         break;
     case OvTransferServer::LoggedIn: {
         OvMsgDlg box(QStringLiteral("是否断开远程连接"), 1, nullptr);
-        if (box.exec() == 1) {
+        // The connection may end while the question is open (a kick, a lost
+        // server): the question is then moot and goes away unanswered.
+        bool ended = false;
+        const QMetaObject::Connection watch =
+            connect(client, &OvTransferServer::signalConnect, &box, [&box, &ended](bool up) {
+                if (!up) {
+                    ended = true;
+                    box.reject();
+                }
+            });
+        const int answer = box.exec();
+        disconnect(watch);
+        if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
             client->disconnectFromServer();
             OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
                                                QStringLiteral("您与studio断开连接。"));
@@ -181,7 +142,6 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
         setConnectButtonState(false);
         OvCGListModel::instance()->clearCg();
     }
-    m_tips->setVisible(!loginSuccess);
 }
 
 void OvCGVestrel::setConnectButtonState(bool connected)
@@ -193,11 +153,8 @@ void OvCGVestrel::setConnectButtonState(bool connected)
 
 void OvCGVestrel::quickWidget()
 {
-    // Stands in for the shortcut reference dialog until it lands.
-    OvMsgDlg box(QStringLiteral("Ctrl+Alt+Q：开启/关闭单键快捷键\n"
-                                "Z：发布到PGM\nX：发布到PVW\nC：取消发布\n方向键：切换当前CG"),
-                 0, nullptr);
-    box.exec();
+    OvShortcutKeyDlg dlg(this);
+    dlg.exec();
 }
 
 void OvCGVestrel::about()

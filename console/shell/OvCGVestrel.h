@@ -1,9 +1,10 @@
 #pragma once
 
 #include "OvCGBaseDlg.h"
+#include "cg/OvCGShowWidget.h"
+#include "cg/OvControlWidget.h"
 
 class OvGrayButton;
-class OvLabel;
 class OvLoginDlg;
 class OvTitlebar;
 class QEvent;
@@ -23,8 +24,8 @@ public:
     OvTitlebar* titlebar() const { return m_titlebar; }
     OvGrayButton* connectButtonWidget() const { return connectButton; }
     OvLoginDlg* loginDialog() const { return m_loginDlg; }
-    QWidget* controlWidget() const { return m_controlWidget; }
-    QWidget* showWidget() const { return m_showWidget; }
+    OvControlWidget* controlWidget() const { return m_controlWidget; }
+    OvCGShowWidget* showWidget() const { return m_showWidget; }
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -43,9 +44,6 @@ private:
     OvTitlebar* m_titlebar = nullptr;
     OvLoginDlg* m_loginDlg = nullptr;
     OvGrayButton* connectButton = nullptr;
-    // The CG area and the publish control bar; plain panels until the tile view
-    // and the control bar are in place.
-    QWidget* m_controlWidget = nullptr;
-    QWidget* m_showWidget = nullptr;
-    OvLabel* m_tips = nullptr;
+    OvControlWidget* m_controlWidget = nullptr;
+    OvCGShowWidget* m_showWidget = nullptr;
 };

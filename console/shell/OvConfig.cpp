@@ -14,6 +14,29 @@ QString configPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
 }
 
+// The text after "key=" in [group] of the INI file, untouched but for the
+// blanks around it; the last such line counts.
+QString rawConfigValue(const QString& path, const QString& group, const QString& key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString section;
+    QString value;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray& bytes : lines) {
+        const QString line = QString::fromUtf8(bytes).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (section == group && eq > 0 && line.left(eq).trimmed() == key)
+            value = line.mid(eq + 1).trimmed();
+    }
+    return value;
+}
+
 }  // namespace
 
 QString readConfigValue(const QString& path, const QString& group, const QString& key)
@@ -22,7 +45,12 @@ QString readConfigValue(const QString& path, const QString& group, const QString
     // Operators write the file in a UTF-8 editor; without a codec Qt would read
     // a Chinese password as Latin-1 and the login would fail.
     settings.setIniCodec("UTF-8");
-    return settings.value(group + QLatin1Char('/') + key, QVariant()).toString();
+    const QVariant value = settings.value(group + QLatin1Char('/') + key, QVariant());
+    // An unquoted comma makes the INI reading a list (and toString() of a
+    // list is empty): the operator meant the text as written.
+    if (value.type() == QVariant::StringList && value.toStringList().size() > 1)
+        return rawConfigValue(path, group, key);
+    return value.toString();
 }
 
 int readConfigPort()

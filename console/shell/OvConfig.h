@@ -7,8 +7,8 @@ class QWidget;
 // The console's settings file (config.ini beside the program, read only) and the
 // per-widget style sheets of the qss folder beside the program.
 
-// The value of group/key in the INI file at path, as text; empty when the file,
-// the key or a single text value is missing (an unquoted comma makes a list).
+// The value of group/key in the INI file at path, as text; empty when the file
+// or the key is missing. A value with unquoted commas is the text as written.
 QString readConfigValue(const QString& path, const QString& group, const QString& key);
 
 // The TCP port offered in the login dialog: 19999 when unset, 0 when not a number.

@@ -1,6 +1,9 @@
 #include "shortcut/OvShortcutKey.h"
 
 #include "log/OvCGMessage.h"
+#include "shortcut/OvHotKeyPlatform.h"
+
+#include <QCoreApplication>
 
 #include <utility>
 
@@ -12,17 +15,30 @@ OvShortcutKey& OvShortcutKey::instance()
 
 OvShortcutKey::OvShortcutKey()
     : QObject(nullptr),
+      m_hotKeyFilter(std::make_unique<OvHotKeyPlatform>([this] { toggleShortcuts(); })),
       m_hotKeySequence(QKeySequence::fromString(QStringLiteral("Ctrl+Alt+Q"), QKeySequence::PortableText))
 {
-    // The platform's native event filter that reports the hot key is
-    // installed here once one exists; a refused grab leaves the shortcuts
-    // permanently off, which is why the result is not acted upon.
+    if (QCoreApplication* const app = QCoreApplication::instance())
+        app->installNativeEventFilter(m_hotKeyFilter.get());
+    // This object outlives the application, whose windowing-system connection
+    // the grab and the filter need: both go while the application ends.
+    qAddPostRoutine(&OvShortcutKey::releaseHotKey);
+    // A refused grab leaves the shortcuts permanently off, which is why the
+    // result is not acted upon.
     registerHotKey();
 }
 
 OvShortcutKey::~OvShortcutKey()
 {
     unregisterHotKey();
+}
+
+void OvShortcutKey::releaseHotKey()
+{
+    OvShortcutKey& keys = instance();
+    keys.unregisterHotKey();
+    // Its destructor takes the filter out of the event dispatcher.
+    keys.m_hotKeyFilter.reset();
 }
 
 void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback)
@@ -76,10 +92,15 @@ int OvShortcutKey::hotKeyModifiers() const
 
 bool OvShortcutKey::registerHotKey()
 {
-    return false;
+    return m_hotKeyFilter && m_hotKeyFilter->registerHotKey(hotKeyKey(), hotKeyModifiers());
 }
 
 bool OvShortcutKey::unregisterHotKey()
 {
-    return false;
+    return m_hotKeyFilter && m_hotKeyFilter->unregisterHotKey();
+}
+
+bool OvShortcutKey::isHotKeyRegistered() const
+{
+    return m_hotKeyFilter && m_hotKeyFilter->isRegistered();
 }

@@ -5,6 +5,9 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+
+class OvHotKeyPlatform;
 
 // The process-wide table of single-key shortcuts and their on/off switch.
 // The shortcuts start switched off; the system-wide hot key (Ctrl+Alt+Q)
@@ -29,15 +32,19 @@ public:
     int hotKeyKey() const;
     int hotKeyModifiers() const;
 
-    // Grabbing the hot key system-wide is platform work; until a platform
-    // facility is wired in, these report that nothing was grabbed.
+    // Grabs the hot key system-wide; false when another program holds it or
+    // there is no windowing system to grab it from (the shortcuts then stay off).
     bool registerHotKey();
     bool unregisterHotKey();
+    bool isHotKeyRegistered() const;
 
 private:
     OvShortcutKey();
+    static void releaseHotKey();
 
     std::map<QKeySequence, std::function<void()>> m_shortcuts;
+    // Grabs the hot key and, installed as the native event filter, reports it.
+    std::unique_ptr<OvHotKeyPlatform> m_hotKeyFilter;
     QKeySequence m_hotKeySequence;
     bool m_enabled = false;
 };

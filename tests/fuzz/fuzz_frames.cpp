@@ -25,7 +25,14 @@ public:
             std::abort();
     }
     QString token() const override { return m_token; }
-    void loginSucceeded(const QString& token) override { m_token = token; }
+    bool awaitingLogin() const override { return !m_loggedIn; }
+    void loginSucceeded(const QString& token) override
+    {
+        if (m_loggedIn)
+            std::abort();  // a repeated login answer must not get this far
+        m_loggedIn = true;
+        m_token = token;
+    }
     void cgListReceived(const QList<OvCgRecord>& list) override { m_items += list.size(); }
     void cgNotified(const OvCgNotification& n) override
     {
@@ -48,6 +55,7 @@ public:
 
 private:
     QString m_token;
+    bool m_loggedIn = false;
     int m_items = 0;
 };
 

@@ -10,6 +10,8 @@
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace {
 
@@ -53,6 +55,9 @@ const QString kUsage = QStringLiteral(
     "  close [ID]                  close console ID's connection (all without ID)\n"
     "  hold on|off                 keep publish requests unanswered (on), then answer them (off)\n"
     "  quit                        close every connection and end the simulator\n"
+    "  stop-reading [ID]           read nothing more from console ID (default: all logged in)\n"
+    "  repeat-login [ID] [N]       send N unrequested login answers with fresh tokens (default 1)\n"
+    "  flood [ID] N                send N notifications for an item nobody has\n"
     "Notifications of changes made here carry the operator name \"ovcg-sim\".");
 
 }  // namespace
@@ -146,6 +151,9 @@ QStringList OvSimCommands::execute(const QString& line)
             {QStringLiteral("close"), &OvSimCommands::runClose},
             {QStringLiteral("account"), &OvSimCommands::runAccount},
             {QStringLiteral("hold"), &OvSimCommands::runHold},
+            {QStringLiteral("stop-reading"), &OvSimCommands::runStopReading},
+            {QStringLiteral("repeat-login"), &OvSimCommands::runRepeatLogin},
+            {QStringLiteral("flood"), &OvSimCommands::runFlood},
         };
         const Runner runner = runners.value(command, nullptr);
         reply.append(runner ? (this->*runner)(args)
@@ -421,4 +429,66 @@ QString OvSimCommands::runHold(const QStringList& args)
         return error(QStringLiteral("usage: hold on|off"));
     m_server->setHoldUpdates(value == QLatin1String("on"));
     return ok(QStringLiteral("hold %1").arg(value));
+}
+
+QString OvSimCommands::runStopReading(const QStringList& args)
+{
+    if (args.size() > 1)
+        return error(QStringLiteral("usage: stop-reading [ID]"));
+    QString message;
+    const QList<OvSimConsoleLink*> links = targets(args, 0, &message);
+    if (links.isEmpty())
+        return message;
+    for (OvSimConsoleLink* link : links)
+        link->stopReading();
+    return ok(QStringLiteral("%1 consoles no longer read").arg(links.size()));
+}
+
+QString OvSimCommands::runRepeatLogin(const QStringList& args)
+{
+    int count = 1;
+    if (args.size() > 2 || (args.size() == 2 && (!toInt(args.at(1), &count) || count < 1)))
+        return error(QStringLiteral("usage: repeat-login [ID] [N]"));
+    QString message;
+    const QList<OvSimConsoleLink*> links = targets(args, 0, &message);
+    if (links.isEmpty())
+        return message;
+    for (OvSimConsoleLink* link : links) {
+        for (int i = 0; i < count; ++i)
+            link->sendJson({{QStringLiteral("cmd"), QStringLiteral("login")},
+                            {QStringLiteral("cmdType"), QStringLiteral("response")},
+                            {QStringLiteral("code"), 0},
+                            {QStringLiteral("codeInfo"), QString()},
+                            {QStringLiteral("value"),
+                             QJsonObject{{QStringLiteral("token"), OvSimCatalogue::newGuid()}}}});
+    }
+    return ok(QStringLiteral("%1 login answers sent to %2 consoles").arg(count).arg(links.size()));
+}
+
+QString OvSimCommands::runFlood(const QStringList& args)
+{
+    int count = 0;
+    if (args.isEmpty() || args.size() > 2 || !toInt(args.last(), &count) || count < 1)
+        return error(QStringLiteral("usage: flood [ID] N"));
+    QString message;
+    const QList<OvSimConsoleLink*> links = targets(args.mid(0, args.size() - 1), 0, &message);
+    if (links.isEmpty())
+        return message;
+    // Compact and prebuilt: a burst as a busy server would send it.
+    const QByteArray body = QJsonDocument(QJsonObject{
+        {QStringLiteral("cmd"), QStringLiteral("notifyCG")},
+        {QStringLiteral("cmdType"), QStringLiteral("request")},
+        {QStringLiteral("value"),
+         QJsonObject{{QStringLiteral("operationTarget"), OvSimCatalogue::newGuid()},
+                     {QStringLiteral("operationType"), 1},
+                     {QStringLiteral("operationValue"), QJsonObject{{QStringLiteral("status"), 1}}}}}})
+                                .toJson(QJsonDocument::Compact);
+    const QByteArray frame = OvSimFrameReader::encode(body);
+    constexpr int kBatch = 10000;  // keeps each write well below the unsent limit
+    for (OvSimConsoleLink* link : links) {
+        for (int sent = 0; sent < count; sent += kBatch)
+            link->sendRaw(frame.repeated(qMin(kBatch, count - sent)),
+                          QStringLiteral("%1 notifications").arg(qMin(kBatch, count - sent)));
+    }
+    return ok(QStringLiteral("%1 notifications sent to %2 consoles").arg(count).arg(links.size()));
 }

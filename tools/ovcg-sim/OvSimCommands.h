@@ -43,6 +43,9 @@ private:
     QString runClose(const QStringList& args);
     QString runAccount(const QStringList& args);
     QString runHold(const QStringList& args);
+    QString runStopReading(const QStringList& args);
+    QString runRepeatLogin(const QStringList& args);
+    QString runFlood(const QStringList& args);
 
     int item(const QString& ref, QString* error) const;
     QList<OvSimConsoleLink*> targets(const QStringList& args, int at, QString* error) const;

@@ -123,6 +123,15 @@ void OvSimConsoleLink::close()
         onDisconnected();
 }
 
+void OvSimConsoleLink::stopReading()
+{
+    disconnect(m_socket, &QTcpSocket::readyRead, this, &OvSimConsoleLink::onReadyRead);
+    // Qt stops taking bytes from the kernel once its buffer holds this much.
+    m_socket->setReadBufferSize(1);
+    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    OvSimLog::line(QStringLiteral("console %1: no longer read").arg(m_id));
+}
+
 void OvSimConsoleLink::onReadyRead()
 {
     m_reader.append(m_socket->readAll());

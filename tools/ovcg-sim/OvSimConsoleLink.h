@@ -42,6 +42,9 @@ public:
     void expectClose(int graceMs);
     // Flushes what was written, then closes.
     void close();
+    // Misbehaviour on command: leave everything the console sends unread, so
+    // its send queue backs up.
+    void stopReading();
 
     static QString describeAddress(const QHostAddress& address);
 

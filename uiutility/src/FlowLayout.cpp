@@ -17,13 +17,14 @@ FlowLayout::FlowLayout(int margin, int hSpacing, int vSpacing) : m_hSpace(hSpaci
 FlowLayout::~FlowLayout()
 {
     // The widgets belong to the parent widget; only the items are ours.
-    while (QLayoutItem* item = takeAt(0))
-        delete item;
+    qDeleteAll(m_items);
+    m_items.clear();
 }
 
 void FlowLayout::addItem(QLayoutItem* item)
 {
     m_items.append(item);
+    invalidate();
 }
 
 void FlowLayout::insertItem(int index, QLayoutItem* item)
@@ -34,6 +35,7 @@ void FlowLayout::insertItem(int index, QLayoutItem* item)
         m_items.prepend(item);
     else
         m_items.insert(index, item);
+    invalidate();
 }
 
 void FlowLayout::insert(int index, QWidget* widget)
@@ -60,9 +62,11 @@ QLayoutItem* FlowLayout::itemAt(int index) const
 
 QLayoutItem* FlowLayout::takeAt(int index)
 {
-    if (index >= 0 && index < m_items.size())
-        return m_items.takeAt(index);
-    return nullptr;
+    if (index < 0 || index >= m_items.size())
+        return nullptr;
+    QLayoutItem* const item = m_items.takeAt(index);
+    invalidate();
+    return item;
 }
 
 void FlowLayout::clear()
@@ -86,7 +90,18 @@ int FlowLayout::verticalSpacing() const
 
 void FlowLayout::setHorizontalSpacing(int spacing)
 {
+    if (m_hSpace == spacing)
+        return;
     m_hSpace = spacing;
+    invalidate();
+}
+
+void FlowLayout::invalidate()
+{
+    m_cachedMinimumSize = QSize();
+    m_cachedHfwWidth = -1;
+    m_cachedHfwHeight = -1;
+    QLayout::invalidate();
 }
 
 Qt::Orientations FlowLayout::expandingDirections() const
@@ -101,7 +116,11 @@ bool FlowLayout::hasHeightForWidth() const
 
 int FlowLayout::heightForWidth(int width) const
 {
-    return doLayout(QRect(0, 0, width, 0), true);
+    if (width != m_cachedHfwWidth) {
+        m_cachedHfwHeight = doLayout(QRect(0, 0, width, 0), true);
+        m_cachedHfwWidth = width;
+    }
+    return m_cachedHfwHeight;
 }
 
 void FlowLayout::setGeometry(const QRect& rect)
@@ -117,6 +136,8 @@ QSize FlowLayout::sizeHint() const
 
 QSize FlowLayout::minimumSize() const
 {
+    if (m_cachedMinimumSize.isValid())
+        return m_cachedMinimumSize;
     QSize size;  // (-1, -1): the accumulation starts from Qt's invalid size
     for (const QLayoutItem* item : m_items)
         size = size.expandedTo(item->minimumSize());
@@ -125,6 +146,7 @@ QSize FlowLayout::minimumSize() const
     int left = 0, top = 0, right = 0, bottom = 0;
     getContentsMargins(&left, &top, &right, &bottom);
     size += QSize(left + right, top + bottom);
+    m_cachedMinimumSize = size;
     return size;
 }
 

@@ -35,6 +35,8 @@ public:
     void setGeometry(const QRect& rect) override;
     QSize sizeHint() const override;
     QSize minimumSize() const override;
+    // Drops the cached sizes; Qt calls this whenever an item or the spacing changes.
+    void invalidate() override;
 
 private:
     int smartSpacing(QStyle::PixelMetric pm) const;
@@ -43,4 +45,9 @@ private:
     QList<QLayoutItem*> m_items;
     int m_hSpace;
     int m_vSpace;
+    // Each of these walks every item; a layout pass asks for them several
+    // times, so they are kept until the layout is invalidated.
+    mutable QSize m_cachedMinimumSize;
+    mutable int m_cachedHfwWidth = -1;
+    mutable int m_cachedHfwHeight = -1;
 };

@@ -36,6 +36,8 @@ private slots:
 private:
     void _initLocalConnection();
     void _newLocalServer();
+    bool _serverAnswers() const;
+    void _reportRunning();
     void _activateWindow();
 
     QPointer<QWidget> m_activationWindow;

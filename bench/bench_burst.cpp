@@ -1,0 +1,249 @@
+// The transfer client against an in-process server on loopback:
+//  - the longest event-loop stall while a burst of 2,000 notifications for an
+//    unknown item is worked through with 100,000 items listed;
+//  - the time from a kick to the end of the connection when the server has
+//    stopped reading, and the time an operator's disconnect spends closing.
+// Prints figures; never fails.
+
+#include "cg/OvCGListModel.h"
+#include "cg/cgItemData.h"
+#include "net/OvTransferServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUuid>
+#include <QWidget>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QByteArray frameOf(const QByteArray& body)
+{
+    QByteArray header(8, '\0');
+    qToBigEndian<quint32>(quint32(body.size()), header.data());
+    header[4] = 1;
+    return header + body;
+}
+
+QByteArray frameOf(const QJsonObject& o)
+{
+    return frameOf(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Counts the console's frames by their "cmd" text; stops reading on request.
+class Peer : public QObject
+{
+public:
+    Peer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this, [this] {
+                buffer += socket->readAll();
+                while (buffer.size() >= 8) {
+                    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+                    if (quint32(buffer.size()) < 8 + length)
+                        break;
+                    const QJsonObject m =
+                        QJsonDocument::fromJson(buffer.mid(8, int(length))).object();
+                    ++counts[m.value("cmd").toString() + m.value("cmdType").toString()];
+                    buffer.remove(0, int(8 + length));
+                }
+            });
+        });
+    }
+    void stopReading()
+    {
+        socket->disconnect(this);
+        socket->setReadBufferSize(1);
+        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+    }
+    void send(const QByteArray& bytes) { socket->write(bytes); }
+
+    QTcpServer server;
+    QTcpSocket* socket = nullptr;
+    QByteArray buffer;
+    QHash<QString, int> counts;
+};
+
+bool login(Peer& peer)
+{
+    OvTransferServer* const client = OvTransferServer::instance();
+    client->connectToServer("127.0.0.1", "pw", peer.server.serverPort());
+    if (!waitFor([&] { return peer.counts.value("loginrequest") > 0; }, 5000))
+        return false;
+    peer.send(frameOf(QJsonObject{{"cmd", "login"}, {"cmdType", "response"}, {"code", 0},
+                                  {"value", QJsonObject{{"token", "t"}}}}));
+    return waitFor([&] { return peer.counts.value("syncCGListrequest") > 0; }, 5000);
+}
+
+void closeBoxes(QObject* owner)
+{
+    auto* closer = new QTimer(owner);
+    QObject::connect(closer, &QTimer::timeout, [] {
+        if (QWidget* w = QApplication::activeModalWidget())
+            w->close();
+    });
+    closer->start(5);
+}
+
+void burstStall()
+{
+    constexpr int Items = 100000;
+    constexpr int Frames = 2000;
+    Peer peer;
+    if (!login(peer)) {
+        std::printf("burst: login failed\n");
+        return;
+    }
+    QList<cgItemData> list;
+    list.reserve(Items);
+    for (int i = 0; i < Items; ++i) {
+        cgItemData d;
+        d.guid = QUuid::createUuid();
+        d.name = QString::number(i);
+        list.append(d);
+    }
+    OvCGListModel::instance()->resetCgList(list);
+
+    const QByteArray frame = frameOf(QJsonObject{
+        {"cmd", "notifyCG"},
+        {"cmdType", "request"},
+        {"value", QJsonObject{{"operationTarget", QUuid::createUuid().toString()},
+                              {"operationType", 1},
+                              {"operationValue", QJsonObject{{"status", 1}}},
+                              {"operator", QJsonObject{{"operationID", "x"}}}}}});
+    QElapsedTimer tick;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = tick.nsecsElapsed();
+        longest = qMax(longest, now - last);
+        last = now;
+    });
+    // The machine's own noise: the same probe on an idle loop.
+    tick.start();
+    probe.start(1);
+    waitFor([] { return false; }, 2000);
+    const qint64 idleLongest = longest;
+    longest = 0;
+    QList<qint64> gaps;
+    QObject::connect(&probe, &QTimer::timeout, [&] { gaps.append(tick.nsecsElapsed()); });
+    QElapsedTimer clock;
+    clock.start();
+    peer.send(frame.repeated(Frames));
+    peer.socket->flush();
+    const bool done =
+        waitFor([&] { return peer.counts.value("notifyCGresponse") >= Frames; }, 120000);
+    const qint64 total = clock.elapsed();
+    probe.stop();
+    QList<qint64> steps;
+    for (int i = 1; i < gaps.size(); ++i)
+        steps.append(gaps[i] - gaps[i - 1]);
+    std::sort(steps.begin(), steps.end());
+    const double p99 = steps.isEmpty() ? 0.0 : steps[int(steps.size() * 0.99)] / 1e6;
+    std::printf("burst: %d unknown-guid notifications (%d bytes) with %d items: %s in %lld ms "
+                "(%.2f ms a frame); event-loop stall longest %.1f ms, 99th percentile %.1f ms "
+                "(idle loop on this machine: longest %.1f ms)\n",
+                Frames, int(frame.size()) * Frames, Items, done ? "answered" : "NOT answered",
+                static_cast<long long>(total), double(total) / Frames, longest / 1e6, p99,
+                idleLongest / 1e6);
+    OvTransferServer::instance()->disconnectFromServer();
+    waitFor([] { return OvTransferServer::instance()->connectionState() == OvTransferServer::Idle; },
+            5000);
+    OvCGListModel::instance()->clearCg();
+}
+
+void closingTimes(bool kick)
+{
+    Peer peer;
+    if (!login(peer)) {
+        std::printf("closing: login failed\n");
+        return;
+    }
+    peer.stopReading();
+    const QByteArray notify = frameOf(QByteArray(R"({"cmd":"notifyCG","value":{}})"));
+    for (int i = 0; i < 6; ++i)
+        peer.send(notify.repeated(10000));
+    waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 20000);
+    waitFor([] { return false; }, 500);
+    OvTransferServer* const client = OvTransferServer::instance();
+    // Polled: a teardown that happens within one call is never seen Closing.
+    QElapsedTimer clock;
+    qint64 closingSince = -1;
+    qint64 closingUntil = -1;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (client->connectionState() == OvTransferServer::Closing && closingSince < 0)
+            closingSince = clock.nsecsElapsed();
+    });
+    const QMetaObject::Connection down =
+        QObject::connect(client, &OvTransferServer::signalConnect, [&](bool up) {
+            if (!up)
+                closingUntil = clock.nsecsElapsed();
+        });
+    poll.start(1);
+    clock.start();
+    if (kick) {
+        peer.send(frameOf(QJsonObject{{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}}));
+        peer.socket->flush();
+    } else {
+        client->disconnectFromServer();
+    }
+    const bool ended = waitFor(
+        [&] { return client->connectionState() == OvTransferServer::Idle; }, 10000);
+    poll.stop();
+    QObject::disconnect(down);
+    const QString closing =
+        closingSince < 0 ? QStringLiteral("never seen in Closing (torn down within the call)")
+                         : QStringLiteral("%1 ms in Closing")
+                               .arg((closingUntil - closingSince) / 1e6, 0, 'f', 1);
+    std::printf("%s with a server that stopped reading (60,000 answers unsent): %s\n",
+                kick ? "kick" : "operator disconnect",
+                ended ? qPrintable(QStringLiteral("ended %1 ms after the request was sent; %2")
+                                       .arg(clock.elapsed())
+                                       .arg(closing))
+                      : "still not ended after 10 s");
+    if (!ended) {
+        peer.socket->abort();
+        waitFor([&] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    closeBoxes(&app);
+    burstStall();
+    closingTimes(true);
+    closingTimes(false);
+    return 0;
+}

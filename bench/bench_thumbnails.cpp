@@ -1,0 +1,224 @@
+// Thumbnail decoding: memory after a list of PNG bombs, a catalogue's
+// thumbnails decoded on one thread against several, and finding an item by
+// guid in a large catalogue. Each case runs in a child process of its own.
+//
+// Usage: bench_thumbnails             (every case, a table)
+//        bench_thumbnails CASE        (one case: bomb, decode, find)
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/OvThumbnailDecoder.h"
+#include "cg/cgItemData.h"
+#include "log/OvCGMessage.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QThread>
+#include <QUuid>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+long statusKb(const char* key)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
+
+double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+QString base64Png(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+// A lower-third-like 160 x 90 thumbnail, different for every seed.
+QString tilePng(int seed)
+{
+    QImage image(160, 90, QImage::Format_RGB32);
+    image.fill(QColor(20, 20, 30));
+    QPainter painter(&image);
+    painter.fillRect(8, 55, 144, 26, QColor::fromHsv(seed * 37 % 360, 200, 220));
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(12, 57, 140, 22), Qt::AlignVCenter, QStringLiteral("CG item %1").arg(seed));
+    painter.end();
+    return base64Png(image);
+}
+
+QList<cgItemData> records(int count)
+{
+    QList<cgItemData> list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        cgItemData data;
+        data.guid = QUuid::createUuid();
+        data.name = QStringLiteral("CG item %1").arg(i);
+        list.append(data);
+    }
+    return list;
+}
+
+int bomb()
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    QImage mono(4096, 4096, QImage::Format_Mono);
+    mono.fill(0);
+    const QString text = base64Png(mono);
+    const QStringList thumbnails = QVector<QString>(30, text).toList();
+    const long baseKb = statusKb("VmRSS");
+    resetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    model->resetCgList(records(30), thumbnails);
+    const qint64 ms = timer.elapsed();
+    std::printf("bomb: thirty 4096x4096 1-bit PNGs (%d base64 chars each) in one list: %lld ms, "
+                "RSS after +%.1f MB, peak +%.1f MB, pictures %dx%d, %.1f MB counted\n",
+                int(text.size()), static_cast<long long>(ms), (statusKb("VmRSS") - baseKb) / 1024.0,
+                (statusKb("VmHWM") - baseKb) / 1024.0, model->cgAt(0)->image().width(),
+                model->cgAt(0)->image().height(), model->imageBytes() / 1048576.0);
+    return 0;
+}
+
+int decode()
+{
+    constexpr int count = 10000;
+    QStringList thumbnails;
+    for (int i = 0; i < count; ++i)
+        thumbnails << tilePng(i % 512);  // separate strings, as parsed JSON holds them
+    for (QString& t : thumbnails)
+        t.detach();
+    const int ideal = QThread::idealThreadCount();
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    loadavg.open(QIODevice::ReadOnly);
+    std::printf("decode: %d thumbnails of 160x90, %d cores, load %s\n", count, ideal,
+                loadavg.readAll().split(' ').value(0).constData());
+    // Alternating runs, the best of each: the machine may be shared.
+    double best[3] = {1e12, 1e12, 1e12};
+    double cpu[3] = {0, 0, 0};
+    for (int round = 0; round < 4; ++round) {
+        for (const int threads : {1, 2}) {
+            const double cpu0 = cpuMs();
+            QElapsedTimer timer;
+            timer.start();
+            const QList<QImage> images =
+                OvThumbnailDecoder::decodeAll(thumbnails, OvCGListModel::DefaultImageBudget, threads);
+            const double ms = timer.nsecsElapsed() / 1e6;
+            if (ms < best[threads]) {
+                best[threads] = ms;
+                cpu[threads] = cpuMs() - cpu0;
+            }
+        }
+    }
+    std::printf("  decodeAll, 1 thread: %.0f ms wall (%.0f ms cpu); 2 threads: %.0f ms wall (%.0f ms cpu): %.2f of single\n",
+                best[1], cpu[1], best[2], cpu[2], best[2] / best[1]);
+    // The whole list load as the transfer client runs it, against the former
+    // way: each record's picture decoded one after another on this thread.
+    OvCGListModel* const model = OvCGListModel::instance();
+    const QList<cgItemData> list = records(count);
+    QElapsedTimer timer;
+    timer.start();
+    QList<cgItemData> old = list;
+    for (int i = 0; i < count; ++i)
+        old[i].image = cgItemData::imageFromBase64(thumbnails.at(i));
+    model->resetCgList(old);
+    const double oldMs = timer.nsecsElapsed() / 1e6;
+    old.clear();
+    model->clearCg();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    timer.restart();
+    model->resetCgList(list, thumbnails);
+    const double newMs = timer.nsecsElapsed() / 1e6;
+    std::printf("  list load with pictures: one after another %.0f ms, parallel %.0f ms (%.2f); %.1f MB counted\n",
+                oldMs, newMs, newMs / oldMs, model->imageBytes() / 1048576.0);
+    return 0;
+}
+
+int find()
+{
+    constexpr int count = 100000;
+    constexpr int lookups = 2000;
+    OvCGListModel* const model = OvCGListModel::instance();
+    model->resetCgList(records(count));
+    QStringList unknown;
+    for (int i = 0; i < lookups; ++i)
+        unknown << QUuid::createUuid().toString();
+    QElapsedTimer timer;
+    timer.start();
+    int found = 0;
+    for (const QString& guid : unknown)
+        found += model->findCg(guid) != nullptr;
+    const double indexMs = timer.nsecsElapsed() / 1e6;
+    // The former lookup: every item's guid formatted and compared.
+    timer.restart();
+    const QList<OvSubCGItem*> items = model->cgList();
+    for (int i = 0; i < lookups / 10; ++i) {
+        for (OvSubCGItem* item : items) {
+            if (item->guid() == unknown.at(i)) {
+                ++found;
+                break;
+            }
+        }
+    }
+    const double walkMs = timer.nsecsElapsed() / 1e6 * 10;
+    std::printf("find: %d unknown guids among %d items: index %.1f ms, walk %.0f ms (from %d lookups x10)%s\n",
+                lookups, count, indexMs, walkMs, lookups / 10, found ? " (found some?)" : "");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The real program builds the hub (and with it the model) before any list arrives.
+    OvCGMessage::instance();
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 2) {
+        if (args.at(1) == QLatin1String("bomb"))
+            return bomb();
+        if (args.at(1) == QLatin1String("decode"))
+            return decode();
+        if (args.at(1) == QLatin1String("find"))
+            return find();
+        return 2;
+    }
+    for (const char* mode : {"bomb", "decode", "find"}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(mode)});
+        child.waitForFinished(600000);
+    }
+    return 0;
+}

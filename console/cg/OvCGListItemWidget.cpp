@@ -1,0 +1,234 @@
+#include "cg/OvCGListItemWidget.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/OvViewHelpers.h"
+
+#include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/VNsNmLayout.h>
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+constexpr int ThumbWidth = 160;
+constexpr int ThumbHeight = 90;
+
+// Decoded once: thousands of tiles share the one picture.
+const QImage& sendingOverlay()
+{
+    static const QImage image(QStringLiteral(":/OvCGVestrel/Resources/sending.png"));
+    return image;
+}
+
+}  // namespace
+
+OvCGListItemWidget::OvCGListItemWidget(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("OvCGListItemWidget"));
+
+    m_pictureLabel = new OvLabel(QStringLiteral("OvCGListItemWidget_m_pictureLabel"), this);
+    m_pictureLabel->setAlignment(Qt::AlignCenter);
+    m_pictureLabel->installEventFilter(this);
+
+    m_nameLabel = new OvLabel(QStringLiteral("OvCGListItemWidget_m_nameLabel"), this);
+    m_nameLabel->setAlignment(Qt::AlignCenter);
+    // Names come from the server and from other operators: never markup.
+    m_nameLabel->setTextFormat(Qt::PlainText);
+    m_nameLabel->installEventFilter(this);
+
+    auto* layout = new VNsNmLayout(nullptr);
+    layout->setSpacing(10);
+    layout->setContentsMargins(0, 8, 0, 8);
+    auto* pictureRow = new HNsNmLayout(nullptr);
+    pictureRow->setAlignment(Qt::AlignCenter);
+    pictureRow->addWidget(m_pictureLabel);
+    layout->addLayout(pictureRow);
+    layout->addWidget(m_nameLabel);
+    setLayout(layout);
+
+    m_sendingImage = sendingOverlay();
+}
+
+OvCGListItemWidget::~OvCGListItemWidget() = default;
+
+void OvCGListItemWidget::setCgItem(OvSubCGItem* item)
+{
+    if (m_item) {
+        m_item->disconnect(this);
+        m_sending = false;
+        m_pendingOperationId.clear();
+    }
+    m_item = item;
+    refreshPicture();
+    refreshName();
+    refresh();
+    if (m_item) {
+        connect(m_item, &OvSubCGItem::updateData, this, &OvCGListItemWidget::updateData);
+        connect(m_item, &QObject::destroyed, this, &OvCGListItemWidget::destroyed);
+    }
+}
+
+void OvCGListItemWidget::destroyed()
+{
+    if (m_item)
+        m_item->disconnect(this);
+    m_item = nullptr;
+    emit remove();
+}
+
+void OvCGListItemWidget::updateData(int updateType, operatorInfo info)
+{
+    if (!m_item)
+        return;
+    const bool wasSending = m_sending;
+    if (m_item->status() == 3 && updateType != OvSubCGItem::CheckedUpdate) {
+        m_pendingOperationId = info.operationID;
+        m_sending = true;
+    } else if (m_pendingOperationId == info.operationID) {
+        m_sending = false;
+    }
+    if (updateType == OvSubCGItem::ImageUpdate || wasSending != m_sending)
+        refreshPicture();
+    if (updateType == OvSubCGItem::NameUpdate)
+        refreshName();
+    refresh();
+}
+
+void OvCGListItemWidget::mousePressEvent(QMouseEvent* e)
+{
+    Q_UNUSED(e)
+    if (m_item)
+        OvCGListModel::instance()->setCurrentCg(m_item);
+}
+
+void OvCGListItemWidget::enterEvent(QEvent* e)
+{
+    m_hovered = true;
+    refresh();
+    QFrame::enterEvent(e);
+}
+
+void OvCGListItemWidget::leaveEvent(QEvent* e)
+{
+    m_hovered = false;
+    refresh();
+    QFrame::leaveEvent(e);
+}
+
+bool OvCGListItemWidget::eventFilter(QObject* watched, QEvent* e)
+{
+    // The name is measured against the width the style sheet and layout gave
+    // the label, known only once it is laid out.
+    if (e->type() == QEvent::Resize) {
+        if (watched == m_nameLabel)
+            refreshName();
+        else if (watched == m_pictureLabel && m_tallyLabel)
+            m_tallyLabel->move(m_pictureLabel->contentsRect().topLeft() + QPoint(4, 4));
+    }
+    return QFrame::eventFilter(watched, e);
+}
+
+void OvCGListItemWidget::refreshPicture()
+{
+    if (!m_item)
+        return;
+    QPixmap picture = m_item->image();
+    // Thumbnails are meant to be 160 x 90; anything larger would break the grid.
+    if (!picture.isNull() && (picture.width() > ThumbWidth || picture.height() > ThumbHeight))
+        picture = picture.scaled(ThumbWidth, ThumbHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (m_sending) {
+        // Without a thumbnail the overlay still shows, on an empty card, so
+        // that an outstanding request is never invisible.
+        if (picture.isNull()) {
+            picture = QPixmap(ThumbWidth, ThumbHeight);
+            picture.fill(Qt::transparent);
+        }
+        QPainter painter(&picture);
+        painter.drawImage(QRect(0, 0, ThumbWidth, ThumbHeight), m_sendingImage);
+    }
+    m_pictureLabel->setPixmap(picture);
+}
+
+void OvCGListItemWidget::refreshName()
+{
+    if (!m_item)
+        return;
+    // Line breaks in a name would push the second line out of the label.
+    QString name = OvViewHelpers::capped(m_item->name());
+    name.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const QFontMetrics metrics(m_nameLabel->font());
+    const int available = m_nameLabel->contentsRect().width();
+    if (metrics.horizontalAdvance(name) > available) {
+        m_nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_nameLabel->setText(metrics.elidedText(name, Qt::ElideRight, available));
+    } else {
+        m_nameLabel->setAlignment(Qt::AlignCenter);
+        m_nameLabel->setText(name);
+    }
+    m_nameLabel->setToolTip(OvViewHelpers::plainToolTip(m_item->name()));
+    setAccessibleName(OvViewHelpers::capped(m_item->name()));
+}
+
+void OvCGListItemWidget::refreshTally()
+{
+    const int status = m_item->status();
+    const bool onAir = status == 1 || status == 2;
+    if (onAir && !m_tallyLabel) {
+        m_tallyLabel = new OvLabel(QStringLiteral("OvCGListItemWidget_m_tallyLabel"), m_pictureLabel);
+        m_tallyLabel->setAlignment(Qt::AlignCenter);
+        m_tallyLabel->move(m_pictureLabel->contentsRect().topLeft() + QPoint(4, 4));
+    }
+    if (m_tallyLabel) {
+        const QString tally = status == 1 ? QStringLiteral("PGM") : status == 2 ? QStringLiteral("PVW") : QString();
+        if (!tally.isEmpty()) {
+            OvViewHelpers::setType(m_tallyLabel, tally);
+            m_tallyLabel->setText(tally);
+            m_tallyLabel->adjustSize();
+        }
+        m_tallyLabel->setVisible(onAir);
+    }
+}
+
+void OvCGListItemWidget::refresh()
+{
+    if (!m_item)
+        return;
+    const bool current = m_item->isChecked();
+    const int status = m_item->status();
+
+    QString pictureType = QStringLiteral("normal");
+    if (m_hovered)
+        pictureType = QStringLiteral("hover");
+    if (current)
+        pictureType = QStringLiteral("checked");
+    if (status == 1)
+        pictureType = QStringLiteral("sendPGM");
+    if (status == 2)
+        pictureType = QStringLiteral("sendPVW");
+    OvViewHelpers::setType(m_pictureLabel, pictureType);
+
+    const QString type = current ? QStringLiteral("checked")
+                                 : m_hovered ? QStringLiteral("hover") : QStringLiteral("normal");
+    OvViewHelpers::setType(m_nameLabel, type);
+    OvViewHelpers::setType(this, type);
+    refreshTally();
+
+    // What an operator sees, in words, for screen readers and tests.
+    QString state;
+    if (m_sending)
+        state = QStringLiteral("发送中");
+    else if (status == 1)
+        state = QStringLiteral("PGM");
+    else if (status == 2)
+        state = QStringLiteral("PVW");
+    if (accessibleDescription() != state)
+        setAccessibleDescription(state);
+
+    if (current)
+        emit currentWidget(this);
+}

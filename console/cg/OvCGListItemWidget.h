@@ -1,0 +1,61 @@
+#pragma once
+
+#include "cg/operatorInfo.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QString>
+
+class OvLabel;
+class OvSubCGItem;
+
+// One tile of the CG grid: thumbnail above, name below. Its look follows the
+// "type" property: hover, current ("checked"), and on the picture the PGM or
+// PVW state; while this console's own publish request for the item is
+// outstanding, a "sending" overlay covers the thumbnail.
+class OvCGListItemWidget : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit OvCGListItemWidget(QWidget* parent = nullptr);
+    ~OvCGListItemWidget() override;
+
+    void setCgItem(OvSubCGItem* item);
+    OvSubCGItem* cgItem() const { return m_item; }
+
+    bool isSending() const { return m_sending; }
+    QString pendingOperationId() const { return m_pendingOperationId; }
+    OvLabel* pictureLabel() const { return m_pictureLabel; }
+    OvLabel* nameLabel() const { return m_nameLabel; }
+    // The on-air badge over the thumbnail; null until the item first goes on air.
+    OvLabel* tallyLabel() const { return m_tallyLabel; }
+
+signals:
+    void remove();
+    void currentWidget(OvCGListItemWidget* item_widget);
+
+private slots:
+    void destroyed();
+    void updateData(int updateType, operatorInfo info);
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void enterEvent(QEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void refresh();
+    void refreshPicture();
+    void refreshName();
+    void refreshTally();
+
+    OvLabel* m_pictureLabel = nullptr;
+    OvLabel* m_nameLabel = nullptr;
+    OvLabel* m_tallyLabel = nullptr;
+    OvSubCGItem* m_item = nullptr;
+    QImage m_sendingImage;
+    QString m_pendingOperationId;
+    bool m_hovered = false;
+    bool m_sending = false;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFrame>
+#include <QPoint>
+
+class OvButton;
+class OvCGCustomLabel;
+class OvCGOperationLogListWidget;
+class OvCGScrollareaWidget;
+class OvGrayButton;
+class QSplitter;
+
+// The central area: the CG tiles (or, while no server is connected, a hint)
+// on the left and the operation log pane on the right, in a splitter. The log
+// pane keeps its width when the window is resized; a button that appears when
+// the pointer comes near the splitter collapses and expands it.
+class OvCGShowWidget : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit OvCGShowWidget(QWidget* parent = nullptr);
+    ~OvCGShowWidget() override;
+
+    OvCGScrollareaWidget* grid() const { return m_grid; }
+    OvCGOperationLogListWidget* logList() const { return m_logList; }
+    OvCGCustomLabel* hintLabel() const { return m_tips; }
+    OvButton* toggleButton() const { return m_showButton; }
+    OvGrayButton* clearButton() const { return m_clearButton; }
+    QSplitter* splitter() const { return m_splitter; }
+    QFrame* logPane() const { return m_logPane; }
+    int savedLogWidth() const { return m_logWidth; }
+
+    void onConnectChanged(bool connected);
+    void onSplitterMoved(int pos, int index);
+    void onChildMouseMove(QPoint pos);
+    void toggleLogPane();
+
+protected:
+    void leaveEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void updateToggleButtonText();
+
+    OvCGScrollareaWidget* m_grid = nullptr;
+    OvCGOperationLogListWidget* m_logList = nullptr;
+    OvCGCustomLabel* m_tips = nullptr;
+    int m_logWidth = 185;
+    OvButton* m_showButton = nullptr;
+    OvGrayButton* m_clearButton = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QFrame* m_logPane = nullptr;
+};

@@ -1,0 +1,128 @@
+#include "cg/OvControlWidget.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+
+#include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvGrayButton.h>
+
+#include <QSignalBlocker>
+
+namespace {
+
+OvGrayButton* makeButton(QWidget* parent, const QString& type, const QString& name, const QString& description)
+{
+    auto* button = new OvGrayButton(parent, QString());
+    button->setType(type);
+    // The faces carry no text: screen readers and tests find the buttons by name.
+    button->setAccessibleName(name);
+    button->setAccessibleDescription(description);
+    button->setToolTip(description);
+    // Keys belong to the main window, which hands them to the shortcut table.
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCheckable(true);
+    return button;
+}
+
+// A click toggles a checkable button; here "checked" shows the item's output
+// instead, so the click's own toggle is taken back.
+void undoToggle(QAbstractButton* button)
+{
+    const QSignalBlocker block(button);
+    button->setChecked(!button->isChecked());
+}
+
+}  // namespace
+
+OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("OvControlWidget"));
+
+    m_pgmButton = makeButton(this, QStringLiteral("OvControlWidget_pgm"), QStringLiteral("PGM"),
+                             QStringLiteral("发布到PGM（Z）"));
+    connect(m_pgmButton, &QPushButton::clicked, this, &OvControlWidget::onSendPgm);
+    m_pvwButton = makeButton(this, QStringLiteral("OvControlWidget_pvw"), QStringLiteral("PVW"),
+                             QStringLiteral("发布到PVW（X）"));
+    connect(m_pvwButton, &QPushButton::clicked, this, &OvControlWidget::onSendPvw);
+    m_cancelButton = makeButton(this, QStringLiteral("OvControlWidget_cancel"), QStringLiteral("取消"),
+                                QStringLiteral("取消发布（C）"));
+    connect(m_cancelButton, &QPushButton::clicked, this, &OvControlWidget::onCancelPublish);
+
+    auto* layout = new HNsNmLayout(nullptr);
+    layout->addWidget(m_pgmButton);
+    layout->addWidget(m_pvwButton);
+    layout->addWidget(m_cancelButton);
+    setLayout(layout);
+
+    connect(OvCGListModel::instance(), &OvCGListModel::SignalCurrentCGChanged, this,
+            &OvControlWidget::onCurrentCgChanged);
+}
+
+OvControlWidget::~OvControlWidget() = default;
+
+void OvControlWidget::stopFollowing()
+{
+    if (!m_item)
+        return;
+    m_pgmButton->setEnabled(true);
+    m_pvwButton->setEnabled(true);
+    m_cancelButton->setEnabled(true);
+    disconnect(m_item, &OvSubCGItem::updateData, this, &OvControlWidget::resetUi);
+    disconnect(m_item, &QObject::destroyed, this, &OvControlWidget::destroyed);
+    m_item = nullptr;
+}
+
+void OvControlWidget::onCurrentCgChanged(OvSubCGItem* newCG)
+{
+    stopFollowing();
+    if (newCG) {
+        m_item = newCG;
+        connect(m_item, &OvSubCGItem::updateData, this, &OvControlWidget::resetUi);
+        connect(m_item, &QObject::destroyed, this, &OvControlWidget::destroyed);
+        resetUi();
+    } else {
+        m_pgmButton->setChecked(false);
+        m_pvwButton->setChecked(false);
+        m_cancelButton->setChecked(true);
+    }
+}
+
+void OvControlWidget::destroyed()
+{
+    stopFollowing();
+}
+
+void OvControlWidget::resetUi()
+{
+    if (!m_item || m_item->status() == 3)
+        return;
+    const int status = m_item->status();
+    m_pgmButton->setEnabled(status != 1);
+    m_pvwButton->setEnabled(status != 2);
+    m_cancelButton->setEnabled(status == 1 || status == 2);
+    // The checked face tells which output the item is on.
+    m_pgmButton->setChecked(status == 1);
+    m_pvwButton->setChecked(status == 2);
+    m_cancelButton->setChecked(false);
+}
+
+void OvControlWidget::onSendPgm()
+{
+    undoToggle(m_pgmButton);
+    if (m_item)
+        OvCGListModel::instance()->sendPgm();
+}
+
+void OvControlWidget::onSendPvw()
+{
+    undoToggle(m_pvwButton);
+    if (m_item)
+        OvCGListModel::instance()->sendPvw();
+}
+
+void OvControlWidget::onCancelPublish()
+{
+    undoToggle(m_cancelButton);
+    if (m_item)
+        OvCGListModel::instance()->cancelPublish();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QFrame>
+
+class OvGrayButton;
+class OvSubCGItem;
+
+// The publish buttons (PGM, PVW, cancel) for the model's current item, enabled
+// by that item's status and frozen while this console's request is outstanding.
+class OvControlWidget : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit OvControlWidget(QWidget* parent = nullptr);
+    ~OvControlWidget() override;
+
+    OvGrayButton* pgmButton() const { return m_pgmButton; }
+    OvGrayButton* pvwButton() const { return m_pvwButton; }
+    OvGrayButton* cancelButton() const { return m_cancelButton; }
+    OvSubCGItem* followedItem() const { return m_item; }
+
+signals:
+    void login(bool checked);
+
+private slots:
+    void resetUi();
+    void destroyed();
+    void onSendPgm();
+    void onSendPvw();
+    void onCancelPublish();
+
+private:
+    void onCurrentCgChanged(OvSubCGItem* newCG);
+    void stopFollowing();
+
+    OvGrayButton* m_pgmButton = nullptr;
+    OvGrayButton* m_pvwButton = nullptr;
+    OvGrayButton* m_cancelButton = nullptr;
+    OvSubCGItem* m_item = nullptr;
+};

@@ -1,0 +1,33 @@
+#include "log/OvCGOperationLogEntry.h"
+
+#include "cg/OvViewHelpers.h"
+
+OvCGOperationLogEntry::OvCGOperationLogEntry(MessageType type, const QString& time, const QString& title,
+                                             const QString& text)
+    : QListWidgetItem(nullptr, QListWidgetItem::Type),
+      m_type(type),
+      m_time(time),
+      m_title(OvViewHelpers::capped(title)),
+      m_text(OvViewHelpers::capped(text))
+{
+}
+
+OvCGOperationLogEntry::~OvCGOperationLogEntry() = default;
+
+QVariant OvCGOperationLogEntry::data(int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return QStringLiteral("%1\n%2:%3").arg(m_time, m_title, m_text);
+    case Qt::UserRole:
+        return QStringLiteral("%1:%2").arg(m_title, m_text);
+    default:
+        return QListWidgetItem::data(role);
+    }
+}
+
+QString OvCGOperationLogEntry::titleColor() const
+{
+    return m_type == OperationMessage ? QStringLiteral("#FF641F") : QStringLiteral("#19e819");
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "log/MessageType.h"
+
+#include <QListWidgetItem>
+#include <QString>
+
+// One row of the operation log: the item text is "time\ntitle:text", its
+// UserRole data "title:text"; the parts are kept apart for drawing, with the
+// height last measured for a width.
+class OvCGOperationLogEntry : public QListWidgetItem
+{
+public:
+    OvCGOperationLogEntry(MessageType type, const QString& time, const QString& title, const QString& text);
+    ~OvCGOperationLogEntry() override;
+
+    // The texts are made when asked for rather than stored twice.
+    QVariant data(int role) const override;
+
+    MessageType messageType() const { return m_type; }
+    QString time() const { return m_time; }
+    QString title() const { return m_title; }
+    QString message() const { return m_text; }
+    // "#FF641F" for operation messages, "#19e819" for everything else.
+    QString titleColor() const;
+
+    int cachedHeight(int width) const { return width == m_cachedWidth ? m_cachedHeight : -1; }
+    void setCachedHeight(int width, int height) const
+    {
+        m_cachedWidth = width;
+        m_cachedHeight = height;
+    }
+
+private:
+    MessageType m_type;
+    QString m_time;
+    QString m_title;
+    QString m_text;
+    mutable int m_cachedWidth = -1;
+    mutable int m_cachedHeight = -1;
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "log/MessageType.h"
+
+#include <QListWidget>
+#include <QPoint>
+#include <QString>
+
+class OvCGOperationLogEntry;
+
+// The operation log pane: one two-line entry per message of the hub (time
+// above; coloured title, colon and text below), newest at the bottom. Entries
+// are drawn by a delegate, and only the newest MaxEntries are kept (the log
+// file has them all), so a console that runs for days stays fast and small.
+class OvCGOperationLogListWidget : public QListWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxEntries = 10000;
+
+    explicit OvCGOperationLogListWidget(QWidget* parent = nullptr);
+    ~OvCGOperationLogListWidget() override;
+
+    void addLogEntry(MessageType type, QString time, QString title, QString text);
+    // The entry shown for a model index; null for anything that is not one.
+    const OvCGOperationLogEntry* entryAt(const QModelIndex& index) const;
+
+signals:
+    void mouseMove(QPoint pos);
+    void resizeWidget();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void scrollToNewest();
+
+    bool m_scrollPending = false;
+};

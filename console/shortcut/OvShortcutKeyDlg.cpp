@@ -1,0 +1,94 @@
+#include "shortcut/OvShortcutKeyDlg.h"
+
+#include "shell/OvTitlebar.h"
+
+#include <OvUIUtility/VNsNmLayout.h>
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QShowEvent>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTableWidgetItem>
+
+namespace {
+
+constexpr Qt::Alignment kCentred = Qt::AlignHCenter | Qt::AlignVCenter;
+
+// One titled group holding a one-row table: header labels over the key texts.
+QGroupBox* keyGroup(QWidget* parent, const char* name, const QString& title, const QStringList& headers,
+                    const QStringList& keys, bool centreHeader)
+{
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(QStringLiteral("OvShortcutKeyDlg_%1Box").arg(QLatin1String(name)));
+    auto* layout = new VNsNmLayout(box);
+    layout->setContentsMargins(17, 25, 17, 20);
+
+    auto* table = new QTableWidget(box);
+    table->setObjectName(QStringLiteral("OvShortcutKeyDlg_%1Table").arg(QLatin1String(name)));
+    table->setAccessibleName(title);
+    // A card to read: the window's keyboard focus stays where the shortcuts need it.
+    table->setFocusPolicy(Qt::NoFocus);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    if (centreHeader)
+        table->horizontalHeader()->setDefaultAlignment(kCentred);
+    table->setColumnCount(headers.size());
+    table->setHorizontalHeaderLabels(headers);
+    table->insertRow(0);
+    table->setRowHeight(0, 36);
+    for (int column = 0; column < keys.size(); ++column) {
+        auto* item = new QTableWidgetItem(keys.at(column));
+        item->setTextAlignment(kCentred);
+        table->setItem(0, column, item);
+    }
+    layout->addWidget(table);
+    return box;
+}
+
+}  // namespace
+
+OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
+{
+    setObjectName(QStringLiteral("OvShortcutKeyDlg"));
+
+    auto* titlebar = new OvTitlebar(this);
+    titlebar->setTitle(QStringLiteral("快捷键"));
+    titlebar->hideIcon();
+    titlebar->hideMaximizeButton();
+    titlebar->hideMinimizeButton();
+
+    auto* content = new VNsNmLayout;
+    content->setContentsMargins(24, 28, 24, 30);
+    content->setSpacing(16);
+    content->addWidget(keyGroup(this, "switch", QStringLiteral("快捷键(开启/关闭)"),
+                                {QStringLiteral("快捷键(开启/关闭)")}, {QStringLiteral("Ctrl+Alt+Q")}, true));
+    content->addWidget(keyGroup(this, "move", QStringLiteral("快捷键选择框移动"),
+                                {QStringLiteral("上移"), QStringLiteral("下移"), QStringLiteral("左移"),
+                                 QStringLiteral("右移")},
+                                {QStringLiteral("方向键 ↑"), QStringLiteral("方向键 ↓"), QStringLiteral("方向键 ←"),
+                                 QStringLiteral("方向键 →")},
+                                false));
+    content->addWidget(keyGroup(this, "publish", QStringLiteral("发布控制"),
+                                {QStringLiteral("发布PGM"), QStringLiteral("发布PVW"), QStringLiteral("取消发布")},
+                                {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C")}, false));
+
+    auto* outer = new VNsNmLayout(this);
+    outer->addWidget(titlebar);
+    outer->addLayout(content);
+}
+
+OvShortcutKeyDlg::~OvShortcutKeyDlg() = default;
+
+void OvShortcutKeyDlg::showEvent(QShowEvent* event)
+{
+    OvCGBaseDlg::showEvent(event);
+    // A panel inside a parent with a layout is not sized by Qt: size it to its
+    // contents unless someone already chose a size.
+    if (!testAttribute(Qt::WA_Resized))
+        adjustSize();
+    if (QWidget* parent = parentWidget()) {
+        const QRect area = parent->rect();
+        move(area.x() + area.width() / 2 - width() / 2, area.y() + area.height() / 2 - height() / 2);
+    }
+}

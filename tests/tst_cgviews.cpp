@@ -1,0 +1,465 @@
+// The CG tile grid, the publish control bar, the show widget and the operation
+// log list, driven through the list model and the message hub, with the
+// application's own style sheet (the grid's arithmetic counts on its tile width).
+#include "OvTestSupport.h"
+
+#include "cg/OvCGCustomLabel.h"
+#include "cg/OvCGListItemWidget.h"
+#include "cg/OvCGListModel.h"
+#include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGShowWidget.h"
+#include "cg/OvControlWidget.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/cgItemData.h"
+#include "log/OvCGMessage.h"
+#include "log/OvCGOperationLogEntry.h"
+#include "log/OvCGOperationLogListWidget.h"
+#include "net/OvTransferServer.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <OvUIUtility/FlowLayout.h>
+#include <OvUIUtility/OvButton.h>
+#include <OvUIUtility/OvGrayButton.h>
+#include <OvUIUtility/OvLabel.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+OvCGListModel* model()
+{
+    return OvCGListModel::instance();
+}
+
+QPixmap thumbnail(int seed)
+{
+    QPixmap pixmap(160, 90);
+    pixmap.fill(QColor::fromHsv(seed * 40 % 360, 200, 200));
+    return pixmap;
+}
+
+void loadCatalogue(int count)
+{
+    QList<cgItemData> list;
+    for (int i = 0; i < count; ++i) {
+        cgItemData data = OvTest::cgRecord(QStringLiteral("CG %1").arg(i));
+        data.image = thumbnail(i);
+        list.append(data);
+    }
+    model()->resetCgList(list);
+    QCoreApplication::processEvents();  // tiles of removed items go, the new ones are laid out
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+operatorInfo server(const QString& operationId)
+{
+    return operatorInfo{operationId, QStringLiteral("10.77.0.9:5000"), QStringLiteral("Zhang"), QStringLiteral("g")};
+}
+
+}  // namespace
+
+class TstCgViews : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<OvCGScrollareaWidget> m_grid;
+
+    OvCGListItemWidget* tileOf(const OvSubCGItem* item) const
+    {
+        for (int i = 0; i < m_grid->tileCount(); ++i)
+            if (m_grid->tileAt(i)->cgItem() == item)
+                return m_grid->tileAt(i);
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QFile sheet(QStringLiteral(OV_SOURCE_DIR "/qss/default.qss"));
+        QVERIFY(sheet.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        m_grid = std::make_unique<OvCGScrollareaWidget>(nullptr);
+        m_grid->resize(600, 500);
+        m_grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+        if (!OvShortcutKey::instance().isEnabled())
+            OvShortcutKey::instance().toggleShortcuts();
+    }
+
+    void cleanupTestCase() { m_grid.reset(); }
+
+    void relayout_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("spacing");
+        QTest::newRow("190: no full column") << 190 << 0 << 3;
+        QTest::newRow("400: two") << 400 << 2 << 29;
+        QTest::newRow("600: three") << 600 << 3 << 26;
+    }
+
+    void relayout()
+    {
+        QFETCH(int, width);
+        QFETCH(int, columns);
+        QFETCH(int, spacing);
+        loadCatalogue(7);
+        m_grid->resize(width, 500);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_grid->columns(), columns);
+        QCOMPARE(m_grid->flowLayout()->horizontalSpacing(), spacing);
+        // The tiles really sit in that many columns, all of them inside the view.
+        const int perRow = qMax(1, columns);
+        for (int i = 0; i < 7; ++i) {
+            OvCGListItemWidget* const tile = m_grid->tileAt(i);
+            QCOMPARE(tile->width(), 174);
+            QCOMPARE(tile->y() == m_grid->tileAt(0)->y(), i < perRow);
+            QVERIFY(tile->geometry().right() < m_grid->viewport()->width());
+        }
+        m_grid->resize(600, 500);
+        QCoreApplication::processEvents();
+    }
+
+    void arrows_data()
+    {
+        QTest::addColumn<int>("start");  // -1: no current tile
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("expected");  // -1: nothing became current
+        QTest::newRow("none, right: first") << -1 << int(Qt::Key_Right) << 0;
+        QTest::newRow("none, down: end of first row") << -1 << int(Qt::Key_Down) << 2;
+        QTest::newRow("none, up") << -1 << int(Qt::Key_Up) << -1;
+        QTest::newRow("none, left") << -1 << int(Qt::Key_Left) << -1;
+        QTest::newRow("left across the row start") << 3 << int(Qt::Key_Left) << 2;
+        QTest::newRow("right across the row end") << 2 << int(Qt::Key_Right) << 3;
+        QTest::newRow("left on the first") << 0 << int(Qt::Key_Left) << 0;
+        QTest::newRow("right on the last") << 5 << int(Qt::Key_Right) << 5;
+        QTest::newRow("down") << 1 << int(Qt::Key_Down) << 4;
+        QTest::newRow("down, nothing below") << 4 << int(Qt::Key_Down) << 4;
+        QTest::newRow("up") << 4 << int(Qt::Key_Up) << 1;
+        QTest::newRow("up on the first row") << 2 << int(Qt::Key_Up) << 2;
+    }
+
+    void arrows()
+    {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, expected);
+        loadCatalogue(7);
+        // The grid had item 0 current; with that item gone it has no current tile.
+        model()->removeCg(model()->cgAt(0), localOperatorInfo());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_grid->tileCount(), 6);
+        QVERIFY(!m_grid->currentTile());
+        if (start >= 0) {
+            model()->setCurrentCg(model()->cgAt(start));
+            QCOMPARE(m_grid->currentTile(), m_grid->tileAt(start));
+        }
+        QVERIFY(OvShortcutKey::instance().activate(QKeySequence(key)));
+        QCOMPARE(model()->indexOfCg(model()->currentCg()), expected);
+    }
+
+    void arrowsSurviveTheirGrid()
+    {
+        loadCatalogue(3);
+        model()->setCurrentCg(model()->cgAt(0));
+        {
+            OvCGScrollareaWidget other(nullptr);
+            other.resize(600, 300);
+            other.show();
+            QCoreApplication::processEvents();
+            QVERIFY(OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Right)));
+        }
+        // The destroyed grid is never called; the remaining one takes the keys again.
+        QVERIFY(OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Right)));
+        QCOMPARE(model()->indexOfCg(model()->currentCg()), 1);
+    }
+
+    void tileStatesAndOverlay()
+    {
+        loadCatalogue(4);
+        OvSubCGItem* const item = model()->cgAt(1);
+        model()->setCurrentCg(item);
+        OvCGListItemWidget* const tile = tileOf(item);
+        QCOMPARE(tile->property("type").toString(), QStringLiteral("checked"));
+        QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("checked"));
+        QCOMPARE(tile->accessibleName(), QStringLiteral("CG 1"));
+        QCOMPARE(tile->accessibleDescription(), QString());
+        const QImage plain = tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage();
+
+        // The local publish: overlay on, keyed by the request's identifier.
+        model()->sendPgm();
+        QCOMPARE(item->status(), 3);
+        QVERIFY(tile->isSending());
+        QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage() != plain);
+        QCOMPARE(tile->accessibleDescription(), QStringLiteral("发送中"));
+        const QString request = tile->pendingOperationId();
+        QVERIFY(!request.isEmpty());
+
+        // Moving the current mark does not touch it; another operator's change
+        // while still sending takes the pending identifier over.
+        model()->setCurrentCg(model()->cgAt(0));
+        QCOMPARE(tile->pendingOperationId(), request);
+        item->setName(QStringLiteral("renamed"), server(QStringLiteral("{other}")));
+        QCOMPARE(tile->pendingOperationId(), QStringLiteral("{other}"));
+        QVERIFY(tile->isSending());
+
+        // The notification with the pending identifier ends it and shows PGM.
+        item->setStatus(1, server(QStringLiteral("{other}")));
+        QVERIFY(!tile->isSending());
+        QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage(), plain);
+        QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPGM"));
+        QCOMPARE(tile->accessibleDescription(), QStringLiteral("PGM"));
+        QVERIFY(tile->tallyLabel() && tile->tallyLabel()->isVisibleTo(tile));
+        QCOMPARE(tile->tallyLabel()->text(), QStringLiteral("PGM"));
+
+        // On PVW and current: the picture shows PVW, name and tile "checked".
+        model()->setCurrentCg(item);
+        item->setStatus(2, server(QStringLiteral("{x}")));
+        QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPVW"));
+        QCOMPARE(tile->nameLabel()->property("type").toString(), QStringLiteral("checked"));
+        QCOMPARE(tile->tallyLabel()->text(), QStringLiteral("PVW"));
+        item->setStatus(0, server(QStringLiteral("{y}")));
+        QVERIFY(!tile->tallyLabel()->isVisibleTo(tile));
+
+        // Without a thumbnail an outstanding request still shows, on an empty card.
+        item->setImage(QPixmap(), server(QStringLiteral("{i}")));
+        QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
+        model()->sendPvw();
+        QVERIFY(tile->isSending());
+        QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
+    }
+
+    void tileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("short") << QStringLiteral("台标") << true;
+        QTest::newRow("markup") << QStringLiteral("<b>x") << true;
+        QTest::newRow("half a tag") << QStringLiteral("a<b") << true;
+        QTest::newRow("long") << QString(2000, QChar(u'长')) << false;
+    }
+
+    void tileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, fits);
+        loadCatalogue(1);
+        OvSubCGItem* const item = model()->cgAt(0);
+        item->setName(name, server(QStringLiteral("{n}")));
+        OvLabel* const label = tileOf(item)->nameLabel();
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QCOMPARE(label->alignment(), fits ? Qt::Alignment(Qt::AlignCenter) : (Qt::AlignLeft | Qt::AlignVCenter));
+        if (fits)
+            QCOMPARE(label->text(), name);
+        else
+            QVERIFY(label->text().endsWith(QChar(0x2026)) && label->text().size() < 100);
+        // The tool tip shows the name literally, never rendered, and never huge.
+        QVERIFY(label->toolTip().contains(name.left(100).toHtmlEscaped()));
+        QVERIFY(label->toolTip().size() < 400 * 6);
+    }
+
+    void removeAndMove()
+    {
+        loadCatalogue(4);
+        OvSubCGItem* const first = model()->cgAt(0);
+        OvSubCGItem* const gone = model()->cgAt(2);
+        model()->removeCg(gone, server(QStringLiteral("{r}")));
+        QCOMPARE(m_grid->tileCount(), 4);  // the item still exists until deleted
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(m_grid->tileCount(), 3);
+        model()->moveCg(0, 99, server(QStringLiteral("{m}")));
+        QCOMPARE(m_grid->tileAt(2)->cgItem(), first);
+        model()->moveCg(2, -5, server(QStringLiteral("{m}")));
+        QCOMPARE(m_grid->tileAt(0)->cgItem(), first);
+    }
+
+    void controlBar_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("enabled");  // PGM, PVW, cancel
+        QTest::newRow("off air") << 0 << QStringLiteral("110");
+        QTest::newRow("on PGM") << 1 << QStringLiteral("011");
+        QTest::newRow("on PVW") << 2 << QStringLiteral("101");
+        QTest::newRow("unknown") << 7 << QStringLiteral("110");
+    }
+
+    void controlBar()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, enabled);
+        OvControlWidget bar(nullptr);
+        const QList<OvGrayButton*> buttons{bar.pgmButton(), bar.pvwButton(), bar.cancelButton()};
+        QCOMPARE(buttons.at(0)->accessibleName(), QStringLiteral("PGM"));
+        QCOMPARE(buttons.at(2)->accessibleName(), QStringLiteral("取消"));
+        loadCatalogue(2);
+        OvSubCGItem* const item = model()->currentCg();
+        QCOMPARE(bar.followedItem(), item);
+        item->setStatus(status, server(QStringLiteral("{s}")));
+        auto states = [&] {
+            QString s;
+            for (OvGrayButton* b : buttons)
+                s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+            return s;
+        };
+        QCOMPARE(states(), enabled);
+
+        // A click sends through the model and the bar freezes while status is 3.
+        OvGrayButton* const send = enabled.at(0) == QLatin1Char('1') ? buttons.at(0) : buttons.at(1);
+        send->click();
+        QCOMPARE(item->status(), 3);
+        QCOMPARE(states(), enabled);
+        QVERIFY(!send->isChecked());
+        int updates = 0;
+        const QMetaObject::Connection counter =
+            connect(model(), &OvCGListModel::SingalCGUpdate, this, [&updates] { ++updates; });
+        send->click();
+        QCOMPARE(updates, 0);
+
+        // The current item goes away: all enabled, cancel checked, clicks send nothing.
+        model()->removeCg(item, server(QStringLiteral("{r}")));
+        model()->setCurrentCg(nullptr);
+        QVERIFY(!bar.followedItem());
+        QCOMPARE(states(), QStringLiteral("111"));
+        QVERIFY(!buttons.at(0)->isChecked() && !buttons.at(1)->isChecked() && buttons.at(2)->isChecked());
+        for (OvGrayButton* b : buttons)
+            b->click();
+        QCOMPARE(updates, 0);
+        disconnect(counter);
+    }
+
+    void showWidget()
+    {
+        OvCGShowWidget show(nullptr);
+        show.resize(1000, 600);
+        show.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&show));
+        QCoreApplication::processEvents();
+        QVERIFY(show.hintLabel()->isVisible());
+        QVERIFY(!show.grid()->isVisible());
+        QCOMPARE(show.logPane()->width(), 185);
+        QCOMPARE(show.savedLogWidth(), 185);
+
+        emit OvTransferServer::instance()->signalConnect(true);
+        QVERIFY(show.grid()->isVisible());
+        QVERIFY(!show.hintLabel()->isVisible());
+
+        // A resize goes to the CG area; the log pane keeps its width.
+        show.resize(1400, 600);
+        QCoreApplication::processEvents();
+        QCOMPARE(show.logPane()->width(), 185);
+
+        // A drag releases the pin within 125 and width - 194.
+        show.onSplitterMoved(0, 1);
+        QCOMPARE(show.logPane()->minimumWidth(), 125);
+        QCOMPARE(show.logPane()->maximumWidth(), 1400 - 194);
+        show.splitter()->setSizes({100, 1300});
+        QCoreApplication::processEvents();
+        QVERIFY(show.splitter()->widget(0)->width() >= 194);
+
+        // Beside the splitter the button shows, just left of the handle; far
+        // from it (the left edge of the tiles included) it does not.
+        OvButton* const button = show.toggleButton();
+        const int paneLeft = show.logPane()->mapTo(&show, QPoint()).x();
+        show.onChildMouseMove(QPoint(paneLeft - 10, 300));
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->geometry().right(), paneLeft - show.splitter()->handleWidth() - 1);
+        show.onChildMouseMove(QPoint(10, 300));
+        QVERIFY(!button->isVisible());
+
+        // Collapse, then the button sits at the right edge and expands again.
+        QCOMPARE(button->property("type").toString(), QStringLiteral("expand"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("收起操作日志"));
+        button->click();
+        QVERIFY(!show.logPane()->isVisible());
+        QCOMPARE(button->property("type").toString(), QStringLiteral("collapse"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("展开操作日志"));
+        QVERIFY(!button->isVisible());
+        show.onChildMouseMove(QPoint(show.width() - 5, 300));
+        QVERIFY(button->isVisible());
+        QCOMPARE(button->geometry().right(), show.width() - 1);
+        show.onChildMouseMove(QPoint(show.width() / 2, 300));
+        QVERIFY(!button->isVisible());
+        show.onChildMouseMove(QPoint(show.width() - 5, 300));
+        button->click();
+        QVERIFY(show.logPane()->isVisible());
+        QCOMPARE(button->property("type").toString(), QStringLiteral("expand"));
+
+        // Clear empties the list; losing the connection shows the hint again.
+        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("x"));
+        QVERIFY(show.logList()->count() > 0);
+        show.clearButton()->click();
+        QCOMPARE(show.logList()->count(), 0);
+        emit OvTransferServer::instance()->signalConnect(false);
+        QVERIFY(show.hintLabel()->isVisible());
+        QVERIFY(!show.grid()->isVisible());
+    }
+
+    void logEntries_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("color");
+        QTest::newRow("system") << 0 << QStringLiteral("系统") << QStringLiteral("欢迎") << QStringLiteral("#19e819");
+        QTest::newRow("operation") << 1 << QStringLiteral("Zhang") << QStringLiteral("发布\"A\"到PGM")
+                                   << QStringLiteral("#FF641F");
+        QTest::newRow("markup stays text") << 1 << QStringLiteral("<b>x") << QStringLiteral("a<b & <i>")
+                                           << QStringLiteral("#FF641F");
+        QTest::newRow("empty text") << 0 << QStringLiteral("系统") << QString() << QStringLiteral("#19e819");
+    }
+
+    void logEntries()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(QString, color);
+        OvCGOperationLogListWidget list(nullptr);
+        list.resize(200, 300);
+        list.show();
+        OvCGMessage::instance().addMessage(MessageType(type), title, text);
+        QCOMPARE(list.count(), 1);
+        QListWidgetItem* const item = list.item(0);
+        const QString time = item->text().section(QLatin1Char('\n'), 0, 0);
+        QCOMPARE(time.size(), 16);  // yyyy-MM-dd hh:mm
+        QCOMPARE(item->text(), time + QLatin1Char('\n') + title + QLatin1Char(':') + text);
+        QCOMPARE(item->data(Qt::UserRole).toString(), title + QLatin1Char(':') + text);
+        const auto* entry = list.entryAt(list.model()->index(0, 0));
+        QVERIFY(entry);
+        QCOMPARE(entry->titleColor(), color);
+        // Two lines at least, and drawing it does not fail.
+        QVERIFY(list.visualItemRect(item).height() >= 2 * list.fontMetrics().lineSpacing());
+        QVERIFY(!list.grab().isNull());
+    }
+
+    void logKeepsNewest()
+    {
+        OvCGOperationLogListWidget list(nullptr);
+        list.resize(200, 300);
+        list.show();
+        for (int i = 0; i <= OvCGOperationLogListWidget::MaxEntries; ++i)
+            list.addLogEntry(SystemMessage, QStringLiteral("t"), QStringLiteral("系统"), QString::number(i));
+        QCOMPARE(list.count(), OvCGOperationLogListWidget::MaxEntries);
+        QCOMPARE(list.item(0)->data(Qt::UserRole).toString(), QStringLiteral("系统:1"));
+        QCoreApplication::processEvents();
+        // Scrolled to the newest.
+        QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+        QSignalSpy resized(&list, &OvCGOperationLogListWidget::resizeWidget);
+        list.resize(260, 300);
+        QCOMPARE(resized.count(), 1);
+    }
+};
+
+QTEST_MAIN(TstCgViews)
+#include "tst_cgviews.moc"

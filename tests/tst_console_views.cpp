@@ -1,0 +1,151 @@
+// The main window's tiles, control bar and operation log against the CG server
+// simulator on loopback: a publish from the control bar, the sending overlay
+// until the server's notification, and other operators' changes.
+#include "OvTestSupport.h"
+
+#include "cg/OvCGCustomLabel.h"
+#include "cg/OvCGListItemWidget.h"
+#include "cg/OvCGListModel.h"
+#include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGOperationLogListWidget.h"
+#include "net/OvTransferServer.h"
+#include "shell/OvCGVestrel.h"
+
+#include <OvUIUtility/OvGrayButton.h>
+#include <OvUIUtility/OvLabel.h>
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTest>
+
+#include <memory>
+
+class TstConsoleViews : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<OvCGVestrel> m_window;
+    QProcess m_sim;
+    quint16 m_port = 0;
+
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+    OvCGScrollareaWidget* grid() const { return m_window->showWidget()->grid(); }
+
+    void simCommand(const QByteArray& line) { m_sim.write(line + '\n'); }
+
+    QString lastLogEntry() const
+    {
+        OvCGOperationLogListWidget* const list = m_window->showWidget()->logList();
+        return list->count() ? list->item(list->count() - 1)->data(Qt::UserRole).toString() : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#else
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            m_port = probe.serverPort();
+        }
+        m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_sim.start(QStringLiteral(OV_SIM_BIN), {"--port", QString::number(m_port), "--listen", "127.0.0.1",
+                                                 "--items", "6", "--discovery-port", "0"});
+        QVERIFY(m_sim.waitForStarted(5000));
+        QVERIFY(OvTest::waitForTcpListener(m_port, 5000));
+        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+#endif
+    }
+
+    void cleanupTestCase()
+    {
+        OvTransferServer* const client = OvTransferServer::instance();
+        if (client->connectionState() != OvTransferServer::Idle)
+            client->disconnectFromServer();
+        OvTest::waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 3000);
+        if (m_sim.state() == QProcess::Running) {
+            simCommand("quit");
+            if (!m_sim.waitForFinished(3000))
+                m_sim.kill();
+        }
+        m_window.reset();
+    }
+
+    void catalogueAsTiles()
+    {
+        QVERIFY(m_window->showWidget()->hintLabel()->isVisible());
+        OvTransferServer::instance()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), m_port);
+        QVERIFY(OvTest::waitFor([this] { return grid()->tileCount() == 6; }, 5000));
+        QVERIFY(grid()->isVisible());
+        QVERIFY(!m_window->showWidget()->hintLabel()->isVisible());
+        for (int i = 0; i < 6; ++i) {
+            OvCGListItemWidget* const tile = grid()->tileAt(i);
+            QCOMPARE(tile->cgItem(), model()->cgAt(i));
+            QVERIFY(!tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
+            QCOMPARE(tile->accessibleName(), model()->cgAt(i)->name());
+        }
+        QCOMPARE(grid()->currentTile(), grid()->tileAt(0));
+    }
+
+    void publishFromControlBar()
+    {
+        OvSubCGItem* item = nullptr;
+        for (OvSubCGItem* candidate : model()->cgList())
+            if (candidate->status() == 0)
+                item = candidate;
+        QVERIFY(item);
+        model()->setCurrentCg(item);
+        OvCGListItemWidget* const tile = grid()->tileAt(model()->indexOfCg(item));
+        OvGrayButton* const pgm = m_window->controlWidget()->pgmButton();
+        QVERIFY(pgm->isEnabled());
+
+        pgm->click();
+        QCOMPARE(item->status(), 3);
+        QVERIFY(tile->isSending());
+        QVERIFY(OvTest::waitFor([&] { return item->status() == 1; }, 5000));
+        QVERIFY(!tile->isSending());
+        QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPGM"));
+        QCOMPARE(tile->accessibleDescription(), QStringLiteral("PGM"));
+        QVERIFY(!pgm->isEnabled());
+        QCOMPARE(lastLogEntry(), QStringLiteral("您:发布\"%1\"到PGM").arg(item->name()));
+    }
+
+    void followsOtherOperators()
+    {
+        OvSubCGItem* const first = model()->cgAt(0);
+        simCommand("rename 0 \"<b>x</b>\"");
+        QVERIFY(OvTest::waitFor([&] { return first->name() == QStringLiteral("<b>x</b>"); }, 5000));
+        QCOMPARE(grid()->tileAt(0)->nameLabel()->text(), QStringLiteral("<b>x</b>"));
+        QVERIFY(lastLogEntry().startsWith(QStringLiteral("ovcg-sim:重命名")));
+
+        simCommand("status 0 2");
+        QVERIFY(OvTest::waitFor([&] { return first->status() == 2; }, 5000));
+        QCOMPARE(grid()->tileAt(0)->pictureLabel()->property("type").toString(), QStringLiteral("sendPVW"));
+        QCOMPARE(lastLogEntry(), QStringLiteral("ovcg-sim:发布\"<b>x</b>\"到PVW"));
+
+        simCommand("move 0 5");
+        QVERIFY(OvTest::waitFor([&] { return grid()->tileAt(5)->cgItem() == first; }, 5000));
+
+        simCommand("remove 5");
+        QVERIFY(OvTest::waitFor([&] { return grid()->tileCount() == 5; }, 5000));
+        simCommand("add Extra");
+        QVERIFY(OvTest::waitFor([&] { return grid()->tileCount() == 6; }, 5000));
+        QCOMPARE(grid()->tileAt(5)->cgItem()->name(), QStringLiteral("Extra"));
+    }
+
+    void disconnectShowsHint()
+    {
+        OvTransferServer::instance()->disconnectFromServer();
+        QVERIFY(OvTest::waitFor([this] { return m_window->showWidget()->hintLabel()->isVisible(); }, 5000));
+        QVERIFY(!grid()->isVisible());
+        QVERIFY(OvTest::waitFor([this] { return grid()->tileCount() == 0; }, 5000));
+    }
+};
+
+QTEST_MAIN(TstConsoleViews)
+#include "tst_console_views.moc"

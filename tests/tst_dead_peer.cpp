@@ -1,0 +1,119 @@
+// A server whose host vanishes (power lost, cable pulled) sends neither FIN nor
+// reset. The simulator runs in a network namespace of its own behind a veth
+// link; cutting the link must end the console's connection through the usual
+// teardown, with the remote-closed text, within seconds.
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "log/OvCGMessage.h"
+#include "net/OvTransferServer.h"
+#include "shell/OvMsgDlg.h"
+
+#include <OvUIUtility/OvLabel.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+const QString RemoteClosedText =
+    QStringLiteral(u"远程断开连接，请检查远程连接设置和网络状况后重试。");
+
+bool run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start(program, args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+}  // namespace
+
+class TstDeadPeer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cutLinkEndsTheConnection()
+    {
+#ifndef OV_SIM_BIN
+        QSKIP("the simulator is not built");
+#else
+        // Cutting links is only safe inside the suite's private namespace.
+        if (qgetenv("OV_IN_NETNS") != "1")
+            QSKIP("runs only inside scripts/netns-run");
+        for (const char* tool : {"unshare", "nsenter", "ip"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QSKIP("unshare, nsenter and ip are needed");
+        }
+
+        // A namespace of its own for the server, held open by a sleeping process.
+        QProcess holder;
+        holder.start(QStringLiteral("unshare"), {"-n", "sleep", "600"});
+        QVERIFY(holder.waitForStarted(5000));
+        const QString pid = QString::number(holder.processId());
+        const QString ownNs = QFile::symLinkTarget(QStringLiteral("/proc/self/ns/net"));
+        QVERIFY(OvTest::waitFor(
+            [&] {
+                const QString ns = QFile::symLinkTarget("/proc/" + pid + "/ns/net");
+                return !ns.isEmpty() && ns != ownNs;
+            },
+            5000));
+        const QStringList inServer{"-t", pid, "-n"};
+        QVERIFY(run("ip", {"link", "add", "vc0", "type", "veth", "peer", "name", "vc1"}));
+        QVERIFY(run("ip", {"link", "set", "vc1", "netns", pid}));
+        QVERIFY(run("ip", {"addr", "add", "10.88.0.1/24", "dev", "vc0"}));
+        QVERIFY(run("ip", {"link", "set", "vc0", "up"}));
+        QVERIFY(run("nsenter", inServer + QStringList{"ip", "addr", "add", "10.88.0.2/24", "dev", "vc1"}));
+        QVERIFY(run("nsenter", inServer + QStringList{"ip", "link", "set", "vc1", "up"}));
+
+        QProcess sim;
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start(QStringLiteral("nsenter"),
+                  inServer + QStringList{OV_SIM_BIN, "--listen", "10.88.0.2", "--port", "19999",
+                                         "--items", "3", "--discovery-port", "0"});
+        QVERIFY(sim.waitForStarted(5000));
+        QVERIFY(OvTest::waitFor([&] { return sim.canReadLine(); }, 10000));
+
+        QStringList log;
+        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+                [&log](MessageType, const QString&, const QString& title, const QString& text) {
+                    log.append(title + QLatin1Char(':') + text);
+                });
+        OvTransferServer* const client = OvTransferServer::instance();
+        client->connectToServer(QStringLiteral("10.88.0.2"), QStringLiteral("580317"), 19999);
+        QVERIFY(OvTest::waitFor([&] { return OvCGListModel::instance()->count() == 3; }, 10000));
+        QCOMPARE(client->connectionState(), OvTransferServer::LoggedIn);
+
+        QString boxText;
+        OvTest::closeModalWhenShown(120000, 20, [&boxText](QWidget* w) {
+            if (auto* box = qobject_cast<OvMsgDlg*>(w))
+                boxText = box->messageLabel()->text();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(run("ip", {"link", "set", "vc0", "down"}));
+        // The kernel alone would keep retrying for some fifteen minutes.
+        const bool noticed = OvTest::waitFor(
+            [&] { return client->connectionState() == OvTransferServer::Idle; }, 90000);
+        const qint64 elapsed = clock.elapsed();
+        QTest::qWait(100);
+        sim.kill();
+        holder.kill();
+        sim.waitForFinished(3000);
+        holder.waitForFinished(3000);
+        run("ip", {"link", "del", "vc0"});
+        QVERIFY(noticed);
+        qInfo("cut link noticed after %lld ms", elapsed);
+        QCOMPARE(boxText, RemoteClosedText);
+        QCOMPARE(log.last(), QStringLiteral(u"系统:您与") + RemoteClosedText);
+#endif
+    }
+};
+
+QTEST_MAIN(TstDeadPeer)
+#include "tst_dead_peer.moc"

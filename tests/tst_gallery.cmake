@@ -1,0 +1,1 @@
+add_dependencies(${OV_TEST} ovuigallery)

@@ -1,0 +1,263 @@
+// Thumbnails from a server: decoded scaled down, held to the catalogue's byte
+// budget, and a list's decoded on several threads with the same outcome.
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/OvThumbnailDecoder.h"
+#include "net/OvTransferServer.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUuid>
+#include <QtEndian>
+
+namespace {
+
+QString pngBase64(const QSize& size, QImage::Format format = QImage::Format_RGB32, QRgb colour = qRgb(40, 90, 200))
+{
+    QImage image(size, format);
+    if (format == QImage::Format_Mono) {
+        image.fill(0);
+    } else if (format == QImage::Format_Indexed8) {
+        image.setColorTable({qRgb(1, 2, 3), colour});
+        image.fill(1);
+    } else {
+        image.fill(colour);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
+// A 4096 x 4096 one-bit PNG: about 2 KB of base64, 64 MB as a full-size picture.
+const QString& bomb()
+{
+    static const QString text = pngBase64(QSize(4096, 4096), QImage::Format_Mono);
+    return text;
+}
+
+QJsonObject cgObject(const QString& name, const QString& image)
+{
+    return {{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}, {"imageBase64", image}};
+}
+
+// The server end: logs one console in and sends what the test asks for.
+class Server : public QObject
+{
+public:
+    Server()
+    {
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            socket = server.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
+        });
+    }
+
+    void read()
+    {
+        buffer += socket->readAll();
+        while (buffer.size() >= 8) {
+            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
+            if (quint32(buffer.size()) < 8 + length)
+                break;
+            requests.append(QJsonDocument::fromJson(buffer.mid(8, int(length))).object().value("cmd").toString());
+            buffer.remove(0, int(8 + length));
+        }
+    }
+
+    void send(const QJsonObject& o)
+    {
+        const QByteArray body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+        QByteArray header(8, '\0');
+        qToBigEndian<quint32>(quint32(body.size()), header.data());
+        header[4] = 1;
+        socket->write(header + body);
+        socket->flush();
+    }
+
+    bool logIn(const QJsonArray& list)
+    {
+        OvTransferServer::instance()->connectToServer("127.0.0.1", "pw", server.serverPort());
+        if (!OvTest::waitFor([&] { return requests.contains("login"); }, 3000))
+            return false;
+        send({{"cmd", "login"}, {"cmdType", "response"}, {"code", 0}, {"value", QJsonObject{{"token", "t"}}}});
+        if (!OvTest::waitFor([&] { return requests.contains("syncCGList"); }, 3000))
+            return false;
+        send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"code", 0}, {"value", QJsonObject{{"cgList", list}}}});
+        return OvTest::waitFor([&] { return OvCGListModel::instance()->count() == list.size(); }, 10000);
+    }
+
+    void notify(const QString& target, int type, const QJsonObject& value)
+    {
+        send({{"cmd", "notifyCG"},
+              {"cmdType", "request"},
+              {"value", QJsonObject{{"operationTarget", target},
+                                    {"operationType", type},
+                                    {"operationValue", value},
+                                    {"operator", QJsonObject{{"operationID", "{op}"}, {"operatorName", "Zhang"}}}}}});
+    }
+
+    QTcpServer server;
+    QTcpSocket* socket = nullptr;
+    QByteArray buffer;
+    QStringList requests;
+};
+
+}  // namespace
+
+class TstThumbnails : public QObject
+{
+    Q_OBJECT
+
+private:
+    OvCGListModel* model() const { return OvCGListModel::instance(); }
+
+private slots:
+    void cleanup()
+    {
+        OvTransferServer* const client = OvTransferServer::instance();
+        if (client->connectionState() != OvTransferServer::Idle) {
+            client->disconnectFromServer();
+            OvTest::waitFor([&] { return client->connectionState() == OvTransferServer::Idle; }, 3000);
+        }
+        model()->clearCg();
+        model()->setImageBudget(OvCGListModel::DefaultImageBudget);
+        QCOMPARE(model()->imageBytes(), 0);
+    }
+
+    void bombsDecodeSmall()
+    {
+        // Thirty in the list, then one more by each kind of notification.
+        Server server;
+        QJsonArray list;
+        for (int i = 0; i < 30; ++i)
+            list.append(cgObject(QStringLiteral("bomb %1").arg(i), bomb()));
+        QVERIFY(server.logIn(list));
+        for (OvSubCGItem* item : model()->cgList())
+            QCOMPARE(item->image().size(), QSize(180, 180));
+        QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4);
+
+        const QString first = model()->cgAt(0)->guid();
+        server.notify(first, 3, {{"imageBase64", pngBase64(QSize(8192, 2048), QImage::Format_Mono)}});
+        QVERIFY(OvTest::waitFor([&] { return model()->cgAt(0)->image().width() == 320; }, 5000));
+        QCOMPARE(model()->cgAt(0)->image().size(), QSize(320, 80));
+        server.notify(QString(), 6, cgObject("added", bomb()));
+        QVERIFY(OvTest::waitFor([&] { return model()->count() == 31; }, 5000));
+        QCOMPARE(model()->cgAt(30)->image().size(), QSize(180, 180));
+        QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4 + 320 * 80 * 4);
+    }
+
+    void scaledSizes_data()
+    {
+        QTest::addColumn<QSize>("declared");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QSize>("decoded");
+        const int mono = QImage::Format_Mono;
+        QTest::newRow("tile size") << QSize(160, 90) << int(QImage::Format_RGB32) << QSize(160, 90);
+        QTest::newRow("fits exactly") << QSize(320, 180) << int(QImage::Format_ARGB32) << QSize(320, 180);
+        QTest::newRow("twice too big") << QSize(640, 360) << int(QImage::Format_RGB32) << QSize(320, 180);
+        QTest::newRow("tall") << QSize(90, 1600) << mono << QSize(10, 180);
+        QTest::newRow("wide sliver") << QSize(4000, 2) << mono << QSize(320, 1);
+        QTest::newRow("small, odd shape") << QSize(7, 100) << mono << QSize(7, 100);
+        QTest::newRow("palette") << QSize(3000, 3000) << int(QImage::Format_Indexed8) << QSize(180, 180);
+        QTest::newRow("grey") << QSize(1000, 500) << int(QImage::Format_Grayscale8) << QSize(320, 160);
+        QTest::newRow("16-bit") << QSize(2000, 1000) << int(QImage::Format_RGBA64) << QSize(320, 160);
+        // Read whole at 8 bytes a pixel: 128 MB before any scaling, refused.
+        QTest::newRow("16-bit, 4096 square") << QSize(4096, 4096) << int(QImage::Format_RGBA64) << QSize();
+        QTest::newRow("over 16 megapixels") << QSize(4097, 4096) << mono << QSize();
+    }
+
+    void scaledSizes()
+    {
+        QFETCH(QSize, declared);
+        QFETCH(int, format);
+        QFETCH(QSize, decoded);
+        const QString text = pngBase64(declared, QImage::Format(format));
+        QCOMPARE(OvThumbnailDecoder::decodedSize(text), decoded);
+        const QImage image = OvThumbnailDecoder::decode(text, OvCGListModel::DefaultImageBudget);
+        QCOMPARE(image.isNull(), !decoded.isValid());
+        if (!image.isNull()) {
+            QCOMPARE(image.size(), decoded);
+            if (format != QImage::Format_Mono && format != QImage::Format_Indexed8)
+                QCOMPARE(QColor(image.pixel(decoded.width() / 2, decoded.height() / 2)).blue(), 200);
+        }
+    }
+
+    void budgetGoesFrontToBack()
+    {
+        // Room for three full-size thumbnails: the fourth and fifth show none.
+        const qint64 one = 320 * 180 * 4;
+        model()->setImageBudget(3 * one + one / 2);
+        Server server;
+        QJsonArray list;
+        for (int i = 0; i < 5; ++i)
+            list.append(cgObject(QString::number(i), pngBase64(QSize(640, 360))));
+        list.append(cgObject("small", pngBase64(QSize(16, 9))));  // fits into what is left
+        QVERIFY(server.logIn(list));
+        QStringList pictured;
+        for (OvSubCGItem* item : model()->cgList())
+            pictured << (item->image().isNull() ? "-" : item->name());
+        QCOMPARE(pictured, (QStringList{"0", "1", "2", "-", "-", "small"}));
+        QCOMPARE(model()->imageBytes(), 3 * one + 16 * 9 * 4);
+
+        // A changed picture beyond the budget is dropped, still signalled.
+        QSignalSpy updates(model(), &OvCGListModel::SingalCGUpdate);
+        const QString fourth = model()->cgAt(3)->guid();
+        server.notify(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}});
+        QVERIFY(updates.wait(3000));
+        QCOMPARE(updates.first().at(1).toInt(), int(OvSubCGItem::ImageUpdate));
+        QVERIFY(model()->cgAt(3)->image().isNull());
+        // Once a pictured item goes, its share is free again.
+        server.notify(model()->cgAt(0)->guid(), 5, {});
+        QVERIFY(OvTest::waitFor([&] { return model()->count() == 5; }, 3000));
+        QCOMPARE(model()->imageBytes(), 2 * one + 16 * 9 * 4);
+        server.notify(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}});
+        QVERIFY(OvTest::waitFor([&] { return !model()->cgAt(2)->image().isNull(); }, 3000));
+        QCOMPARE(model()->imageBytes(), 3 * one + 16 * 9 * 4);
+    }
+
+    void parallelDecodeKeepsOrder()
+    {
+        QStringList texts;
+        for (int i = 0; i < 200; ++i) {
+            // Some not PNG at all, some beyond the budget, the rest distinct colours.
+            if (i % 17 == 3)
+                texts << QStringLiteral("not a picture %1").arg(i);
+            else
+                texts << pngBase64(QSize(200 + i, 100), QImage::Format_RGB32, qRgb(i, 255 - i, i / 2));
+        }
+        const qint64 budget = 100LL * 250 * 100 * 4;  // room for about half of them
+        const QList<QImage> single = OvThumbnailDecoder::decodeAll(texts, budget, 1);
+        const QList<QImage> parallel = OvThumbnailDecoder::decodeAll(texts, budget, 4);
+        QCOMPARE(parallel.size(), texts.size());
+        qint64 left = budget;
+        int pictured = 0;
+        for (int i = 0; i < texts.size(); ++i) {
+            QCOMPARE(parallel.at(i), single.at(i));
+            // The budget goes to the front of the list, whatever thread finished first.
+            const qint64 cost = OvThumbnailDecoder::costOf(OvThumbnailDecoder::decodedSize(texts.at(i)));
+            const bool fits = i % 17 != 3 && cost <= left;
+            QCOMPARE(!parallel.at(i).isNull(), fits);
+            if (fits) {
+                left -= cost;
+                ++pictured;
+                QCOMPARE(parallel.at(i).pixel(0, 0), qRgb(i, 255 - i, i / 2));
+            }
+        }
+        QVERIFY(pictured > 50 && pictured < 150);
+    }
+};
+
+QTEST_MAIN(TstThumbnails)
+#include "tst_thumbnails.moc"

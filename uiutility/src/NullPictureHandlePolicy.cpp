@@ -1,0 +1,5 @@
+#include "OvUIUtility/NullPictureHandlePolicy.h"
+
+NullPictureHandlePolicy::~NullPictureHandlePolicy() = default;
+
+void NullPictureHandlePolicy::handle(QPixmap& /*pixmap*/) {}
