@@ -77,9 +77,15 @@ void TstAbout::buildVersionData()
     QCOMPARE(&info, &OvVersionInfo::instance());
     QCOMPARE(info.versionText(), QStringLiteral("1.0.0.1128.6124"));
     QCOMPARE(info.productName(), QStringLiteral("OvCGVestrel"));
-    QVERIFY(info.companyName().contains(QStringLiteral("(placeholder)")));
-    QVERIFY(!info.legalCopyright().isEmpty());
-    QVERIFY(!info.description().isEmpty());
+    // What an operator reads is filled in and never a stand-in.
+    const QStringList shown = {info.companyName(), info.legalCopyright(), info.description(),
+                               OvVersionInfo::companyAddress(), OvVersionInfo::companyTelephone(),
+                               OvVersionInfo::companyMail()};
+    for (const QString& text : shown) {
+        QVERIFY(!text.isEmpty());
+        for (const char* stub : {"placeholder", "占位", ".invalid", "example"})
+            QVERIFY2(!text.contains(QString::fromUtf8(stub), Qt::CaseInsensitive), qPrintable(text));
+    }
 }
 
 void TstAbout::aboutRows()

@@ -198,6 +198,7 @@ private slots:
     void faultsOnCommand();
     void badFramesCloseOnlyThatConnection();
     void controlSocketAndImageFolder();
+    void heldPublishesWaitForRelease();
 
 private:
     std::unique_ptr<Sim> m_sim;
@@ -584,6 +585,43 @@ void TestSimulator::controlSocketAndImageFolder()
     QVERIFY(second.process.waitForFinished(kWait));
     QCOMPARE(second.process.exitCode(), 0);
     QVERIFY(okPeer.waitClosed());
+}
+
+void TestSimulator::heldPublishesWaitForRelease()
+{
+    Peer peer;
+    QVERIFY(peer.open(m_sim->port));
+    QCOMPARE(peer.login("580317", "console-held"), 0);
+    peer.send(request("syncCGList", peer.token));
+    const QJsonArray list = peer.take("syncCGList", "response")["value"].toObject()["cgList"].toArray();
+    QVERIFY(list.size() >= 2);
+    const QString target = list.at(0).toObject()["guid"].toString();
+    QCOMPARE(m_sim->command("hold on").value(0), QStringLiteral("ok hold on"));
+    for (int status : {2, 0}) {
+        peer.send(request("updateCG", peer.token,
+                          {{"operationTarget", target}, {"operationType", 1},
+                           {"operationValue", QJsonObject{{"origStatus", 3}, {"curStatus", status}}},
+                           {"operator", QJsonObject{{"operationID", QUuid::createUuid().toString()}}}}));
+    }
+    // Held: neither answered nor applied.
+    const auto statusOf = [&] {
+        const QString line = m_sim->command("list").filter(target).value(0);
+        return QRegularExpression(QRegularExpression::escape(target) + QStringLiteral(" (\\d) "))
+            .match(line).captured(1);
+    };
+    const QString before = statusOf();
+    QVERIFY(!before.isEmpty());
+    QVERIFY(peer.take("updateCG", "response", 300).isEmpty());
+    QCOMPARE(statusOf(), before);
+    // Released: answered and applied in the order they came.
+    QCOMPARE(m_sim->command("hold off").value(0), QStringLiteral("ok hold off"));
+    for (int status : {2, 0}) {
+        QCOMPARE(peer.take("updateCG", "response")["code"].toInt(-99), 0);
+        const QJsonObject notify = peer.take("notifyCG", "request");
+        QCOMPARE(notify["value"].toObject()["operationValue"].toObject()["status"].toInt(-1), status);
+    }
+    QCOMPARE(statusOf(), QStringLiteral("0"));
+    QCOMPARE(m_sim->command("hold maybe").value(0).left(5), QStringLiteral("error"));
 }
 
 QTEST_MAIN(TestSimulator)

@@ -414,12 +414,14 @@ void TstTitlebar::maximizeRestoreProperties()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     dialog.bar->updateMaximizeState();
     QCOMPARE(dialog.bar->maximizeButton()->property("max"), QVariant(true));
+    QCOMPARE(dialog.bar->maximizeButton()->accessibleName(), QStringLiteral("最大化"));
 
     QTest::mouseClick(dialog.bar->maximizeButton(), Qt::LeftButton);
     QVERIFY(OvTest::waitFor([&] { return dialog.isMaximized(); }, 2000));
     QCOMPARE(dialog.property("type").toString(), QString());
     dialog.bar->updateMaximizeState();
     QCOMPARE(dialog.bar->maximizeButton()->property("max"), QVariant(false));
+    QCOMPARE(dialog.bar->maximizeButton()->accessibleName(), QStringLiteral("还原"));
 
     // A double click on the bar restores.
     QTest::mouseDClick(dialog.bar, Qt::LeftButton, Qt::NoModifier, QPoint(150, 10));

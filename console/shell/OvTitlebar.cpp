@@ -44,6 +44,11 @@ OvTitlebar::OvTitlebar(QWidget* parent)
     connect(menu->addAction(QStringLiteral("帮助信息")), &QAction::triggered, this, &OvTitlebar::helperInfo);
     m_helper->hide();
 
+    // Icon-only buttons say what they do to screen readers (and to the end-to-end tests).
+    m_minimize->setAccessibleName(QStringLiteral("最小化"));
+    m_maximize->setAccessibleName(QStringLiteral("最大化"));
+    m_close->setAccessibleName(QStringLiteral("关闭"));
+
     // The buttons never take the keyboard focus away from the window's shortcuts.
     for (OvButton* button : {m_minimize, m_maximize, m_close, static_cast<OvButton*>(m_helper)})
         button->setFocusPolicy(Qt::NoFocus);
@@ -110,6 +115,7 @@ void OvTitlebar::updateMaximizeState()
     QWidget* window = parentWidget();
     const bool maximized = window && window->isMaximized();
     m_maximize->setProperty("max", !maximized);
+    m_maximize->setAccessibleName(maximized ? QStringLiteral("还原") : QStringLiteral("最大化"));
     repolish(m_maximize);
 }
 

@@ -32,15 +32,15 @@ QString OvVersionInfo::composeVersionText(const QString& productVersion, const Q
 
 QString OvVersionInfo::companyAddress()
 {
-    return QStringLiteral("示例市演播路 1 号 100 室（占位地址）");
+    return QStringLiteral(OV_COMPANY_ADDRESS);
 }
 
 QString OvVersionInfo::companyTelephone()
 {
-    return QStringLiteral("+00 000 0000 0000（占位号码）");
+    return QStringLiteral(OV_COMPANY_TELEPHONE);
 }
 
 QString OvVersionInfo::companyMail()
 {
-    return QStringLiteral("support@ovenbird.invalid");
+    return QStringLiteral(OV_COMPANY_MAIL);
 }

@@ -25,6 +25,7 @@ public:
     QString legalCopyright() const { return m_legalCopyright; }
     QString description() const { return m_description; }
 
+    // Fixed texts chosen when the program is built.
     static QString companyAddress();
     static QString companyTelephone();
     static QString companyMail();

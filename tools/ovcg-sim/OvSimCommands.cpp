@@ -53,6 +53,7 @@ const QString kUsage = QStringLiteral(
     "  account [NAME]              account shown as logged in on the server in discovery\n"
     "                              answers (none without NAME)\n"
     "  close [ID]                  close console ID's connection (all without ID)\n"
+    "  hold on|off                 keep publish requests unanswered (on), then answer them (off)\n"
     "  quit                        close every connection and end the simulator\n"
     "  stop-reading [ID]           read nothing more from console ID (default: all logged in)\n"
     "  repeat-login [ID] [N]       send N unrequested login answers with fresh tokens (default 1)\n"
@@ -149,6 +150,7 @@ QStringList OvSimCommands::execute(const QString& line)
             {QStringLiteral("ignore-login"), &OvSimCommands::runIgnoreLogin},
             {QStringLiteral("close"), &OvSimCommands::runClose},
             {QStringLiteral("account"), &OvSimCommands::runAccount},
+            {QStringLiteral("hold"), &OvSimCommands::runHold},
             {QStringLiteral("stop-reading"), &OvSimCommands::runStopReading},
             {QStringLiteral("repeat-login"), &OvSimCommands::runRepeatLogin},
             {QStringLiteral("flood"), &OvSimCommands::runFlood},
@@ -418,6 +420,15 @@ QString OvSimCommands::runAccount(const QStringList& args)
     m_discovery->setInfo(info);
     return ok(info.accountName.isEmpty() ? QStringLiteral("no account logged in")
                                          : QStringLiteral("account \"%1\" logged in").arg(info.accountName));
+}
+
+QString OvSimCommands::runHold(const QStringList& args)
+{
+    const QString value = args.value(0).toLower();
+    if (args.size() != 1 || (value != QLatin1String("on") && value != QLatin1String("off")))
+        return error(QStringLiteral("usage: hold on|off"));
+    m_server->setHoldUpdates(value == QLatin1String("on"));
+    return ok(QStringLiteral("hold %1").arg(value));
 }
 
 QString OvSimCommands::runStopReading(const QStringList& args)

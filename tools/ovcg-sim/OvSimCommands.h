@@ -42,6 +42,7 @@ private:
     QString runIgnoreLogin(const QStringList& args);
     QString runClose(const QStringList& args);
     QString runAccount(const QStringList& args);
+    QString runHold(const QStringList& args);
     QString runStopReading(const QStringList& args);
     QString runRepeatLogin(const QStringList& args);
     QString runFlood(const QStringList& args);

@@ -27,6 +27,20 @@ bool OvSimDiscovery::bind(quint16 port, QString* error)
     return false;
 }
 
+bool OvSimDiscovery::setReplyAddress(const QHostAddress& address, QString* error)
+{
+    auto* socket = new QUdpSocket(this);
+    if (!socket->bind(address, 0)) {
+        if (error)
+            *error = socket->errorString();
+        delete socket;
+        return false;
+    }
+    delete m_replySocket;
+    m_replySocket = socket;
+    return true;
+}
+
 void OvSimDiscovery::onReadyRead()
 {
     while (m_socket->hasPendingDatagrams()) {
@@ -56,8 +70,9 @@ void OvSimDiscovery::onReadyRead()
                                 {QStringLiteral("type"), m_info.type},
                                 {QStringLiteral("is_login"), loggedIn},
                                 {QStringLiteral("account_name"), m_info.accountName}};
-        m_socket->writeDatagram(QJsonDocument(reply).toJson(QJsonDocument::Indented),
-                                datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
+        QUdpSocket* const out = m_replySocket ? m_replySocket : m_socket;
+        out->writeDatagram(QJsonDocument(reply).toJson(QJsonDocument::Indented), datagram.senderAddress(),
+                           static_cast<quint16>(datagram.senderPort()));
         OvSimLog::line(QStringLiteral("discovery: announcement from %1 (%2), answered")
                            .arg(sender)
                            .arg(OvSimLog::summarise(announcement)));

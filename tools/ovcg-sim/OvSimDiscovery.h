@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -22,6 +23,10 @@ public:
     explicit OvSimDiscovery(QObject* parent = nullptr);
 
     bool bind(quint16 port, QString* error);
+    // Answers leave from this local address instead of the one the kernel
+    // picks, so that several simulators on one machine are listed as several
+    // servers (consoles tell servers apart by the answer's source address).
+    bool setReplyAddress(const QHostAddress& address, QString* error);
     void setInfo(const Info& info) { m_info = info; }
     const Info& info() const { return m_info; }
 
@@ -29,5 +34,6 @@ private:
     void onReadyRead();
 
     QUdpSocket* m_socket;
+    QUdpSocket* m_replySocket = nullptr;
     Info m_info;
 };

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <utility>
+
 namespace {
 
 const QString kLogin = QStringLiteral("login");
@@ -126,8 +128,23 @@ void OvSimServer::onMessage(OvSimConsoleLink* link, const QJsonObject& message)
         respond(link, cmd, code, {});
     else if (cmd == kSync)
         respond(link, cmd, code, {}, {{QStringLiteral("cgList"), m_catalogue.toJsonArray()}});
-    else
+    else if (m_holdUpdates) {
+        OvSimLog::line(QStringLiteral("console %1: updateCG held").arg(link->id()));
+        m_heldUpdates.append({link, value, code});
+    } else
         handleUpdate(link, value, code);
+}
+
+void OvSimServer::setHoldUpdates(bool hold)
+{
+    m_holdUpdates = hold;
+    if (hold)
+        return;
+    const QList<HeldUpdate> held = std::exchange(m_heldUpdates, {});
+    for (const HeldUpdate& update : held) {
+        if (update.link && update.link->state() == OvSimConsoleLink::State::LoggedIn)
+            handleUpdate(update.link, update.value, update.code);
+    }
 }
 
 void OvSimServer::handleLogin(OvSimConsoleLink* link, const QJsonObject& value, int code)

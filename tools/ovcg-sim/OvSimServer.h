@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 
 #include "OvSimCatalogue.h"
 
@@ -55,6 +56,10 @@ public:
     void setItemImage(int index, const QByteArray& png);
 
     void kick(OvSimConsoleLink* link, int kickType);
+    // While held, publish requests wait unanswered (a console keeps showing its
+    // "sending" state); releasing answers them in the order they came.
+    void setHoldUpdates(bool hold);
+    bool holdUpdates() const { return m_holdUpdates; }
     void closeAll();
 
 private:
@@ -79,4 +84,12 @@ private:
     int m_nextId = 1;
     int m_loginDelayMs = 0;
     bool m_ignoreLogin = false;
+    struct HeldUpdate
+    {
+        QPointer<OvSimConsoleLink> link;
+        QJsonObject value;
+        int code;
+    };
+    bool m_holdUpdates = false;
+    QList<HeldUpdate> m_heldUpdates;
 };

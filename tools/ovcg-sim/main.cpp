@@ -83,8 +83,12 @@ int main(int argc, char** argv)
     const QCommandLineOption ignoreLogin(QStringLiteral("ignore-login"), QStringLiteral("Never answer logins."));
     const QCommandLineOption logFile(QStringLiteral("log"), QStringLiteral("Append the log to this file."),
                                      QStringLiteral("file"));
+    const QCommandLineOption discoveryFrom(QStringLiteral("discovery-from"),
+                                           QStringLiteral("Send discovery answers from this local address (to "
+                                                          "list several simulators on one machine)."),
+                                           QStringLiteral("address"));
     parser.addOptions({port, listen, password, items, images, name, type, account, discoveryPort, controlPort,
-                       loginDelay, ignoreLogin, logFile});
+                       loginDelay, ignoreLogin, logFile, discoveryFrom});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected arguments: %1").arg(parser.positionalArguments().join(' ')));
@@ -137,6 +141,13 @@ int main(int argc, char** argv)
         discovery->setInfo({server.port(), parser.value(name), serverType, parser.value(account)});
         if (!discovery->bind(static_cast<quint16>(udpPort), &error))
             return fail(QStringLiteral("cannot bind discovery port %1: %2").arg(udpPort).arg(error));
+        if (parser.isSet(discoveryFrom)) {
+            const QHostAddress from(parser.value(discoveryFrom));
+            if (from.isNull())
+                return fail(QStringLiteral("--discovery-from: \"%1\" is no IP address").arg(parser.value(discoveryFrom)));
+            if (!discovery->setReplyAddress(from, &error))
+                return fail(QStringLiteral("cannot send discovery answers from %1: %2").arg(from.toString()).arg(error));
+        }
     }
 
     OvSimCommands commands(&server, discovery);
