@@ -167,6 +167,11 @@ SCENARIOS["publish_and_follow"] = [
     ("key", "x"),
     ("log", "op", PUBLISHED.format("Weather 03", "PVW")),
     ("described", "op", "Weather 03", "PVW"),
+    # Down reaches the next row, Up comes back.
+    ("key", "Down"),
+    ("key", "x"),
+    ("log_has", "op", r'您:发布"(?!Weather 03"|Headline 02")[^"]+"到PVW'),
+    ("key", "Up"),
     ("key", "Left"),
     ("key", "c"),
     ("log", "op", CANCELLED.format("Headline 02"), {"count": 2}),
@@ -174,7 +179,7 @@ SCENARIOS["publish_and_follow"] = [
     ("log", "op", "系统:快键键已关闭"),
     ("key", "z"),
     ("sleep", 1),
-    ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 6}),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 7}),
     # A second console on the same server publishes: the first follows, titled with its name.
     ("console", "op2"),
     *login("op2"),
@@ -196,6 +201,8 @@ SCENARIOS["publish_and_follow"] = [
     ("sim", "a", "add Breaking"),
     ("log", "op", 'ovcg-sim:新增了"Breaking"'),
     ("see", "op", "Breaking", {"role": "frame"}),
+    ("sim", "a", "image 1"),
+    ("log", "op", 'ovcg-sim:编辑了"Scoreboard 04"'),
     ("exit", "op2", 0),
     # A kick empties the catalogue and brings the hint back.
     ("sim", "a", "kick 1 1"),
