@@ -215,28 +215,10 @@ private slots:
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
 
-        for (int attempt = 0; attempt < 50 && m_display.isEmpty(); ++attempt) {
-            const int n = 90 + QRandomGenerator::global()->bounded(400);
-            if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
-                && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                m_display = QStringLiteral(":%1").arg(n);
-        }
-        QVERIFY(!m_display.isEmpty());
-        m_xvfb.setProcessChannelMode(QProcess::MergedChannels);
-        m_xvfb.start(QStringLiteral("Xvfb"), {m_display, "-screen", "0", "1600x1000x24", "-noreset"});
-        QVERIFY(m_xvfb.waitForStarted(5000));
-        const QString socketPath = QStringLiteral("/tmp/.X11-unix/X") + m_display.mid(1);
-        QVERIFY2(OvTest::waitFor([&] { return QFile::exists(socketPath) || m_xvfb.state() == QProcess::NotRunning; },
-                                 10000)
-                     && m_xvfb.state() == QProcess::Running,
-                 m_xvfb.readAll().constData());
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("DISPLAY"), m_display);
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        // The console draws no OpenGL; without the GLX integration the leak
-        // checker does not trip over what Mesa's unloaded driver leaves behind.
-        m_env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+        QString error;
+        m_display = OvTest::startXvfb(m_xvfb, &error);
+        QVERIFY2(!m_display.isEmpty(), qPrintable(error));
+        m_env = OvTest::x11Environment(m_display);
 
         m_app = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/app"));
         QVERIFY(QFileInfo(m_app).isExecutable());

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QPointer>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -102,6 +104,45 @@ bool waitForTcpListener(quint16 port, int timeoutMs)
             return probe.waitForConnected(100);
         },
         timeoutMs);
+}
+
+QString startXvfb(QProcess& xvfb, QString* error)
+{
+    QString display;
+    for (int attempt = 0; attempt < 50 && display.isEmpty(); ++attempt) {
+        const int n = 90 + QRandomGenerator::global()->bounded(400);
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
+            && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            display = QStringLiteral(":%1").arg(n);
+    }
+    if (display.isEmpty()) {
+        *error = QStringLiteral("no free display number");
+        return {};
+    }
+    xvfb.setProcessChannelMode(QProcess::MergedChannels);
+    xvfb.start(QStringLiteral("Xvfb"), {display, "-screen", "0", "1600x1000x24", "-noreset"});
+    if (!xvfb.waitForStarted(5000)) {
+        *error = QStringLiteral("Xvfb did not start");
+        return {};
+    }
+    const QString socketPath = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
+    if (!waitFor([&] { return QFile::exists(socketPath) || xvfb.state() == QProcess::NotRunning; }, 10000)
+        || xvfb.state() != QProcess::Running) {
+        *error = QString::fromLocal8Bit(xvfb.readAll());
+        return {};
+    }
+    return display;
+}
+
+QProcessEnvironment x11Environment(const QString& display)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The console draws no OpenGL; without the GLX integration LeakSanitizer does
+    // not trip over what Mesa's unloaded driver leaves behind at exit.
+    env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
+    return env;
 }
 
 cgItemData cgRecord(const QString& name, int status)

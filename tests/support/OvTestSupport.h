@@ -2,9 +2,11 @@
 // Helpers shared by the test programs.
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <functional>
 
+class QProcess;
 class QWidget;
 struct cgItemData;
 
@@ -35,6 +37,13 @@ QString copyProgram(const QString& dest, bool withQss = true);
 
 // True once something accepts TCP connections on 127.0.0.1:port.
 bool waitForTcpListener(quint16 port, int timeoutMs);
+
+// Starts Xvfb on a display number nobody uses and waits for its socket. Returns
+// the display (":N"), or an empty string with *error set.
+QString startXvfb(QProcess& xvfb, QString* error);
+
+// The system environment pointed at display for a Qt program on X11.
+QProcessEnvironment x11Environment(const QString& display);
 
 // A CG record with a fresh guid, no thumbnail.
 cgItemData cgRecord(const QString& name, int status = 0);
