@@ -12,34 +12,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    QString out;
-};
-
-// Runs a helper program to its end, bounded.
-RunResult run(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-              int timeoutMs = 20000)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    RunResult r;
-    if (!p.waitForStarted(5000))
-        return r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    return r;
-}
-
-}  // namespace
+using OvTest::RunResult;
 
 class TstE2eConsole : public QObject
 {
@@ -59,43 +32,16 @@ private:
 
     QStringList visibleWindows() const
     {
-        const RunResult r = run(QStringLiteral("xdotool"),
+        const RunResult r = OvTest::runProgram(QStringLiteral("xdotool"),
                                 {"search", "--onlyvisible", "--class", "OvCGVestrel"}, m_env, 5000);
         return r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     bool mainWindowShown() const
     {
-        const RunResult r = run(QStringLiteral("xdotool"),
+        const RunResult r = OvTest::runProgram(QStringLiteral("xdotool"),
                                 {"search", "--onlyvisible", "--name", "^CGVestrel$"}, m_env, 5000);
         return r.exitCode == 0 && !r.out.isEmpty();
-    }
-
-    void stopConsole()
-    {
-        if (m_console.state() == QProcess::NotRunning)
-            return;
-        QLocalSocket socket;
-        socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
-        if (socket.waitForConnected(2000)) {
-            socket.write("close");
-            socket.waitForBytesWritten(2000);
-        }
-        if (!m_console.waitForFinished(10000)) {
-            m_console.kill();
-            m_console.waitForFinished(5000);
-        }
-    }
-
-    void stopXvfb()
-    {
-        if (m_xvfb.state() == QProcess::NotRunning)
-            return;
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(5000)) {
-            m_xvfb.kill();
-            m_xvfb.waitForFinished(5000);
-        }
     }
 
 private slots:
@@ -116,8 +62,8 @@ private slots:
 
     void cleanupTestCase()
     {
-        stopConsole();
-        stopXvfb();
+        OvTest::closeConsole(m_console);
+        OvTest::stopProcess(m_xvfb);
     }
 
     void startsShowsAndSurvivesEscape()
@@ -127,7 +73,7 @@ private slots:
         m_console.start(m_app, QStringList());
         QVERIFY(m_console.waitForStarted(5000));
 
-        const RunResult found = run(QStringLiteral("timeout"),
+        const RunResult found = OvTest::runProgram(QStringLiteral("timeout"),
                                     {"20", "xdotool", "search", "--sync", "--onlyvisible", "--name", "^CGVestrel$"},
                                     m_env, 25000);
         QCOMPARE(found.exitCode, 0);
@@ -141,19 +87,19 @@ private slots:
         QTest::qWait(500);  // let the first paint land
         const QString shot = QDir::currentPath() + QStringLiteral("/console.png");
         QFile::remove(shot);
-        QCOMPARE(run(QStringLiteral("import"), {"-window", "root", shot}, m_env).exitCode, 0);
+        QCOMPARE(OvTest::runProgram(QStringLiteral("import"), {"-window", "root", shot}, m_env).exitCode, 0);
         QVERIFY(QFileInfo(shot).size() > 0);
 
         // Escape in the main window leaves the console running.
-        QCOMPARE(run(QStringLiteral("xdotool"), {"windowfocus", "--sync", window}, m_env).exitCode, 0);
-        QCOMPARE(run(QStringLiteral("xdotool"), {"key", "Escape"}, m_env).exitCode, 0);
+        QCOMPARE(OvTest::runProgram(QStringLiteral("xdotool"), {"windowfocus", "--sync", window}, m_env).exitCode, 0);
+        QCOMPARE(OvTest::runProgram(QStringLiteral("xdotool"), {"key", "Escape"}, m_env).exitCode, 0);
         QTest::qWait(1000);
         QCOMPARE(m_console.state(), QProcess::Running);
         QVERIFY(mainWindowShown());
 
         // The same key does reach windows: it closes the login dialog that the
         // connect button (bottom left) opens.
-        const RunResult geometry = run(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window}, m_env);
+        const RunResult geometry = OvTest::runProgram(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window}, m_env);
         QCOMPARE(geometry.exitCode, 0);
         QHash<QString, int> g;
         for (const QString& line : geometry.out.split(QLatin1Char('\n')))
@@ -161,15 +107,15 @@ private slots:
         const int x = g.value(QStringLiteral("X")) + 26 + 30;
         const int y = g.value(QStringLiteral("Y")) + g.value(QStringLiteral("HEIGHT")) - 2 - 10 - 16;
         const int before = visibleWindows().size();
-        QCOMPARE(run(QStringLiteral("xdotool"),
+        QCOMPARE(OvTest::runProgram(QStringLiteral("xdotool"),
                      {"mousemove", QString::number(x), QString::number(y), "click", "1"}, m_env)
                      .exitCode,
                  0);
         QVERIFY2(OvTest::waitFor([&] { return visibleWindows().size() > before; }, 5000),
                  "the connect button did not open the login dialog");
         const QString dialog = visibleWindows().last();
-        run(QStringLiteral("xdotool"), {"windowfocus", "--sync", dialog}, m_env);
-        QCOMPARE(run(QStringLiteral("xdotool"), {"key", "Escape"}, m_env).exitCode, 0);
+        OvTest::runProgram(QStringLiteral("xdotool"), {"windowfocus", "--sync", dialog}, m_env);
+        QCOMPARE(OvTest::runProgram(QStringLiteral("xdotool"), {"key", "Escape"}, m_env).exitCode, 0);
         QVERIFY2(OvTest::waitFor([&] { return visibleWindows().size() == before; }, 5000),
                  "Escape did not close the login dialog");
         QVERIFY(mainWindowShown());
@@ -187,7 +133,7 @@ private slots:
         QVERIFY(mainWindowShown());
         QCOMPARE(m_console.state(), QProcess::Running);
 
-        stopConsole();
+        OvTest::closeConsole(m_console);
         QCOMPARE(m_console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_console.exitCode(), 0);
     }

@@ -18,29 +18,7 @@
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    QString out;
-};
-
-RunResult run(const QString& program, const QStringList& args, const QProcessEnvironment& env,
-              int timeoutMs = 20000)
-{
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    RunResult r;
-    if (!p.waitForStarted(5000))
-        return r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    return r;
-}
+using OvTest::RunResult;
 
 const QString kOn = QStringLiteral("系统:快键键已开启");
 const QString kOff = QStringLiteral("系统:快键键已关闭");
@@ -67,7 +45,7 @@ private:
     // Lock keys switched on by a test, switched off again after it whatever the outcome.
     QStringList m_locksOn;
 
-    RunResult xdotool(const QStringList& args) const { return run(QStringLiteral("xdotool"), args, m_env); }
+    RunResult xdotool(const QStringList& args) const { return OvTest::runProgram(QStringLiteral("xdotool"), args, m_env); }
 
     QString logText() const
     {
@@ -124,7 +102,7 @@ private:
 
     QString findWindow(const QString& name) const
     {
-        const RunResult found = run(QStringLiteral("timeout"),
+        const RunResult found = OvTest::runProgram(QStringLiteral("timeout"),
                                     {"20", "xdotool", "search", "--sync", "--onlyvisible", "--name", name}, m_env,
                                     25000);
         return found.exitCode == 0 ? found.out.section(QLatin1Char('\n'), 0, 0) : QString();
@@ -147,33 +125,6 @@ private:
         const int welcomes = logText().count(QStringLiteral("欢迎使用"));
         return !m_mainWindow.isEmpty()
                && OvTest::waitFor([&] { return logText().count(QStringLiteral("欢迎使用")) > welcomes - 1; }, 5000);
-    }
-
-    void stopConsole()
-    {
-        if (m_console.state() == QProcess::NotRunning)
-            return;
-        QLocalSocket socket;
-        socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
-        if (socket.waitForConnected(2000)) {
-            socket.write("close");
-            socket.waitForBytesWritten(2000);
-        }
-        if (!m_console.waitForFinished(10000)) {
-            m_console.kill();
-            m_console.waitForFinished(5000);
-        }
-    }
-
-    static void stop(QProcess& process)
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
     }
 
     // Opens the login dialog with the connect button (bottom left) and confirms
@@ -252,14 +203,14 @@ private slots:
 
     void cleanupTestCase()
     {
-        stopConsole();
+        OvTest::closeConsole(m_console);
         if (m_sim.state() == QProcess::Running) {
             m_sim.write("quit\n");
             if (!m_sim.waitForFinished(3000))
-                stop(m_sim);
+                OvTest::stopProcess(m_sim);
         }
-        stop(m_other);
-        stop(m_xvfb);
+        OvTest::stopProcess(m_other);
+        OvTest::stopProcess(m_xvfb);
     }
 
     // Whatever a test left behind: lock keys on, and after a failure the single keys armed.
@@ -366,14 +317,14 @@ private slots:
     {
         // NumLock moved to Mod3: the console grabs again with the new bit.
         const QString tool = QStringLiteral(OV_TEST_PROGS_DIR "/ov_x11_keys");
-        QCOMPARE(run(tool, {"numlock-mod", "3"}, m_env).out, QStringLiteral("moved"));
+        QCOMPARE(OvTest::runProgram(tool, {"numlock-mod", "3"}, m_env).out, QStringLiteral("moved"));
         QTest::qWait(500);
         QVERIFY(keysTo(m_otherWindow, QStringLiteral("Num_Lock")));
         const bool armed = hotKeyTogglesTo(kOn);
         const bool disarmed = armed && hotKeyTogglesTo(kOff);
         keysTo(m_otherWindow, QStringLiteral("Num_Lock"));
         // Put back as the server had it, so the tests after this one see the usual mapping.
-        QCOMPARE(run(tool, {"numlock-mod", "2"}, m_env).out, QStringLiteral("moved"));
+        QCOMPARE(OvTest::runProgram(tool, {"numlock-mod", "2"}, m_env).out, QStringLiteral("moved"));
         QVERIFY(armed);
         QVERIFY(disarmed);
     }
@@ -381,7 +332,7 @@ private slots:
     void grabHeldByAnotherClient()
     {
         // Ends cleanly with its grab held: the grab goes while the X connection is still open.
-        stopConsole();
+        OvTest::closeConsole(m_console);
         QCOMPARE(m_console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_console.exitCode(), 0);
         QProcess grabber;
@@ -406,7 +357,7 @@ private slots:
 
         grabber.closeWriteChannel();
         QVERIFY(grabber.waitForFinished(5000));
-        stopConsole();
+        OvTest::closeConsole(m_console);
         QCOMPARE(m_console.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_console.exitCode(), 0);
     }

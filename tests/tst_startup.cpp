@@ -22,19 +22,6 @@ private:
         return probe.waitForConnected(200);
     }
 
-    static void closeConsole(QProcess* p)
-    {
-        QLocalSocket socket;
-        socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
-        if (socket.waitForConnected(2000)) {
-            socket.write("close");
-            socket.waitForBytesWritten(2000);
-        }
-        if (!OvTest::waitFor([p]() { return p->state() == QProcess::NotRunning; }, 10000))
-            p->kill();
-        p->waitForFinished(5000);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -59,7 +46,7 @@ private slots:
 
         QTest::qWait(1200);
         QCOMPARE(first.state(), QProcess::Running);
-        closeConsole(&first);
+        OvTest::closeConsole(first);
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
     }
@@ -72,7 +59,7 @@ private slots:
         QVERIFY(console.waitForStarted(5000));
         QVERIFY(OvTest::waitFor(serving, 15000));
         QCOMPARE(console.state(), QProcess::Running);
-        closeConsole(&console);
+        OvTest::closeConsole(console);
         QCOMPARE(console.exitCode(), 0);
     }
 };

@@ -1,30 +1,12 @@
 #include "log/OvTitlebarNoticeInfo.h"
 
+#include "cg/OvViewHelpers.h"
 #include "log/OvCGMessage.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvLabel.h>
 
 #include <QString>
-
-namespace {
-
-// Server texts can be of any length; drawing millions of characters takes
-// seconds a repaint. The log file keeps the whole line.
-constexpr int MaxShownChars = 300;
-
-QString elided(const QString& text)
-{
-    if (text.size() <= MaxShownChars)
-        return text;
-    int cut = MaxShownChars;
-    // Never keep half of a surrogate pair.
-    if (text.at(cut - 1).isHighSurrogate())
-        --cut;
-    return text.left(cut) + QChar(0x2026);
-}
-
-}  // namespace
 
 OvTitlebarNoticeInfo::OvTitlebarNoticeInfo(QWidget* parent)
     : QFrame(parent)
@@ -62,8 +44,10 @@ void OvTitlebarNoticeInfo::ShowMessageText(MessageType messageType, QString time
 {
     Q_UNUSED(messageType)
     Q_UNUSED(time)
-    const QString line = elided(QStringLiteral("%1:%2").arg(elided(tltle), elided(text)));
+    // Server texts can be of any length, and drawing millions of characters
+    // takes seconds a repaint; the log file keeps the whole line.
+    using OvViewHelpers::capped;
+    const QString line = capped(QStringLiteral("%1:%2").arg(capped(tltle), capped(text)));
     m_pInfo->setText(line);
-    // Tool tips guess the format on their own: hand over escaped rich text.
-    m_pInfo->setToolTip(QStringLiteral("<p>%1</p>").arg(line.toHtmlEscaped()));
+    m_pInfo->setToolTip(OvViewHelpers::plainToolTip(line));
 }

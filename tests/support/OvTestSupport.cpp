@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -143,6 +144,51 @@ QProcessEnvironment x11Environment(const QString& display)
     // not trip over what Mesa's unloaded driver leaves behind at exit.
     env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
     return env;
+}
+
+RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                     int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    RunResult r;
+    if (!p.waitForStarted(5000))
+        return r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return r;
+}
+
+void stopProcess(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+void closeConsole(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    QLocalSocket socket;
+    socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
+    if (socket.waitForConnected(2000)) {
+        socket.write("close");
+        socket.waitForBytesWritten(2000);
+    }
+    if (!waitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
+        process.kill();
+    process.waitForFinished(5000);
 }
 
 cgItemData cgRecord(const QString& name, int status)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QProcess;
@@ -44,6 +45,22 @@ QString startXvfb(QProcess& xvfb, QString* error);
 
 // The system environment pointed at display for a Qt program on X11.
 QProcessEnvironment x11Environment(const QString& display);
+
+// Runs a helper program to its end, bounded; exitCode -1 when it did not start,
+// did not finish in time or crashed. out is its trimmed standard output.
+struct RunResult {
+    int exitCode = -1;
+    QString out;
+};
+RunResult runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+                     int timeoutMs = 20000);
+
+// Ends a process: terminate, then kill if it lingers.
+void stopProcess(QProcess& process);
+
+// Asks the running console (the single-instance socket) to close, then waits
+// for process to end, killing it if it does not.
+void closeConsole(QProcess& process);
 
 // A CG record with a fresh guid, no thumbnail.
 cgItemData cgRecord(const QString& name, int status = 0);
