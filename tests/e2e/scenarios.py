@@ -129,17 +129,9 @@ SCENARIOS = {
     ],
 }
 
-# Scenarios that need parts of the console other than the shell, registered only
-# when the source tree has them (paths relative to the repository).
-TILES = "console/cg/OvCGScrollareaWidget.cpp"
-HOTKEY_DIALOG = "console/shortcut/OvShortcutKeyDlg.cpp"
-GALLERY = "tools/ovuigallery/main.cpp"
-REQUIRES = {}
-
 PUBLISHED = '您:发布"{}"到{}'
 CANCELLED = '您:取消发布"{}"'
 
-REQUIRES["publish_and_follow"] = [TILES, HOTKEY_DIALOG]
 SCENARIOS["publish_and_follow"] = [
     ("simulator", "a", "--listen", "10.77.0.1"),
     ("console", "op"),
@@ -214,7 +206,6 @@ SCENARIOS["publish_and_follow"] = [
     ("exit", "op", 0),
 ]
 
-REQUIRES["screenshots_views"] = [TILES, HOTKEY_DIALOG]
 SCENARIOS["screenshots_views"] = [
     ("simulator", "a", "--listen", "10.77.0.1"),
     ("console", "op"),
@@ -244,19 +235,11 @@ SCENARIOS["screenshots_views"] = [
     ("exit", "op", 0),
 ]
 
-REQUIRES["screenshots_gallery"] = [GALLERY]
 SCENARIOS["screenshots_gallery"] = [
     ("program", "ovuigallery", "OvUIUtility 控件一览"),
     ("sleep", 1),
     ("shot", "widget_gallery", {"xwindow": "OvUIUtility 控件一览"}),
 ]
-
-
-def registered(source_dir):
-    """The scenarios whose parts the source tree has."""
-    import os
-    return [name for name in SCENARIOS
-            if all(os.path.exists(os.path.join(source_dir, p)) for p in REQUIRES.get(name, []))]
 
 
 # Run by tests/e2e/check-install against an installed program (--installed).
