@@ -1,13 +1,15 @@
-// The console's views under load: the CG tile grid with 1,000, 5,000 and 10,000
-// tiles (load to laid out, relayout at a new width, one arrow-key move, one
-// status notification repainted, memory per tile), the operation log list
+// The console's views under load: the CG tile grid with 1,000, 10,000 and
+// 100,000 items (load to painted, replace, empty, relayout at a new width, one
+// arrow-key move, scroll steps, one status notification repainted, the longest
+// stall of the event loop, memory per item), the log pane's divider dragged
+// over a full log of long entries, the operation log list
 // (cost of single appends as the list grows, memory per entry) and a burst of
 // 20,000 server notifications through the whole console to the log list.
 // Every case runs in a child process of its own so that peak memory figures
 // do not mix. Offscreen platform; the application style sheet is loaded.
 //
 // Usage: bench_cgviews              (runs every case, prints a table)
-//        bench_cgviews tiles COUNT | log | burst
+//        bench_cgviews tiles COUNT | log | divider | burst
 
 #include "cg/OvCGListItemWidget.h"
 #include "cg/OvCGListModel.h"
@@ -27,6 +29,8 @@
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QTcpServer>
 #include <QTextStream>
 #include <QThread>
@@ -93,6 +97,20 @@ QList<cgItemData> records(int count)
     return list;
 }
 
+// Runs the event loop until nothing is left to do (paint included); returns
+// the longest single turn, the longest the operator waited for the screen.
+double settleStall()
+{
+    double longest = 0;
+    for (int i = 0; i < 4; ++i) {
+        const double t = nowMs();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        longest = std::max(longest, nowMs() - t);
+    }
+    return longest;
+}
+
 int runTiles(int count)
 {
     OvCGMessage::instance();
@@ -104,56 +122,113 @@ int runTiles(int count)
     settle();
     OvCGScrollareaWidget* const grid = show.grid();
     const QList<cgItemData> list = records(count);
+    const QList<cgItemData> other = records(count);
     settle();
 
+    // List received to tiles painted. The stall is the longest time the event
+    // loop did not turn: the synchronous load, or any one turn after it.
     const long baseKb = statusKb("VmRSS");
     resetPeak();
     double t = nowMs();
     const double cpu0 = cpuMs();
     model->resetCgList(list);
     const double insertMs = nowMs() - t;
-    settle();
+    double stall = std::max(insertMs, settleStall());
     const double loadMs = nowMs() - t;
     const double loadCpuMs = cpuMs() - cpu0;
-    if (qEnvironmentVariableIsSet("OV_BENCH_PHASES"))  // where a load's time goes
-        std::fprintf(stderr, "inserts %.0f ms, layout and paint %.0f ms\n", insertMs, loadMs - insertMs);
     const long peakKb = statusKb("VmHWM");
-    const bool laidOut = grid->tileCount() == count && grid->tileAt(count - 1)->y() > grid->tileAt(0)->y();
+    const bool laidOut = grid->tileAt(0) && grid->tileCount() < 400 && model->count() == count;
 
-    // Relayout at a new width (one column fewer).
+    // The server answers the list again: replaced by as many others.
     t = nowMs();
-    double c = cpuMs();
-    show.resize(1040, 760);
-    settle();
-    const double relayoutMs = nowMs() - t;
-    const double relayoutCpu = cpuMs() - c;
-
-    // One arrow key in the middle of the catalogue.
-    model->setCurrentCg(model->cgAt(count / 2));
-    settle();
-    if (!OvShortcutKey::instance().isEnabled())
-        OvShortcutKey::instance().toggleShortcuts();
-    t = nowMs();
-    c = cpuMs();
-    OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Right));
-    settle();
-    const double arrowMs = nowMs() - t;
-    const double arrowCpu = cpuMs() - c;
-    const bool moved = model->indexOfCg(model->currentCg()) == count / 2 + 1;
+    model->resetCgList(other);
+    double replaceStall = nowMs() - t;
+    replaceStall = std::max(replaceStall, settleStall());
+    const double replaceMs = nowMs() - t;
 
     // One status notification from the server, on a tile in view.
+    model->setCurrentCg(model->cgAt(count / 2));
+    settle();
     OvSubCGItem* const item = model->currentCg();
     operatorInfo info{QStringLiteral("{op}"), QStringLiteral("10.0.0.9:1"), QStringLiteral("Zhang"), QString()};
     t = nowMs();
-    c = cpuMs();
     item->setStatus(1, info);
     settle();
     const double statusMs = nowMs() - t;
-    const double statusCpu = cpuMs() - c;
 
-    std::printf("tiles %d %.0f/%.0f %.1f/%.1f %.1f/%.1f %.1f/%.1f %.1f %d\n", count, loadMs, loadCpuMs, relayoutMs,
-                relayoutCpu, arrowMs, arrowCpu, statusMs, statusCpu, double(peakKb - baseKb) / count,
+    // One arrow key in the middle of the catalogue.
+    if (!OvShortcutKey::instance().isEnabled())
+        OvShortcutKey::instance().toggleShortcuts();
+    t = nowMs();
+    OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Down));
+    settle();
+    const double arrowMs = nowMs() - t;
+    const bool moved = model->indexOfCg(model->currentCg()) == count / 2 + grid->columns();
+
+    // One wheel notch's worth of scrolling, past the band of bound tiles.
+    double scrollMs = 0;
+    for (int k = 0; k < 10; ++k) {
+        t = nowMs();
+        grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->value() + 60);
+        settle();
+        scrollMs = std::max(scrollMs, nowMs() - t);
+    }
+
+    // Relayout at a new width (one column fewer).
+    t = nowMs();
+    show.resize(1040, 760);
+    settle();
+    const double relayoutMs = nowMs() - t;
+
+    // The connection ends: the catalogue is emptied.
+    t = nowMs();
+    model->clearCg();
+    double emptyStall = nowMs() - t;
+    emptyStall = std::max(emptyStall, settleStall());
+    const double emptyMs = nowMs() - t;
+    stall = std::max({stall, replaceStall, emptyStall});
+
+    std::printf("tiles %d %.0f/%.0f %.0f %.0f %.1f %.1f %.1f %.1f %.0f %.2f %d\n", count, loadMs, loadCpuMs, replaceMs,
+                emptyMs, relayoutMs, arrowMs, scrollMs, statusMs, stall, double(peakKb - baseKb) / count,
                 int(laidOut && moved));
+    return 0;
+}
+
+// Dragging the log pane's divider with a full log of long entries: the
+// longest step of twenty 20-pixel steps, ms.
+int runDivider()
+{
+    OvCGMessage::instance();
+    OvCGShowWidget show(nullptr);
+    show.resize(1240, 760);
+    show.show();
+    settle();
+    OvCGOperationLogListWidget* const list = show.logList();
+    list->clear();
+    const QString text = QString(QStringLiteral("调整了CG的位置 from one row to another, ")).repeated(8).left(290);
+    for (int i = 0; i < OvCGOperationLogListWidget::MaxEntries; ++i)
+        list->addLogEntry(OperationMessage, QStringLiteral("2026-12-07 16:00"), QStringLiteral("Zhang"),
+                          text + QString::number(i));
+    settle();
+    auto* const splitter = show.findChild<QSplitter*>();
+    if (!splitter)
+        return 1;
+    double longest = 0;
+    double total = 0;
+    for (int k = 0; k < 20; ++k) {
+        QList<int> sizes = splitter->sizes();
+        const int step = k < 10 ? -20 : 20;
+        sizes[0] += step;
+        sizes[1] -= step;
+        const double t = nowMs();
+        splitter->setSizes(sizes);
+        emit splitter->splitterMoved(sizes[0], 1);
+        settle();
+        const double ms = nowMs() - t;
+        longest = std::max(longest, ms);
+        total += ms;
+    }
+    std::printf("divider %.1f %.1f %d\n", longest, total / 20, list->count());
     return 0;
 }
 
@@ -263,9 +338,11 @@ int main(int argc, char** argv)
             return runTiles(args.at(2).toInt());
         if (args.at(1) == QLatin1String("log"))
             return runLog();
+        if (args.at(1) == QLatin1String("divider"))
+            return runDivider();
         if (args.at(1) == QLatin1String("burst"))
             return runBurst();
-        std::fprintf(stderr, "usage: bench_cgviews [tiles COUNT | log | burst]\n");
+        std::fprintf(stderr, "usage: bench_cgviews [tiles COUNT | log | divider | burst]\n");
         return 2;
     }
 
@@ -277,21 +354,27 @@ int main(int argc, char** argv)
             return QStringList();
         return QString::fromLatin1(p.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
     };
-    out << "CG tile grid, 160x90 thumbnails, style sheet applied, one process per case; ms as wall/CPU\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
-               .arg("tiles", 6).arg("load", 11).arg("relayout", 11).arg("arrow", 9).arg("status", 9).arg("KB/tile", 8);
+    out << "CG tile grid, 160x90 thumbnails, style sheet applied, one process per case; ms (load as wall/CPU)\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")
+               .arg("items", 7).arg("load", 10).arg("replace", 8).arg("empty", 6).arg("relayout", 9).arg("arrow", 6)
+               .arg("scroll", 7).arg("status", 7).arg("stall", 6).arg("KB/item", 8);
     out.flush();
-    for (const int count : {1000, 5000, 10000}) {
+    for (const int count : {1000, 10000, 100000}) {
         const QStringList f = child({QStringLiteral("tiles"), QString::number(count)});
-        if (f.size() < 8) {
+        if (f.size() < 12) {
             out << count << ": failed\n";
             continue;
         }
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6%7\n")
-                   .arg(f.at(1), 6).arg(f.at(2), 11).arg(f.at(3), 11).arg(f.at(4), 9).arg(f.at(5), 9).arg(f.at(6), 8)
-                   .arg(f.at(7) == QLatin1String("1") ? QString() : QStringLiteral("  (not laid out!)"));
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10%11\n")
+                   .arg(f.at(1), 7).arg(f.at(2), 10).arg(f.at(3), 8).arg(f.at(4), 6).arg(f.at(5), 9).arg(f.at(6), 6)
+                   .arg(f.at(7), 7).arg(f.at(8), 7).arg(f.at(9), 6).arg(f.at(10), 8)
+                   .arg(f.at(11) == QLatin1String("1") ? QString() : QStringLiteral("  (not shown right!)"));
         out.flush();
     }
+    const QStringList d = child({QStringLiteral("divider")});
+    if (d.size() >= 4)
+        out << QStringLiteral("\nLog pane divider, %1 entries of 300 characters, 20-pixel steps: longest %2 ms, mean %3 ms\n")
+                   .arg(d.at(3), d.at(1), d.at(2));
     const QStringList l = child({QStringLiteral("log")});
     if (l.size() >= 7) {
         out << "\nOperation log list: one append plus its turn of the event loop (median of 9, ms)\n";
@@ -305,8 +388,10 @@ int main(int argc, char** argv)
         out << QStringLiteral("\nBurst of 20,000 status notifications, simulator to log list: %1 ms (%2 messages, "
                               "list keeps %3)\n")
                    .arg(b.at(1), b.at(2), b.at(3));
-    out << "load: resetCgList until the tiles are laid out and painted; relayout: a narrower window;\n"
-           "arrow: Right on the middle tile until repainted; status: a server status change on the current tile.\n"
-           "KB/tile: peak resident growth during the load, divided by the tile count (thumbnails shared).\n";
+    out << "load: resetCgList until the tiles are painted; replace: the list received again with as many items;\n"
+           "empty: clearCg (connection lost) until painted; relayout: a narrower window; arrow: Down on the middle\n"
+           "item until repainted; scroll: the longest of ten 60-pixel scroll steps; status: a server status change on\n"
+           "the current tile; stall: the longest time the event loop did not turn during load, replace and empty;\n"
+           "KB/item: peak resident growth during the load per item (thumbnails shared).\n";
     return 0;
 }

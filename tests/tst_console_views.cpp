@@ -17,6 +17,7 @@
 
 #include <QProcess>
 #include <QTcpServer>
+#include <QAccessible>
 #include <QTest>
 
 #include <memory>
@@ -104,7 +105,11 @@ private slots:
         OvGrayButton* const pgm = m_window->controlWidget()->pgmButton();
         QVERIFY(pgm->isEnabled());
 
-        pgm->click();
+        // Pressed as a screen reader does: its action must send, not toggle.
+        QAccessibleInterface* const accessible = QAccessible::queryAccessibleInterface(pgm);
+        QVERIFY(accessible && accessible->actionInterface());
+        QVERIFY(!accessible->state().checkable);
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(item->status(), 3);
         QVERIFY(tile->isSending());
         QVERIFY(OvTest::waitFor([&] { return item->status() == 1; }, 5000));

@@ -58,12 +58,15 @@ OvCGListItemWidget::~OvCGListItemWidget() = default;
 
 void OvCGListItemWidget::setCgItem(OvSubCGItem* item)
 {
-    if (m_item) {
+    if (m_item)
         m_item->disconnect(this);
-        m_sending = false;
-        m_pendingOperationId.clear();
-    }
     m_item = item;
+    m_sending = m_item && !OvCGListModel::instance()->pendingOperationId(m_item).isEmpty();
+    if (!m_item) {
+        m_pictureLabel->clear();
+        m_nameLabel->clear();
+        return;
+    }
     refreshPicture();
     refreshName();
     refresh();
@@ -85,17 +88,23 @@ void OvCGListItemWidget::updateData(int updateType, operatorInfo info)
 {
     if (!m_item)
         return;
+    Q_UNUSED(info)
     const bool wasSending = m_sending;
-    if (m_item->status() == 3 && updateType != OvSubCGItem::CheckedUpdate) {
-        m_pendingOperationId = info.operationID;
-        m_sending = true;
-    } else if (m_pendingOperationId == info.operationID) {
-        m_sending = false;
-    }
+    // The overlay shows exactly while the model waits for an answer to this
+    // console's request, whichever notification or give-up ends the wait.
+    m_sending = !OvCGListModel::instance()->pendingOperationId(m_item).isEmpty();
     if (updateType == OvSubCGItem::ImageUpdate || wasSending != m_sending)
         refreshPicture();
     if (updateType == OvSubCGItem::NameUpdate)
         refreshName();
+    refresh();
+}
+
+void OvCGListItemWidget::setHovered(bool hovered)
+{
+    if (hovered == m_hovered)
+        return;
+    m_hovered = hovered;
     refresh();
 }
 

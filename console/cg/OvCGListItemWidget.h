@@ -20,11 +20,14 @@ public:
     explicit OvCGListItemWidget(QWidget* parent = nullptr);
     ~OvCGListItemWidget() override;
 
+    // Binds the tile to an item (null: to none); the grid re-binds its few
+    // tiles as the view scrolls.
     void setCgItem(OvSubCGItem* item);
     OvSubCGItem* cgItem() const { return m_item; }
+    // The pointer's state for a tile that was bound or moved under it.
+    void setHovered(bool hovered);
 
     bool isSending() const { return m_sending; }
-    QString pendingOperationId() const { return m_pendingOperationId; }
     OvLabel* pictureLabel() const { return m_pictureLabel; }
     OvLabel* nameLabel() const { return m_nameLabel; }
     // The on-air badge over the thumbnail; null until the item first goes on air.
@@ -55,7 +58,6 @@ private:
     OvLabel* m_tallyLabel = nullptr;
     OvSubCGItem* m_item = nullptr;
     QImage m_sendingImage;
-    QString m_pendingOperationId;
     bool m_hovered = false;
     bool m_sending = false;
 };

@@ -37,29 +37,21 @@ OvCGListModel::~OvCGListModel()
     qDeleteAll(items);
 }
 
+uint qHash(const OvGuidKey& key, uint seed) noexcept
+{
+    // The raw 16 bytes, not the fields: QUuid's members have no padding.
+    static_assert(sizeof(QUuid) == 16, "QUuid is 128 bits");
+    return qHashBits(&key.uuid, sizeof(QUuid), seed);
+}
+
 OvSubCGItem* OvCGListModel::findCg(const QString& guid) const
 {
     // Only the braced lower-case form names an item (what guid() gives).
     const QUuid uuid(guid);
     if (uuid.toString() != guid)
         return nullptr;
-    OvSubCGItem* found = nullptr;
-    int foundIndex = -1;
-    for (auto it = m_byGuid.constFind(uuid); it != m_byGuid.cend() && it.key() == uuid; ++it) {
-        if (!found) {
-            found = it.value();
-            continue;
-        }
-        // Several items share the guid (rare): the first in list order wins.
-        if (foundIndex < 0)
-            foundIndex = m_items.indexOf(found);
-        const int index = m_items.indexOf(it.value());
-        if (index < foundIndex) {
-            found = it.value();
-            foundIndex = index;
-        }
-    }
-    return found;
+    // Several items may share the guid: the first in list order wins.
+    return m_byGuid.value(OvGuidKey{uuid}).first;
 }
 
 int OvCGListModel::indexOfCg(const OvSubCGItem* item) const
@@ -92,7 +84,7 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
     const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
     m_members.insert(item, cost);
     m_imageBytes += cost;
-    m_byGuid.insert(item->m_data.guid, item);
+    indexGuid(item);
     connect(item, &OvSubCGItem::updateData, this, &OvCGListModel::updateCg);
     if (!m_current)
         setCurrentCg(item);
@@ -107,7 +99,7 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
     const int index = m_items.indexOf(item);
     m_items.removeAt(index);
     m_imageBytes -= m_members.take(item);
-    m_byGuid.remove(item->m_data.guid, item);
+    unindexGuid(item);
     m_pending.remove(item);
     item->disconnect(this);
     if (item == m_current)
@@ -159,6 +151,8 @@ void OvCGListModel::moveCg(int from, int to, const operatorInfo& info)
     const int target = qBound(0, to, m_items.size() - 1);
     OvSubCGItem* item = m_items.takeAt(from);
     m_items.insert(target, item);
+    if (item->m_guidPrev || item->m_guidNext)
+        reorderGuidChain(item->m_data.guid);
     emit SignalCgMoved(item, from, target, info);
 }
 
@@ -208,9 +202,11 @@ void OvCGListModel::publish(int targetStatus)
     info.operationID = requestId.toString();
     info.operatorName = instanceGuid();
     const int previousStatus = item->status();
+    // Outstanding before the item says so, so that every listener of the
+    // provisional status already sees the request.
+    m_pending.insert(item, {info.operationID, previousStatus, targetStatus});
     // Provisional "sending" state until the server reports the new status.
     item->setStatus(3, info);
-    m_pending.insert(item, {info.operationID, previousStatus, targetStatus});
     // The item as context: its end ends the wait.
     QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item,
                        [this, item, id = info.operationID] { publishUnanswered(item, id); });
@@ -293,6 +289,65 @@ qint64 OvCGListModel::imageBytes() const
 qint64 OvCGListModel::imageBytesFree(const OvSubCGItem* item) const
 {
     return m_imageBudget - m_imageBytes + m_members.value(item, 0);
+}
+
+QString OvCGListModel::pendingOperationId(const OvSubCGItem* item) const
+{
+    const auto it = m_pending.constFind(item);
+    return it == m_pending.cend() ? QString() : it->operationId;
+}
+
+void OvCGListModel::indexGuid(OvSubCGItem* item)
+{
+    // Items are only ever appended, so the chain's end is the list's end.
+    GuidChain& chain = m_byGuid[OvGuidKey{item->m_data.guid}];
+    item->m_guidPrev = chain.last;
+    item->m_guidNext = nullptr;
+    if (chain.last)
+        chain.last->m_guidNext = item;
+    else
+        chain.first = item;
+    chain.last = item;
+}
+
+void OvCGListModel::unindexGuid(OvSubCGItem* item)
+{
+    const auto it = m_byGuid.find(OvGuidKey{item->m_data.guid});
+    if (it == m_byGuid.end())
+        return;
+    if (item->m_guidPrev)
+        item->m_guidPrev->m_guidNext = item->m_guidNext;
+    else
+        it->first = item->m_guidNext;
+    if (item->m_guidNext)
+        item->m_guidNext->m_guidPrev = item->m_guidPrev;
+    else
+        it->last = item->m_guidPrev;
+    item->m_guidPrev = item->m_guidNext = nullptr;
+    if (!it->first)
+        m_byGuid.erase(it);
+}
+
+void OvCGListModel::reorderGuidChain(const QUuid& guid)
+{
+    // A move of an item that shares its guid: the chain follows the list
+    // order again. One pass, and only for this rare case.
+    const auto it = m_byGuid.find(OvGuidKey{guid});
+    if (it == m_byGuid.end())
+        return;
+    GuidChain chain;
+    for (OvSubCGItem* const item : qAsConst(m_items)) {
+        if (item->m_data.guid != guid)
+            continue;
+        item->m_guidPrev = chain.last;
+        item->m_guidNext = nullptr;
+        if (chain.last)
+            chain.last->m_guidNext = item;
+        else
+            chain.first = item;
+        chain.last = item;
+    }
+    *it = chain;
 }
 
 void OvCGListModel::setPublishAnswerTimeout(int ms)

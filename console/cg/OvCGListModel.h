@@ -5,13 +5,21 @@
 
 #include <QHash>
 #include <QList>
-#include <QMultiHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
 
 class OvSubCGItem;
+
+// A guid as a hash key over all its 128 bits: Qt's own hash of a QUuid folds
+// the fields together, so distinct guids can be made to collide at will.
+struct OvGuidKey
+{
+    QUuid uuid;
+    bool operator==(const OvGuidKey& other) const { return uuid == other.uuid; }
+};
+uint qHash(const OvGuidKey& key, uint seed = 0) noexcept;
 
 // The catalogue of CG items offered by the connected server, in the server's
 // order, with the operator's current item. The only place that creates, moves
@@ -62,6 +70,10 @@ public:
     static constexpr int DefaultPublishAnswerMs = 10000;
     void setPublishAnswerTimeout(int ms);
 
+    // The operation identifier of this console's request for item that the
+    // server has not yet answered with a status; empty when none is outstanding.
+    QString pendingOperationId(const OvSubCGItem* item) const;
+
 signals:
     void SingalCGInserted(int index, OvSubCGItem* newCG, operatorInfo info);
     void SingalCGRemoved(int index, OvSubCGItem* theCG, operatorInfo info);
@@ -77,6 +89,9 @@ private:
     void publish(int targetStatus);
     void publishUnanswered(OvSubCGItem* item, const QString& operationId);
     void admitImage(OvSubCGItem* item);
+    void indexGuid(OvSubCGItem* item);
+    void unindexGuid(OvSubCGItem* item);
+    void reorderGuidChain(const QUuid& guid);
 
     struct PendingPublish
     {
@@ -90,8 +105,15 @@ private:
     // with the bytes each item's picture is counted as.
     QHash<const OvSubCGItem*, qint64> m_members;
     // Items by guid, so that a notification finds its item without a walk
-    // over the whole catalogue.
-    QMultiHash<QUuid, OvSubCGItem*> m_byGuid;
+    // over the whole catalogue. Items sharing a guid (or having none) form one
+    // chain in list order, linked through the items themselves, so that a
+    // removal never walks the others.
+    struct GuidChain
+    {
+        OvSubCGItem* first = nullptr;
+        OvSubCGItem* last = nullptr;
+    };
+    QHash<OvGuidKey, GuidChain> m_byGuid;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
     OvSubCGItem* m_current = nullptr;
     qint64 m_imageBytes = 0;

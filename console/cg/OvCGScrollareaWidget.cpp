@@ -5,16 +5,22 @@
 #include "cg/OvSubCGItem.h"
 #include "shortcut/OvShortcutKey.h"
 
-#include <OvUIUtility/FlowLayout.h>
-
+#include <QCursor>
 #include <QFrame>
 #include <QList>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSet>
 
 namespace {
 
 constexpr int TileWidth = 174;
+// The designed tile, for a grid without the style sheet that sizes it.
+constexpr int TileHeight = 142;
+constexpr int Margin = 5;
+constexpr int VerticalSpacing = 5;
+// Pixels one scroll-bar step moves (three per wheel notch).
+constexpr int ScrollStep = 20;
 
 // The shortcut table keeps a registration for the life of the process and the
 // first one of a key wins, so the arrows are registered once and always go to
@@ -67,26 +73,25 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("OvCGScrollareaWidget"));
 
-    m_flowLayout = new FlowLayout(nullptr, 5, 5, 5);
-    m_flowLayout->setSizeConstraint(QLayout::SetMinimumSize);
-
     OvCGListModel* const model = OvCGListModel::instance();
     connect(model, &OvCGListModel::SingalCGInserted, this, &OvCGScrollareaWidget::addCg);
     connect(model, &OvCGListModel::SignalCgMoved, this, &OvCGScrollareaWidget::SlotCgMoved);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, &OvCGScrollareaWidget::markDirty);
+    connect(model, &OvCGListModel::SignalCurrentCGChanged, this, &OvCGScrollareaWidget::onCurrentChanged);
 
     setMouseTracking(true);
 
-    m_content = new QFrame(nullptr);
+    // The scroll area has no widget of its own: the range is the grid's
+    // arithmetic height, and the content frame only holds the band of rows
+    // around the view (a widget as tall as 100,000 tiles would pass Qt's limit).
+    m_content = new QFrame(viewport());
     m_content->setMouseTracking(true);
     m_content->setObjectName(QStringLiteral("cg_show_widget"));
-    m_content->setLayout(m_flowLayout);
-    setWidget(m_content);
-    setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalScrollBar()->setSingleStep(ScrollStep);
     // Shown while the pointer is over the grid; its room stays reserved, so
     // the tiles do not reflow when it appears.
     verticalScrollBar()->hide();
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &OvCGScrollareaWidget::scheduleShownTiles);
 
     registerArrows(this);
 }
@@ -95,13 +100,60 @@ OvCGScrollareaWidget::~OvCGScrollareaWidget() = default;
 
 int OvCGScrollareaWidget::tileCount() const
 {
-    return m_flowLayout->count();
+    const_cast<OvCGScrollareaWidget*>(this)->sync();
+    return m_bound.size();
 }
 
 OvCGListItemWidget* OvCGScrollareaWidget::tileAt(int index) const
 {
-    QLayoutItem* const item = m_flowLayout->itemAt(index);
-    return item ? qobject_cast<OvCGListItemWidget*>(item->widget()) : nullptr;
+    return tileOf(OvCGListModel::instance()->cgAt(index));
+}
+
+OvCGListItemWidget* OvCGScrollareaWidget::tileOf(const OvSubCGItem* item) const
+{
+    const_cast<OvCGScrollareaWidget*>(this)->sync();
+    return item ? m_bound.value(item, nullptr) : nullptr;
+}
+
+OvCGListItemWidget* OvCGScrollareaWidget::currentTile() const
+{
+    return tileOf(OvCGListModel::instance()->currentCg());
+}
+
+QSize OvCGScrollareaWidget::tileSize() const
+{
+    if (m_tileSize.isValid())
+        return m_tileSize;
+    // All tiles have the size the style sheet fixes; one tile, polished,
+    // tells it.
+    OvCGListItemWidget probe(nullptr);
+    probe.setAttribute(Qt::WA_DontShowOnScreen);
+    probe.ensurePolished();
+    const QSize fixed = probe.minimumSize();
+    if (fixed == probe.maximumSize() && fixed.width() > 0 && fixed.height() > 0)
+        m_tileSize = fixed;
+    else
+        m_tileSize = QSize(TileWidth, TileHeight);
+    return m_tileSize;
+}
+
+int OvCGScrollareaWidget::rowPitch() const
+{
+    return tileSize().height() + VerticalSpacing;
+}
+
+int OvCGScrollareaWidget::perRow() const
+{
+    // Below one full column the tiles still stand one per row.
+    return qMax(1, m_columns);
+}
+
+QRect OvCGScrollareaWidget::tileRect(int index) const
+{
+    const QSize size = tileSize();
+    const int row = index / perRow();
+    const int column = index % perRow();
+    return QRect(QPoint(Margin + column * (size.width() + m_spacing), Margin + row * rowPitch()), size);
 }
 
 void OvCGScrollareaWidget::relayout()
@@ -113,168 +165,218 @@ void OvCGScrollareaWidget::relayout()
         spacing = (available - TileWidth) / 2;
     else if (TileWidth * m_columns < available)
         spacing = (available - TileWidth * m_columns - 10) / (m_columns - 1) - 3;
-    m_flowLayout->setHorizontalSpacing(spacing);
-    m_flowLayout->invalidate();
-    m_flowLayout->update();
-    scheduleShownTiles();
+    m_spacing = spacing;
+    // At once, so that a resize never paints an empty frame.
+    m_dirty = true;
+    sync();
 }
 
-void OvCGScrollareaWidget::scheduleShownTiles()
+void OvCGScrollareaWidget::markDirty()
 {
-    if (m_shownPending)
+    m_dirty = true;
+    if (m_syncQueued)
         return;
-    m_shownPending = true;
-    QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::updateShownTiles, Qt::QueuedConnection);
+    m_syncQueued = true;
+    QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::sync, Qt::QueuedConnection);
 }
 
-void OvCGScrollareaWidget::updateShownTiles()
+void OvCGScrollareaWidget::sync()
 {
-    m_shownPending = false;
-    if (m_batchPending)
-        return;  // the batch's end comes back here
-    m_flowLayout->activate();
-    const int n = m_flowLayout->count();
-    // One screen above and below stays shown, so scrolling never meets an empty row.
-    const int top = -m_content->y() - viewport()->height();
-    const int bottom = -m_content->y() + 2 * viewport()->height();
-    // Tiles are laid out in order, row by row: the first and last rows that
-    // touch the band are found by bisection.
-    auto firstEndingBelow = [this, n](int y) {
-        int lo = 0, hi = n;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (tileAt(mid)->geometry().bottom() < y)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    };
-    auto firstStartingBelow = [this, n](int y) {
-        int lo = 0, hi = n;
-        while (lo < hi) {
-            const int mid = (lo + hi) / 2;
-            if (tileAt(mid)->geometry().top() <= y)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    };
-    const int first = firstEndingBelow(top);
-    const int last = firstStartingBelow(bottom) - 1;
-    for (int i = m_shownFirst; i <= m_shownLast && i < n; ++i) {
-        if (i < first || i > last)
-            tileAt(i)->hide();
+    m_syncQueued = false;
+    if (m_dirty || m_scrollToCurrent)
+        rebind();
+}
+
+void OvCGScrollareaWidget::updateScrollRange()
+{
+    const int n = OvCGListModel::instance()->count();
+    const int rows = (n + perRow() - 1) / perRow();
+    const int height = rows == 0 ? 2 * Margin : Margin + rows * rowPitch() - VerticalSpacing + Margin;
+    QScrollBar* const bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, qMax(0, height - viewport()->height()));
+}
+
+void OvCGScrollareaWidget::scrollToIndex(int index)
+{
+    if (index < 0)
+        return;
+    // As ensureWidgetVisible(tile, 50, 50) did: the least scroll that shows
+    // the tile with a margin, none when it is in view already.
+    const QRect rect = tileRect(index);
+    QScrollBar* const bar = verticalScrollBar();
+    const int top = bar->value();
+    const int height = viewport()->height();
+    const int margin = qMin(50, qMax(0, (height - rect.height()) / 2));
+    if (rect.top() - margin < top)
+        bar->setValue(rect.top() - margin);
+    else if (rect.bottom() + margin >= top + height)
+        bar->setValue(rect.bottom() + margin - height + 1);
+}
+
+void OvCGScrollareaWidget::rebind()
+{
+    if (m_rebinding)
+        return;
+    m_rebinding = true;
+    m_dirty = false;
+    OvCGListModel* const model = OvCGListModel::instance();
+    updateScrollRange();
+    if (m_scrollToCurrent) {
+        m_scrollToCurrent = false;
+        scrollToIndex(currentIndex());
     }
+
+    const int n = model->count();
+    const int scroll = verticalScrollBar()->value();
+    const int height = viewport()->height();
+    const int pitch = rowPitch();
+    // One screen above and below stays bound, so scrolling never meets an empty row.
+    const int screenRows = height / pitch + 1;
+    const int rows = (n + perRow() - 1) / perRow();
+    const int firstRow = qMax(0, scroll / pitch - screenRows);
+    const int lastRow = qMin(rows - 1, (scroll + height) / pitch + screenRows);
+    const int first = firstRow * perRow();
+    const int last = qMin(n - 1, (lastRow + 1) * perRow() - 1);
+
+    QSet<const OvSubCGItem*> band;
+    band.reserve(last - first + 1);
     for (int i = first; i <= last; ++i)
-        tileAt(i)->show();
-    m_shownFirst = first;
-    m_shownLast = last;
+        band.insert(model->cgAt(i));
+    for (auto it = m_bound.begin(); it != m_bound.end();) {
+        if (band.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        OvCGListItemWidget* const tile = it.value();
+        it = m_bound.erase(it);
+        tile->hide();
+        tile->setCgItem(nullptr);
+        m_spare.append(tile);
+    }
+
+    m_bandTop = firstRow * pitch;
+    m_bandRows[0] = firstRow;
+    m_bandRows[1] = lastRow;
+    const int bandHeight = qMax(0, lastRow - firstRow + 1) * pitch + Margin;
+    m_content->setGeometry(0, m_bandTop - scroll, viewport()->width(), bandHeight);
+
+    const bool pointerInside = viewport()->underMouse();
+    const QPoint pointer = pointerInside ? m_content->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
+    for (int i = first; i <= last; ++i) {
+        OvSubCGItem* const item = model->cgAt(i);
+        OvCGListItemWidget* tile = m_bound.value(item, nullptr);
+        const QRect rect = tileRect(i).translated(0, -m_bandTop);
+        if (!tile) {
+            if (!m_spare.isEmpty()) {
+                tile = m_spare.takeLast();
+            } else {
+                tile = new OvCGListItemWidget(m_content);
+                connect(tile, &OvCGListItemWidget::remove, this, [this, tile] { releaseTile(tile); });
+                connect(tile, &OvCGListItemWidget::currentWidget, this, &OvCGScrollareaWidget::currentWidget);
+            }
+            tile->setHovered(pointerInside && rect.contains(pointer));
+            tile->setCgItem(item);
+            m_bound.insert(item, tile);
+        } else {
+            tile->setHovered(pointerInside && rect.contains(pointer));
+        }
+        tile->setGeometry(rect);
+        tile->show();
+    }
+    // Spare tiles beyond one band's worth are not kept (the view got smaller).
+    while (m_spare.size() > m_bound.size()) {
+        OvCGListItemWidget* const tile = m_spare.takeLast();
+        tile->deleteLater();
+    }
+    m_rebinding = false;
+}
+
+void OvCGScrollareaWidget::releaseTile(OvCGListItemWidget* tile)
+{
+    // Its item has gone before the grid caught up with the model.
+    for (auto it = m_bound.begin(); it != m_bound.end(); ++it) {
+        if (it.value() == tile) {
+            m_bound.erase(it);
+            break;
+        }
+    }
+    tile->hide();
+    if (!m_spare.contains(tile))
+        m_spare.append(tile);
+    markDirty();
+}
+
+void OvCGScrollareaWidget::scrollContentsBy(int dx, int dy)
+{
+    Q_UNUSED(dx)
+    if (dy == 0 || m_rebinding)
+        return;
+    const int scroll = verticalScrollBar()->value();
+    const int pitch = rowPitch();
+    const int height = viewport()->height();
+    const int screenRows = height / pitch + 1;
+    const int rows = (OvCGListModel::instance()->count() + perRow() - 1) / perRow();
+    const int firstRow = qMax(0, scroll / pitch - screenRows);
+    const int lastRow = qMin(rows - 1, (scroll + height) / pitch + screenRows);
+    if (!m_dirty && firstRow == m_bandRows[0] && lastRow == m_bandRows[1]) {
+        // Within the band: the bound tiles just move together.
+        m_content->move(0, m_bandTop - scroll);
+        return;
+    }
+    m_dirty = true;
+    rebind();
 }
 
 void OvCGScrollareaWidget::addCg(int index, OvSubCGItem* model, operatorInfo info)
 {
     Q_UNUSED(index)
+    Q_UNUSED(model)
     Q_UNUSED(info)
-    // A list arrives as thousands of inserts in one go. Showing each tile into
-    // a visible grid would lay the whole grid out again per tile; instead the
-    // content is held back and laid out once when the turn of the event loop ends.
-    if (!m_batchPending) {
-        m_batchPending = true;
-        m_content->setUpdatesEnabled(false);
-        m_content->hide();
-        QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::finishBatch, Qt::QueuedConnection);
-    }
-    auto* tile = new OvCGListItemWidget(m_content);
-    // Hidden until it comes near the view, keeping its place in the layout.
-    QSizePolicy policy = tile->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    tile->setSizePolicy(policy);
-    tile->hide();
-    connect(tile, &OvCGListItemWidget::remove, this, &OvCGScrollareaWidget::remove);
-    connect(tile, &OvCGListItemWidget::currentWidget, this, &OvCGScrollareaWidget::currentWidget);
-    tile->setCgItem(model);
-    // Polished now, while hidden, with its states already set, so that the
-    // style sheet is applied to it once.
-    tile->ensurePolished();
-    m_flowLayout->addWidget(tile);
-}
-
-void OvCGScrollareaWidget::finishBatch()
-{
-    if (!m_batchPending)
-        return;
-    m_batchPending = false;
-    // Every tile gets its place while the content is still hidden: a visible
-    // widget that moves marks itself dirty against all its siblings.
-    relayout();
-    const int width = viewport()->width();
-    m_content->resize(width, qMax(viewport()->height(), m_flowLayout->heightForWidth(width)));
-    m_flowLayout->setGeometry(m_content->rect());
-    m_content->show();
-    m_content->setUpdatesEnabled(true);
-    // Tiles shown before stay so until the new range is known.
-    m_shownFirst = 0;
-    m_shownLast = m_flowLayout->count() - 1;
-    updateShownTiles();
-    if (m_scrollPending) {
-        m_scrollPending = false;
-        if (m_currentTile) {
-            m_flowLayout->activate();
-            ensureWidgetVisible(m_currentTile, 50, 50);
-        }
-    }
-}
-
-void OvCGScrollareaWidget::remove()
-{
-    auto* tile = qobject_cast<OvCGListItemWidget*>(sender());
-    if (!tile)
-        return;
-    m_flowLayout->removeWidget(tile);
-    tile->hide();
-    tile->deleteLater();
-    scheduleShownTiles();
+    // A list arrives as thousands of inserts in one go: the grid is brought
+    // up to date once, when the turn of the event loop ends.
+    markDirty();
 }
 
 void OvCGScrollareaWidget::currentWidget(OvCGListItemWidget* item_widget)
 {
     m_currentTile = item_widget;
-    // While a batch is held back the tile has no place yet.
-    if (m_batchPending) {
-        m_scrollPending = true;
-        return;
-    }
-    m_flowLayout->activate();
-    ensureWidgetVisible(item_widget, 50, 50);
+}
+
+void OvCGScrollareaWidget::onCurrentChanged(OvSubCGItem* item)
+{
+    m_currentTile = item ? m_bound.value(item, nullptr) : nullptr;
+    // Only a different item becoming current moves the view; updates of the
+    // current item (a rename from another desk) never do.
+    if (item)
+        m_scrollToCurrent = true;
+    markDirty();
 }
 
 void OvCGScrollareaWidget::SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info)
 {
     Q_UNUSED(theCG)
+    Q_UNUSED(from)
+    Q_UNUSED(to)
     Q_UNUSED(info)
-    const int n = m_flowLayout->count();
-    if (from < 0 || from >= n)
-        return;
-    QLayoutItem* const item = m_flowLayout->takeAt(from);
-    // Clamped here too, whatever form of the target the model reports.
-    m_flowLayout->insertItem(qBound(0, to, n - 1), item);
-    m_flowLayout->invalidate();
-    m_flowLayout->update();
-    scheduleShownTiles();
+    markDirty();
+}
+
+int OvCGScrollareaWidget::currentIndex() const
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    return model->currentCg() ? model->indexOfCg(model->currentCg()) : -1;
 }
 
 void OvCGScrollareaWidget::selectAt(int target)
 {
-    OvCGListItemWidget* const tile = tileAt(target);
-    if (tile && tile->cgItem())
-        OvCGListModel::instance()->setCurrentCg(tile->cgItem());
+    if (OvSubCGItem* const item = OvCGListModel::instance()->cgAt(target))
+        OvCGListModel::instance()->setCurrentCg(item);
 }
 
 void OvCGScrollareaWidget::up()
 {
-    const int i = m_currentTile ? m_flowLayout->indexOf(m_currentTile) : -1;
+    const int i = currentIndex();
     if (i - m_columns < 0)
         return;
     selectAt(i - m_columns);
@@ -282,15 +384,15 @@ void OvCGScrollareaWidget::up()
 
 void OvCGScrollareaWidget::down()
 {
-    const int i = m_currentTile ? m_flowLayout->indexOf(m_currentTile) : -1;
-    if (m_flowLayout->count() - 1 < i + m_columns)
+    const int i = currentIndex();
+    if (OvCGListModel::instance()->count() - 1 < i + m_columns)
         return;
     selectAt(i + m_columns);
 }
 
 void OvCGScrollareaWidget::left()
 {
-    const int i = m_currentTile ? m_flowLayout->indexOf(m_currentTile) : -1;
+    const int i = currentIndex();
     if (i - 1 < 0)
         return;
     selectAt(i - 1);
@@ -298,8 +400,8 @@ void OvCGScrollareaWidget::left()
 
 void OvCGScrollareaWidget::right()
 {
-    const int i = m_currentTile ? m_flowLayout->indexOf(m_currentTile) : -1;
-    if (m_flowLayout->count() - 1 < i + 1)
+    const int i = currentIndex();
+    if (OvCGListModel::instance()->count() - 1 < i + 1)
         return;
     selectAt(i + 1);
 }

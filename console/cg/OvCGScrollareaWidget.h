@@ -3,17 +3,24 @@
 #include "cg/OvCGListItemWidget.h"
 #include "cg/operatorInfo.h"
 
+#include <QHash>
 #include <QPoint>
 #include <QPointer>
 #include <QScrollArea>
+#include <QSize>
+#include <QVector>
 
-class FlowLayout;
 class OvSubCGItem;
 class QFrame;
 
 // The CG catalogue as a wrapping grid of tiles in the model's order. Columns
 // are spread evenly over the width; the arrow keys (single-key shortcuts) move
 // the model's current item through the grid.
+//
+// The grid is virtual: tiles all have one size, so where an item sits is
+// arithmetic, and tile widgets exist only for the items within about one
+// screen of the view. They are bound to other items as the view scrolls or the
+// catalogue changes; every other item lives only in the model.
 class OvCGScrollareaWidget : public QScrollArea
 {
     Q_OBJECT
@@ -22,11 +29,19 @@ public:
     ~OvCGScrollareaWidget() override;
 
     int columns() const { return m_columns; }
+    int horizontalSpacing() const { return m_spacing; }
+    // Tile widgets that exist now (bound to an item), not the catalogue's size.
     int tileCount() const;
+    // The tile that shows the item at this position of the model; null when
+    // that item is not near the view.
     OvCGListItemWidget* tileAt(int index) const;
-    OvCGListItemWidget* currentTile() const { return m_currentTile.data(); }
-    FlowLayout* flowLayout() const { return m_flowLayout; }
+    OvCGListItemWidget* tileOf(const OvSubCGItem* item) const;
+    // The tile of the model's current item, when it is near the view.
+    OvCGListItemWidget* currentTile() const;
     QFrame* contentFrame() const { return m_content; }
+    // Where the item at this position sits in the whole grid (content
+    // coordinates: the top of the grid is 0 however far it is scrolled).
+    QRect tileRect(int index) const;
 
     // Arrow-key handlers (registered with the shortcut table).
     void up();
@@ -40,7 +55,6 @@ signals:
 
 private slots:
     void addCg(int index, OvSubCGItem* model, operatorInfo info);
-    void remove();
     void currentWidget(OvCGListItemWidget* item_widget);
     void SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
 
@@ -50,25 +64,36 @@ protected:
     void leaveEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void relayout();
     void selectAt(int target);
-    void finishBatch();
-    // Only the tiles in and near the view are shown; the rest keep their place
-    // in the layout, hidden. Showing or repainting one of thousands of visible
-    // siblings costs Qt a walk over all of them.
-    void scheduleShownTiles();
-    void updateShownTiles();
+    int currentIndex() const;
+    void onCurrentChanged(OvSubCGItem* item);
+    void scrollToIndex(int index);
+    // Catalogue changes only mark the grid; it is brought up to date once per
+    // turn of the event loop, or at once when someone asks about its tiles.
+    void markDirty();
+    void sync();
+    void rebind();
+    void releaseTile(OvCGListItemWidget* tile);
+    void updateScrollRange();
+    int rowPitch() const;
+    int perRow() const;
+    QSize tileSize() const;
 
-    FlowLayout* m_flowLayout = nullptr;
     QFrame* m_content = nullptr;
     int m_columns = 0;
+    int m_spacing = 5;
+    mutable QSize m_tileSize;
     QPointer<OvCGListItemWidget> m_currentTile;
-    // Tiles added in one turn of the event loop are laid out together.
-    bool m_batchPending = false;
-    bool m_scrollPending = false;
-    bool m_shownPending = false;
-    int m_shownFirst = 0;
-    int m_shownLast = -1;
+    QHash<const OvSubCGItem*, OvCGListItemWidget*> m_bound;
+    QVector<OvCGListItemWidget*> m_spare;
+    int m_bandTop = 0;  // content y of the content frame's top edge
+    int m_bandRows[2] = {0, -1};  // first and last row that have tiles
+    bool m_rebinding = false;
+    bool m_dirty = false;
+    bool m_syncQueued = false;
+    bool m_scrollToCurrent = false;
 };

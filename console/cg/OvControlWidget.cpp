@@ -6,7 +6,7 @@
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvGrayButton.h>
 
-#include <QSignalBlocker>
+#include <QVariant>
 
 namespace {
 
@@ -20,16 +20,19 @@ OvGrayButton* makeButton(QWidget* parent, const QString& type, const QString& na
     button->setToolTip(description);
     // Keys belong to the main window, which hands them to the shortcut table.
     button->setFocusPolicy(Qt::NoFocus);
-    button->setCheckable(true);
+    // Plain push buttons, never checkable: assistive technologies then offer
+    // "Press", which clicks, where a checkable button's "Toggle" would only
+    // flip its face and send nothing. The lit face is a property instead.
+    button->setProperty("lit", false);
     return button;
 }
 
-// A click toggles a checkable button; here "checked" shows the item's output
-// instead, so the click's own toggle is taken back.
-void undoToggle(QAbstractButton* button)
+void setLit(QWidget* button, bool lit)
 {
-    const QSignalBlocker block(button);
-    button->setChecked(!button->isChecked());
+    if (button->property("lit").toBool() == lit)
+        return;
+    button->setProperty("lit", lit);
+    button->setStyle(button->style());
 }
 
 }  // namespace
@@ -81,9 +84,9 @@ void OvControlWidget::onCurrentCgChanged(OvSubCGItem* newCG)
         connect(m_item, &QObject::destroyed, this, &OvControlWidget::destroyed);
         resetUi();
     } else {
-        m_pgmButton->setChecked(false);
-        m_pvwButton->setChecked(false);
-        m_cancelButton->setChecked(true);
+        setLit(m_pgmButton, false);
+        setLit(m_pvwButton, false);
+        setLit(m_cancelButton, true);
     }
 }
 
@@ -100,29 +103,26 @@ void OvControlWidget::resetUi()
     m_pgmButton->setEnabled(status != 1);
     m_pvwButton->setEnabled(status != 2);
     m_cancelButton->setEnabled(status == 1 || status == 2);
-    // The checked face tells which output the item is on.
-    m_pgmButton->setChecked(status == 1);
-    m_pvwButton->setChecked(status == 2);
-    m_cancelButton->setChecked(false);
+    // The lit face tells which output the item is on.
+    setLit(m_pgmButton, status == 1);
+    setLit(m_pvwButton, status == 2);
+    setLit(m_cancelButton, false);
 }
 
 void OvControlWidget::onSendPgm()
 {
-    undoToggle(m_pgmButton);
     if (m_item)
         OvCGListModel::instance()->sendPgm();
 }
 
 void OvControlWidget::onSendPvw()
 {
-    undoToggle(m_pvwButton);
     if (m_item)
         OvCGListModel::instance()->sendPvw();
 }
 
 void OvControlWidget::onCancelPublish()
 {
-    undoToggle(m_cancelButton);
     if (m_item)
         OvCGListModel::instance()->cancelPublish();
 }

@@ -48,6 +48,9 @@ private:
     friend class OvCGListModel;
 
     cgItemData m_data;
+    // Neighbours in the model's chain of items with the same guid.
+    OvSubCGItem* m_guidPrev = nullptr;
+    OvSubCGItem* m_guidNext = nullptr;
     QString m_oldName;
     bool m_checked = false;
 };
