@@ -510,6 +510,44 @@ private slots:
         QCOMPARE(model()->findCg(guids.first()), nullptr);
     }
 
+    // Guids crafted to collide under Qt's own QUuid hash, many items sharing
+    // one guid and many without: loading, finding, notifying and clearing stay
+    // linear (the suite's timeout would catch a walk per item).
+    void hostileGuidsStayCheap()
+    {
+        constexpr int n = 20000;
+        QList<cgItemData> list;
+        const QUuid shared = QUuid::createUuid();
+        for (int i = 0; i < n; ++i) {
+            cgItemData colliding;  // data1 ^ data2 cancels: one bucket in qHash(QUuid)
+            colliding.guid = QUuid(uint(i + 1), ushort(i + 1), 7, 1, 2, 3, 4, 5, 6, 7, 8);
+            colliding.name = QStringLiteral("c%1").arg(i);
+            cgItemData twin;
+            twin.guid = shared;
+            twin.name = QStringLiteral("t%1").arg(i);
+            list << colliding << twin << cgItemData();
+        }
+        QCOMPARE(qHash(list.at(0).guid), qHash(list.at(3).guid));
+        model()->resetCgList(list);
+        QCOMPARE(model()->count(), 3 * n);
+        for (int i = 0; i < n; i += 97)
+            QCOMPARE(model()->findCg(list.at(3 * i).guid.toString())->name(), QStringLiteral("c%1").arg(i));
+        // Notifications for the shared guid reach the first of them, every time.
+        OvSubCGItem* const first = model()->findCg(shared.toString());
+        QCOMPARE(first->name(), QStringLiteral("t0"));
+        for (int k = 0; k < 1000; ++k)
+            model()->findCg(shared.toString())->setStatus(k % 3, someOperator());
+        QCOMPARE(first->status(), 999 % 3);
+        // Removing from the middle of the chains, then everything.
+        for (int i = n - 1; i > n / 2; i -= 2)
+            model()->removeCg(model()->cgAt(3 * i + 1), someOperator());
+        model()->removeCg(first, someOperator());
+        QCOMPARE(model()->findCg(shared.toString())->name(), QStringLiteral("t1"));
+        model()->clearCg();
+        QCOMPARE(model()->findCg(shared.toString()), nullptr);
+        QCOMPARE(model()->findCg(list.at(0).guid.toString()), nullptr);
+    }
+
     void unansweredPublishIsGivenUp_data()
     {
         QTest::addColumn<int>("from");

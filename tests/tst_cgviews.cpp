@@ -14,6 +14,7 @@
 #include "log/OvCGMessage.h"
 #include "log/OvCGOperationLogEntry.h"
 #include "log/OvCGOperationLogListWidget.h"
+#include "log/OvWrappedText.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -25,6 +26,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -57,6 +59,22 @@ void loadCatalogue(int count)
     model()->resetCgList(list);
     QCoreApplication::processEvents();  // tiles of removed items go, the new ones are laid out
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+// Many items without pictures, statuses cycling 0, 1, 2.
+void loadPlainCatalogue(int count)
+{
+    QList<cgItemData> list;
+    list.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        cgItemData data;
+        data.guid = QUuid::createUuid();
+        data.name = QStringLiteral("CG %1").arg(i);
+        data.status = i % 3;
+        list.append(data);
+    }
+    model()->resetCgList(list);
     QCoreApplication::processEvents();
 }
 
@@ -233,6 +251,72 @@ private slots:
         model()->sendPvw();
         QVERIFY(tile->isSending());
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
+    }
+
+    // A catalogue far larger than the view: tiles exist only near it, and
+    // every shown tile shows the item at its place, through scrolling and
+    // changes of the list.
+    void virtualGrid()
+    {
+        constexpr int count = 100000;
+        loadPlainCatalogue(count);
+        QScrollBar* const bar = m_grid->verticalScrollBar();
+        const auto boundRight = [this] {
+            for (int i = 0; i < model()->count(); ++i) {
+                OvCGListItemWidget* const tile = m_grid->tileAt(i);
+                if (!tile)
+                    continue;
+                const QRect onScreen = tile->geometry().translated(m_grid->contentFrame()->pos());
+                const QRect expected = m_grid->tileRect(i).translated(0, -m_grid->verticalScrollBar()->value());
+                if (tile->cgItem() != model()->cgAt(i) || onScreen != expected || !tile->isVisible()
+                    || tile->accessibleName() != model()->cgAt(i)->name())
+                    return false;
+            }
+            return true;
+        };
+        const int perScreen = qMax(1, m_grid->columns()) * (m_grid->viewport()->height() / 147 + 1);
+        QVERIFY(m_grid->tileCount() > 0 && m_grid->tileCount() <= 4 * perScreen);
+        QCOMPARE(m_grid->contentFrame()->findChildren<OvCGListItemWidget*>().size(), m_grid->tileCount());
+        QVERIFY(boundRight());
+        QCOMPARE(bar->maximum(), m_grid->tileRect(count - 1).bottom() + 1 + 5 - m_grid->viewport()->height());
+
+        // Scrolled to the middle: the tiles there show their items and states.
+        bar->setValue(m_grid->tileRect(60000).top());
+        QVERIFY(!m_grid->tileAt(0));
+        QCOMPARE(m_grid->tileAt(60000)->accessibleName(), QStringLiteral("CG 60000"));
+        QCOMPARE(m_grid->tileAt(60000)->accessibleDescription(), QString());
+        QCOMPARE(m_grid->tileAt(60001)->accessibleDescription(), QStringLiteral("PGM"));
+        QVERIFY(boundRight());
+        model()->cgAt(60000)->setStatus(2, server(QStringLiteral("{s}")));
+        QCOMPARE(m_grid->tileAt(60000)->accessibleDescription(), QStringLiteral("PVW"));
+
+        // Changes before the view shift what it shows.
+        model()->removeCg(model()->cgAt(10), server(QStringLiteral("{r}")));
+        QCOMPARE(m_grid->tileAt(60000)->accessibleName(), QStringLiteral("CG 60001"));
+        model()->moveCg(0, count, server(QStringLiteral("{m}")));
+        QCOMPARE(m_grid->tileAt(60000)->accessibleName(), QStringLiteral("CG 60002"));
+        QVERIFY(boundRight());
+
+        // Only another item becoming current scrolls; a rename of the current
+        // one (another desk) leaves the view where the operator put it.
+        model()->setCurrentCg(model()->cgAt(60003));
+        const int value = bar->value();
+        QVERIFY(m_grid->currentTile());
+        bar->setValue(bar->maximum());
+        QCoreApplication::processEvents();
+        model()->currentCg()->setName(QStringLiteral("renamed"), server(QStringLiteral("{n}")));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Down)));
+        QCoreApplication::processEvents();
+        QCOMPARE(model()->indexOfCg(model()->currentCg()), 60003 + m_grid->columns());
+        QVERIFY(qAbs(bar->value() - value) < 400);
+        QCOMPARE(m_grid->currentTile()->cgItem(), model()->currentCg());
+
+        // Emptied: no tile is left bound, and the scroll range is gone.
+        model()->clearCg();
+        QCOMPARE(m_grid->tileCount(), 0);
+        QCOMPARE(bar->maximum(), 0);
     }
 
     void tileNames_data()
@@ -442,6 +526,50 @@ private slots:
         // Two lines at least, and drawing it does not fail.
         QVERIFY(list.visualItemRect(item).height() >= 2 * list.fontMetrics().lineSpacing());
         QVERIFY(!list.grab().isNull());
+    }
+
+    // Log texts are wrapped by arithmetic on widths measured once: lines fit
+    // (spaces may hang), words move whole when they fit on a line of their
+    // own, and nothing is lost or doubled.
+    void logWrapping_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::newRow("words") << QStringLiteral("系统:the quick brown fox jumps over the lazy dog") << 80;
+        QTest::newRow("chinese") << QStringLiteral("张编导:发布\"新闻标题一号字幕\"到PGM 调整了位置") << 60;
+        QTest::newRow("word longer than the line") << QStringLiteral("x:") + QString(60, QLatin1Char('w')) << 50;
+        QTest::newRow("narrower than a character") << QStringLiteral("系统:台标") << 1;
+        QTest::newRow("line breaks read as spaces") << QStringLiteral("a:one\ntwo\rthree") << 1000;
+        QTest::newRow("surrogate pairs") << QStringLiteral("a:") + QString::fromUtf8("\xF0\x9F\x8E\xAC").repeated(30) << 40;
+    }
+
+    void logWrapping()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        OvWrappedText wrapped;
+        const QFont font = QApplication::font();
+        wrapped.setText(text, font);
+        const QString shown = wrapped.text();
+        QVERIFY(!shown.contains(QLatin1Char('\n')) && !shown.contains(QLatin1Char('\r')));
+        const QVector<int> ends = wrapped.lineEnds(width);
+        QCOMPARE(ends.last(), shown.size());
+        int start = 0;
+        for (const int end : ends) {
+            QVERIFY(end > start);
+            QVERIFY(!shown.at(end - 1).isHighSurrogate());
+            const QString line = shown.mid(start, end - start);
+            const int ink = QString(line).remove(QRegularExpression(QStringLiteral("\\s+$"))).size();
+            // A single character (or pair) may be wider than a very narrow line.
+            if (ink > 2)
+                QVERIFY2(wrapped.advance(start, start + ink) <= width + 0.01, qPrintable(line));
+            // Measured as the sum of its characters, the line is what Qt draws.
+            QVERIFY(qAbs(wrapped.advance(start, end) - QFontMetricsF(font).horizontalAdvance(line)) < 2.0);
+            start = end;
+        }
+        if (text.startsWith(QLatin1String("系统:the")))
+            for (int end : ends)
+                QVERIFY(end == shown.size() || shown.at(end - 1).isSpace());
     }
 
     void logKeepsNewest()

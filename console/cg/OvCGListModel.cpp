@@ -35,6 +35,7 @@ OvCGListModel::~OvCGListModel()
     m_pending.clear();
     m_current = nullptr;
     qDeleteAll(items);
+    delete m_graveyard.data();
 }
 
 uint qHash(const OvGuidKey& key, uint seed) noexcept
@@ -109,7 +110,11 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
     // when the deferred deletion comes (a reload would otherwise hold two
     // catalogues' pictures at once).
     item->m_data.image = QPixmap();
-    item->deleteLater();
+    if (!m_graveyard) {
+        m_graveyard = new QObject(nullptr);
+        m_graveyard->deleteLater();
+    }
+    item->setParent(m_graveyard);
 }
 
 void OvCGListModel::clearCg()

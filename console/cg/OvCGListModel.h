@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -115,6 +116,9 @@ private:
     };
     QHash<OvGuidKey, GuidChain> m_byGuid;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
+    // Removed items wait here for the event loop, which deletes them with it:
+    // one deferred deletion for a whole catalogue rather than one per item.
+    QPointer<QObject> m_graveyard;
     OvSubCGItem* m_current = nullptr;
     qint64 m_imageBytes = 0;
     qint64 m_imageBudget = DefaultImageBudget;

@@ -7,42 +7,11 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStyle>
-#include <QTextLayout>
 
 namespace {
 
 const QColor timeColor(0xaa, 0xaa, 0xaa);
 const QColor textColor(0xdc, 0xdc, 0xdc);
-
-// Lays "title:text" out in lines of the given width; returns its height.
-qreal layOut(QTextLayout& layout, const OvCGOperationLogEntry& entry, const QFont& font, int width)
-{
-    const QString title = entry.title() + QLatin1Char(':');
-    layout.setText(title + entry.message());
-    layout.setFont(font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    QTextLayout::FormatRange titleRange;
-    titleRange.start = 0;
-    titleRange.length = title.size();
-    titleRange.format.setForeground(QColor(entry.titleColor()));
-    QTextLayout::FormatRange textRange;
-    textRange.start = title.size();
-    textRange.length = entry.message().size();
-    textRange.format.setForeground(textColor);
-    layout.setFormats({titleRange, textRange});
-    const QFontMetricsF metrics(font);
-    qreal height = 0;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, height));
-        height += metrics.lineSpacing();
-    }
-    layout.endLayout();
-    return height;
-}
 
 }  // namespace
 
@@ -66,11 +35,12 @@ QSize OvCGOperationLogDelegate::sizeHint(const QStyleOptionViewItem& option, con
     const int width = textWidth();
     int height = entry->cachedHeight(width);
     if (height < 0) {
-        // Measured once per entry and width: the list asks for every row's
-        // size each time it lays itself out.
-        QTextLayout layout;
-        const qreal message = layOut(layout, *entry, option.font, width);
-        height = int(QFontMetricsF(option.font).lineSpacing() + LineGap + message + 0.999) + 2 * PaddingY;
+        // The list asks for every row's size each time it lays itself out
+        // (every step of a divider drag): wrapping is arithmetic on widths
+        // measured once per entry.
+        const QFontMetricsF metrics(option.font);
+        const int lines = entry->wrapped(option.font).lineCount(width);
+        height = int(metrics.lineSpacing() * (1 + lines) + LineGap + 0.999) + 2 * PaddingY;
         entry->setCachedHeight(width, height);
     }
     return QSize(width + 2 * PaddingX, height);
@@ -100,8 +70,25 @@ void OvCGOperationLogDelegate::paint(QPainter* painter, const QStyleOptionViewIt
     painter->drawText(QRectF(inner.left(), inner.top(), inner.width(), metrics.lineSpacing()),
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, entry->time());
 
-    QTextLayout layout;
-    layOut(layout, *entry, option.font, inner.width());
-    layout.draw(painter, QPointF(inner.left(), inner.top() + metrics.lineSpacing() + LineGap));
+    // "title:" in the type's colour, then the text, line by line as sizeHint
+    // wrapped them; drawn as plain strings, never markup.
+    const OvWrappedText& wrapped = entry->wrapped(option.font);
+    const QString& text = wrapped.text();
+    const int titleEnd = qMin(text.size(), entry->title().size() + 1);
+    const QColor titleColor(entry->titleColor());
+    qreal baseline = inner.top() + metrics.lineSpacing() + LineGap + metrics.ascent();
+    int start = 0;
+    for (const int end : wrapped.lineEnds(inner.width())) {
+        const auto drawPart = [&](int from, int to, const QColor& color) {
+            if (from >= to)
+                return;
+            painter->setPen(color);
+            painter->drawText(QPointF(inner.left() + wrapped.advance(start, from), baseline), text.mid(from, to - from));
+        };
+        drawPart(start, qMin(end, titleEnd), titleColor);
+        drawPart(qMax(start, titleEnd), end, textColor);
+        baseline += metrics.lineSpacing();
+        start = end;
+    }
     painter->restore();
 }

@@ -3,7 +3,6 @@
 #include <QStyledItemDelegate>
 
 class OvCGOperationLogListWidget;
-class QTextLayout;
 
 // Draws an operation log entry: the time in grey on the first line; the title
 // and colon in the type's colour, then the text in light grey, wrapped to the

@@ -31,3 +31,12 @@ QString OvCGOperationLogEntry::titleColor() const
 {
     return m_type == OperationMessage ? QStringLiteral("#FF641F") : QStringLiteral("#19e819");
 }
+
+const OvWrappedText& OvCGOperationLogEntry::wrapped(const QFont& font) const
+{
+    if (!m_wrapped.isMeasured() || m_wrapped.font() != font) {
+        m_wrapped.setText(m_title + QLatin1Char(':') + m_text, font);
+        m_cachedWidth = -1;
+    }
+    return m_wrapped;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "log/MessageType.h"
+#include "log/OvWrappedText.h"
 
 #include <QListWidgetItem>
 #include <QString>
@@ -24,6 +25,9 @@ public:
     // "#FF641F" for operation messages, "#19e819" for everything else.
     QString titleColor() const;
 
+    // "title:text" measured for the font, measured once.
+    const OvWrappedText& wrapped(const QFont& font) const;
+
     int cachedHeight(int width) const { return width == m_cachedWidth ? m_cachedHeight : -1; }
     void setCachedHeight(int width, int height) const
     {
@@ -36,6 +40,7 @@ private:
     QString m_time;
     QString m_title;
     QString m_text;
+    mutable OvWrappedText m_wrapped;
     mutable int m_cachedWidth = -1;
     mutable int m_cachedHeight = -1;
 };
