@@ -621,6 +621,29 @@ private slots:
         model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
     }
 
+    // Status 3 is this console's own "sending"; from the server it would lock
+    // the item for good, so the same give-up frees it.
+    void sendingFromTheServerIsGivenUp()
+    {
+        model()->setPublishAnswerTimeout(300);
+        model()->resetCgList({OvTest::cgRecord("A", 1), OvTest::cgRecord("B", 3)});
+        OvSubCGItem* const a = model()->cgAt(0);
+        OvSubCGItem* const b = model()->cgAt(1);
+        a->setStatus(3, someOperator());
+        QTest::qWait(150);
+        a->setStatus(3, someOperator());  // restarts the wait, keeps where it was
+        QTest::qWait(200);
+        QCOMPARE(a->status(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(a->status(), 1, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(b->status(), 0, 2000);
+        // Commands work again.
+        model()->setCurrentCg(b);
+        model()->sendPgm();
+        QCOMPARE(b->status(), 3);
+        QVERIFY(!model()->pendingOperationId(b).isEmpty());
+        model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
+    }
+
     void removedItemsAreDeletedByTheEventLoop()
     {
         load({"A", "B"});

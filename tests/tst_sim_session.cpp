@@ -126,7 +126,8 @@ private slots:
         QCOMPARE(client->connectionState(), OvTransferServer::LoggedIn);
         QCOMPARE(connected.count(), 1);
         QVERIFY(model->currentCg());
-        QVERIFY(!model->cgAt(0)->image().isNull());
+        // Pictures are decoded on worker threads and come a moment later.
+        QTRY_VERIFY_WITH_TIMEOUT(!model->cgAt(0)->image().isNull(), 5000);
 
         // Publish the current item; the server's notification settles it.
         OvSubCGItem* const item = model->currentCg();

@@ -39,6 +39,51 @@ QString pngBase64(const QSize& size, QImage::Format format = QImage::Format_RGB3
     return QString::fromLatin1(png.toBase64());
 }
 
+// An interlaced (Adam7) 8-bit RGBA PNG of one colour; Qt writes none itself.
+QString interlacedPngBase64(const QSize& size, QRgb colour)
+{
+    const auto crc32 = [](const QByteArray& data) {
+        quint32 crc = 0xffffffffu;
+        for (const char byte : data) {
+            crc ^= quint8(byte);
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    };
+    const auto chunk = [&crc32](const char* type, const QByteArray& data) {
+        QByteArray out(4, '\0');
+        qToBigEndian(quint32(data.size()), out.data());
+        const QByteArray body = QByteArray(type) + data;
+        QByteArray crc(4, '\0');
+        qToBigEndian(crc32(body), crc.data());
+        return out + body + crc;
+    };
+    QByteArray header(13, '\0');
+    qToBigEndian(quint32(size.width()), header.data());
+    qToBigEndian(quint32(size.height()), header.data() + 4);
+    header[8] = 8;   // bits per channel
+    header[9] = 6;   // RGBA
+    header[12] = 1;  // Adam7
+    const char pixel[4] = {char(qRed(colour)), char(qGreen(colour)), char(qBlue(colour)), char(qAlpha(colour))};
+    QByteArray raw;
+    const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    for (const auto& p : passes) {
+        const int w = size.width() > p[0] ? (size.width() - p[0] + p[2] - 1) / p[2] : 0;
+        const int h = size.height() > p[1] ? (size.height() - p[1] + p[3] - 1) / p[3] : 0;
+        if (w == 0)
+            continue;
+        QByteArray row(1, '\0');
+        for (int x = 0; x < w; ++x)
+            row.append(pixel, 4);
+        for (int y = 0; y < h; ++y)
+            raw += row;
+    }
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header)
+                           + chunk("IDAT", qCompress(raw).mid(4)) + chunk("IEND", {});
+    return QString::fromLatin1(png.toBase64());
+}
+
 // A 4096 x 4096 one-bit PNG: about 2 KB of base64, 64 MB as a full-size picture.
 const QString& bomb()
 {
@@ -144,6 +189,7 @@ private slots:
         for (int i = 0; i < 30; ++i)
             list.append(cgObject(QStringLiteral("bomb %1").arg(i), bomb()));
         QVERIFY(server.logIn(list));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 10000);
         for (OvSubCGItem* item : model()->cgList())
             QCOMPARE(item->image().size(), QSize(180, 180));
         QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4);
@@ -154,7 +200,7 @@ private slots:
         QCOMPARE(model()->cgAt(0)->image().size(), QSize(320, 80));
         server.notify(QString(), 6, cgObject("added", bomb()));
         QVERIFY(OvTest::waitFor([&] { return model()->count() == 31; }, 5000));
-        QCOMPARE(model()->cgAt(30)->image().size(), QSize(180, 180));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(30)->image().size(), QSize(180, 180), 5000);
         QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4 + 320 * 80 * 4);
     }
 
@@ -176,6 +222,9 @@ private slots:
         // Read whole at 8 bytes a pixel: 128 MB before any scaling, refused.
         QTest::newRow("16-bit, 4096 square") << QSize(4096, 4096) << int(QImage::Format_RGBA64) << QSize();
         QTest::newRow("over 16 megapixels") << QSize(4097, 4096) << mono << QSize();
+        // Interlaced pictures are read whole whatever their kind: bounded like the others.
+        QTest::newRow("interlaced") << QSize(1000, 500) << -1 << QSize(320, 160);
+        QTest::newRow("interlaced, 4096 square") << QSize(4096, 4096) << -1 << QSize();
     }
 
     void scaledSizes()
@@ -183,7 +232,8 @@ private slots:
         QFETCH(QSize, declared);
         QFETCH(int, format);
         QFETCH(QSize, decoded);
-        const QString text = pngBase64(declared, QImage::Format(format));
+        const QString text = format < 0 ? interlacedPngBase64(declared, qRgb(40, 90, 200))
+                                         : pngBase64(declared, QImage::Format(format));
         QCOMPARE(OvThumbnailDecoder::decodedSize(text), decoded);
         const QImage image = OvThumbnailDecoder::decode(text, OvCGListModel::DefaultImageBudget);
         QCOMPARE(image.isNull(), !decoded.isValid());
@@ -205,6 +255,7 @@ private slots:
             list.append(cgObject(QString::number(i), pngBase64(QSize(640, 360))));
         list.append(cgObject("small", pngBase64(QSize(16, 9))));  // fits into what is left
         QVERIFY(server.logIn(list));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 10000);
         QStringList pictured;
         for (OvSubCGItem* item : model()->cgList())
             pictured << (item->image().isNull() ? "-" : item->name());
@@ -225,6 +276,30 @@ private slots:
         server.notify(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}});
         QVERIFY(OvTest::waitFor([&] { return !model()->cgAt(2)->image().isNull(); }, 3000));
         QCOMPARE(model()->imageBytes(), 3 * one + 16 * 9 * 4);
+    }
+
+    // Pictures come from worker threads: the change is signalled at once, in
+    // its order, and the latest picture asked for is the one shown, however
+    // long an earlier decode takes.
+    void laterPictureWins()
+    {
+        model()->resetCgList({cgItemData{QUuid::createUuid(), 0, QStringLiteral("a"), QPixmap()}});
+        OvSubCGItem* const item = model()->cgAt(0);
+        QSignalSpy updates(model(), &OvCGListModel::SingalCGUpdate);
+        const operatorInfo info{QStringLiteral("{op}"), QString(), QStringLiteral("Zhang"), QString()};
+        model()->changeThumbnail(item, interlacedPngBase64(QSize(2000, 1000), qRgb(200, 0, 0)), info);
+        model()->changeThumbnail(item, pngBase64(QSize(16, 9)), info);
+        QCOMPARE(updates.count(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 5000);
+        QCOMPARE(item->image().size(), QSize(16, 9));
+        QCOMPARE(updates.count(), 2);  // the pictures' arrival is not a change of its own
+        QCOMPARE(model()->imageBytes(), 16 * 9 * 4);
+        // A decode still running when the catalogue goes is dropped.
+        model()->changeThumbnail(item, pngBase64(QSize(320, 180)), info);
+        model()->clearCg();
+        QCOMPARE(model()->thumbnailsPending(), 0);
+        QTest::qWait(100);
+        QCOMPARE(model()->imageBytes(), 0);
     }
 
     void parallelDecodeKeepsOrder()

@@ -2,6 +2,7 @@
 
 #include "cg/OvSubCGItem.h"
 #include "cg/OvThumbnailDecoder.h"
+#include "cg/OvThumbnailQueue.h"
 #include "log/OvCGMessage.h"
 #include "shortcut/OvShortcutKey.h"
 #include "net/OvTransferServer.h"
@@ -20,6 +21,15 @@ OvCGListModel* OvCGListModel::instance()
 
 OvCGListModel::OvCGListModel() : QObject(nullptr)
 {
+    m_thumbnails = new OvThumbnailQueue(this);
+    connect(m_thumbnails, &OvThumbnailQueue::ready, this,
+            [this](OvSubCGItem* item, const QImage& image, const operatorInfo& info) {
+                if (!m_members.contains(item))
+                    return;
+                m_applyingThumbnail = true;
+                item->setImage(image.isNull() ? QPixmap() : QPixmap::fromImage(image), info);
+                m_applyingThumbnail = false;
+            });
     OvShortcutKey& shortcuts = OvShortcutKey::instance();
     shortcuts.addShortcut(QKeySequence(Qt::Key_Z), [this] { sendPgm(); });
     shortcuts.addShortcut(QKeySequence(Qt::Key_X), [this] { sendPvw(); });
@@ -89,6 +99,8 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
     connect(item, &OvSubCGItem::updateData, this, &OvCGListModel::updateCg);
     if (!m_current)
         setCurrentCg(item);
+    if (item->status() == 3)
+        watchForeignSending(item, 0);
     emit SingalCGInserted(m_items.size() - 1, item, info);
 }
 
@@ -102,6 +114,8 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
     m_imageBytes -= m_members.take(item);
     unindexGuid(item);
     m_pending.remove(item);
+    m_foreignSending.remove(item);
+    m_thumbnails->forget(item);
     item->disconnect(this);
     if (item == m_current)
         setCurrentCg(nullptr);
@@ -119,6 +133,7 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
 
 void OvCGListModel::clearCg()
 {
+    m_thumbnails->reset();
     while (!m_items.isEmpty())
         removeCg(m_items.first(), localOperatorInfo());
 }
@@ -134,17 +149,34 @@ void OvCGListModel::resetCgList(const QList<cgItemData>& list)
 
 void OvCGListModel::resetCgList(const QList<cgItemData>& list, const QStringList& thumbnails)
 {
-    // Cleared first, so the old catalogue's pictures leave the budget.
-    clearCg();
-    QList<QImage> images = OvThumbnailDecoder::decodeAll(thumbnails, imageBytesFree(nullptr));
-    m_items.reserve(list.size());
-    m_members.reserve(list.size());
-    for (int i = 0; i < list.size(); ++i) {
-        cgItemData data = list.at(i);
-        if (i < images.size() && !images.at(i).isNull())
-            data.image = QPixmap::fromImage(std::move(images[i]));
-        insertCg(new OvSubCGItem(data), localOperatorInfo());
+    // Cleared first, so the old catalogue's pictures leave the budget and its
+    // decodes still waiting are dropped.
+    resetCgList(list);
+    for (int i = 0; i < list.size() && i < thumbnails.size(); ++i) {
+        if (!thumbnails.at(i).isEmpty())
+            m_thumbnails->request(m_items.at(i), thumbnails.at(i), localOperatorInfo());
     }
+}
+
+void OvCGListModel::decodeThumbnail(OvSubCGItem* item, const QString& base64)
+{
+    if (!m_members.contains(item))
+        return;
+    m_thumbnails->request(item, base64, localOperatorInfo());
+}
+
+void OvCGListModel::changeThumbnail(OvSubCGItem* item, const QString& base64, const operatorInfo& info)
+{
+    if (!m_members.contains(item))
+        return;
+    // The picture it has stays until the new one is ready.
+    item->setImage(item->image(), info);
+    m_thumbnails->request(item, base64, localOperatorInfo());
+}
+
+int OvCGListModel::thumbnailsPending() const
+{
+    return m_thumbnails->pending();
 }
 
 void OvCGListModel::moveCg(int from, int to, const operatorInfo& info)
@@ -232,9 +264,14 @@ void OvCGListModel::updateCg(int updateType, operatorInfo info)
         qint64& counted = m_members[item];
         m_imageBytes += cost - counted;
         counted = cost;
+        if (m_applyingThumbnail)
+            return;
     } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != 3) {
         // Whoever set it, the item has left "sending": nothing is awaited any more.
         m_pending.remove(item);
+        m_foreignSending.remove(item);
+    } else if (updateType == OvSubCGItem::StatusUpdate && !m_pending.contains(item)) {
+        watchForeignSending(item, item->m_previousStatus);
     }
     emit SingalCGUpdate(index, updateType, item, info);
 }
@@ -267,6 +304,29 @@ void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operatio
         break;
     }
     OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), text);
+}
+
+void OvCGListModel::watchForeignSending(OvSubCGItem* item, int previousStatus)
+{
+    // A repeated 3 restarts the wait but keeps the status from before the first.
+    const auto it = m_foreignSending.constFind(item);
+    if (it != m_foreignSending.cend())
+        previousStatus = it->previousStatus;
+    if (previousStatus == 3)
+        previousStatus = 0;
+    const quint64 token = m_nextToken++;
+    m_foreignSending.insert(item, {token, previousStatus});
+    QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item, [this, item, token] {
+        const auto found = m_foreignSending.constFind(item);
+        if (found == m_foreignSending.cend() || found->token != token)
+            return;
+        const int previous = found->previousStatus;
+        m_foreignSending.erase(found);
+        if (!m_members.contains(item) || item->status() != 3 || m_pending.contains(item))
+            return;
+        // This process's own bookkeeping: not worded in the log.
+        item->setStatus(previous, localOperatorInfo());
+    });
 }
 
 void OvCGListModel::admitImage(OvSubCGItem* item)

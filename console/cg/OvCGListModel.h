@@ -12,6 +12,7 @@
 #include <QUuid>
 
 class OvSubCGItem;
+class OvThumbnailQueue;
 
 // A guid as a hash key over all its 128 bits: Qt's own hash of a QUuid folds
 // the fields together, so distinct guids can be made to collide at will.
@@ -44,8 +45,17 @@ public:
     void clearCg();
     void resetCgList(const QList<cgItemData>& list);
     // The same, with each record's thumbnail as the server's base64 PNG text
-    // (thumbnails[i] for list[i]); they are decoded on several threads.
+    // (thumbnails[i] for list[i]). The items are listed at once; their
+    // pictures are decoded on worker threads and shown as they come.
     void resetCgList(const QList<cgItemData>& list, const QStringList& thumbnails);
+    // A listed item's picture from the server's base64 PNG text, decoded on a
+    // worker thread; a later request for the item wins over an earlier one.
+    void decodeThumbnail(OvSubCGItem* item, const QString& base64);
+    // The server changed an item's picture: signalled with info at once (the
+    // change is logged in its order), the new picture shown when decoded.
+    void changeThumbnail(OvSubCGItem* item, const QString& base64, const operatorInfo& info);
+    // Pictures asked for and not yet shown.
+    int thumbnailsPending() const;
     void moveCg(int from, int to, const operatorInfo& info);
 
     void setCurrentCg(OvSubCGItem* item);
@@ -89,6 +99,7 @@ private:
     OvCGListModel();
     void publish(int targetStatus);
     void publishUnanswered(OvSubCGItem* item, const QString& operationId);
+    void watchForeignSending(OvSubCGItem* item, int previousStatus);
     void admitImage(OvSubCGItem* item);
     void indexGuid(OvSubCGItem* item);
     void unindexGuid(OvSubCGItem* item);
@@ -116,9 +127,22 @@ private:
     };
     QHash<OvGuidKey, GuidChain> m_byGuid;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
+    // Items the server put in "sending" (3) without a request of this
+    // console: the same give-up applies, else nothing would ever free them.
+    struct ForeignSending
+    {
+        quint64 token = 0;
+        int previousStatus = 0;
+    };
+    QHash<const OvSubCGItem*, ForeignSending> m_foreignSending;
+    quint64 m_nextToken = 1;
     // Removed items wait here for the event loop, which deletes them with it:
     // one deferred deletion for a whole catalogue rather than one per item.
     QPointer<QObject> m_graveyard;
+    OvThumbnailQueue* m_thumbnails = nullptr;
+    // A decoded picture arriving is the follow-up of a change already
+    // signalled: the item tells its own listeners, the model does not relay it.
+    bool m_applyingThumbnail = false;
     OvSubCGItem* m_current = nullptr;
     qint64 m_imageBytes = 0;
     qint64 m_imageBudget = DefaultImageBudget;

@@ -48,6 +48,7 @@ void OvSubCGItem::setStatus(int status, const operatorInfo& info)
 {
     // Signalled even when unchanged: the server's report ends a "sending" state
     // and listeners log every report.
+    m_previousStatus = m_data.status;
     m_data.status = status;
     emit updateData(StatusUpdate, info);
 }

@@ -48,6 +48,7 @@ private:
     friend class OvCGListModel;
 
     cgItemData m_data;
+    int m_previousStatus = 0;  // before the last setStatus
     // Neighbours in the model's chain of items with the same guid.
     OvSubCGItem* m_guidPrev = nullptr;
     OvSubCGItem* m_guidNext = nullptr;

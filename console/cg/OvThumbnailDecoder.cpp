@@ -20,6 +20,15 @@ bool scalesWhileReading(QImage::Format format)
     return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
 }
 
+// The header's interlace method: an interlaced picture is read whole by
+// Qt's reader, whatever size it is asked for.
+bool isInterlaced(const QByteArray& png)
+{
+    // Signature (8), chunk length (4), "IHDR" (4), width, height (8), depth,
+    // colour type, compression, filter, then the interlace method.
+    return png.size() > 28 && png.mid(12, 4) == "IHDR" && png.at(28) != 0;
+}
+
 // Bytes a whole picture of that kind takes while it is read.
 qint64 wholeBytes(const QSize& size, QImage::Format format)
 {
@@ -43,7 +52,9 @@ QSize targetSize(const QByteArray& png)
     if (declared.width() <= OvThumbnailDecoder::MaxWidth && declared.height() <= OvThumbnailDecoder::MaxHeight)
         return declared;
     const QImage::Format format = reader.imageFormat();
-    if (!scalesWhileReading(format) && wholeBytes(declared, format) > OvThumbnailDecoder::MaxWholeBytes)
+    const bool whole = !scalesWhileReading(format) || isInterlaced(png);
+    // A whole read holds the picture and its scaled copy at once.
+    if (whole && 2 * wholeBytes(declared, format) > OvThumbnailDecoder::MaxWholeBytes)
         return {};
     QSize scaled = declared.scaled(OvThumbnailDecoder::MaxWidth, OvThumbnailDecoder::MaxHeight, Qt::KeepAspectRatio);
     // A sliver of a picture keeps at least one pixel across.
@@ -56,7 +67,7 @@ QImage readScaled(const QByteArray& png, const QSize& size)
     buffer.setData(png);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "PNG");
-    if (reader.size() != size && scalesWhileReading(reader.imageFormat()))
+    if (reader.size() != size && scalesWhileReading(reader.imageFormat()) && !isInterlaced(png))
         reader.setScaledSize(size);
     QImage image = reader.read();
     if (image.isNull())
@@ -118,6 +129,19 @@ qint64 OvThumbnailDecoder::costOf(const QSize& size)
 QSize OvThumbnailDecoder::decodedSize(const QString& base64)
 {
     return targetSize(pngBytes(base64));
+}
+
+qint64 OvThumbnailDecoder::declaredPixels(const QString& base64)
+{
+    // 64 characters give 48 bytes, past the width and height (bytes 16 to 23).
+    const QByteArray head = QByteArray::fromBase64(base64.left(64).toLatin1());
+    if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR")
+        return MaxDeclaredPixels;
+    const auto be32 = [&head](int at) {
+        return (quint32(quint8(head.at(at))) << 24) | (quint32(quint8(head.at(at + 1))) << 16)
+               | (quint32(quint8(head.at(at + 2))) << 8) | quint32(quint8(head.at(at + 3)));
+    };
+    return qMin<qint64>(qint64(be32(16)) * qint64(be32(20)), MaxDeclaredPixels);
 }
 
 QImage OvThumbnailDecoder::decode(const QString& base64, qint64 bytesFree)

@@ -19,8 +19,10 @@ public:
     // Largest picture a thumbnail may declare (16 megapixels): bounds the work
     // of decoding, whatever the result's size.
     static constexpr qint64 MaxDeclaredPixels = 4096LL * 4096LL;
-    // Pictures the reader cannot scale row by row are read whole first; this
-    // bounds the memory that takes (a 4096 x 4096 picture at 32 bits a pixel).
+    // Pictures the reader cannot scale row by row (other kinds than 8-bit RGB
+    // and RGBA, and every interlaced picture) are read whole first; this
+    // bounds the memory that takes, the picture and its scaled copy together
+    // (a 4096 x 2048 picture at 32 bits a pixel).
     static constexpr qint64 MaxWholeBytes = 64LL << 20;
 
     // Bytes a decoded picture of this size is counted as (32 bits a pixel,
@@ -31,6 +33,10 @@ public:
     // MaxWidth x MaxHeight with its aspect kept. Invalid when the text is not
     // a PNG of a sensible size.
     static QSize decodedSize(const QString& base64);
+
+    // Pixels the thumbnail's header declares, read from its first bytes only;
+    // MaxDeclaredPixels when no header can be read there.
+    static qint64 declaredPixels(const QString& base64);
 
     // One thumbnail; a null image when it is not a PNG, or when its decoded
     // picture would cost more than bytesFree.

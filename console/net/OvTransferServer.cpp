@@ -63,7 +63,7 @@ cgItemData toItemData(const OvCgRecord& record)
     data.guid = record.guid;
     data.status = record.status;
     data.name = record.name;
-    data.image = cgItemData::imageFromBase64(record.imageBase64);
+    // The picture is decoded on a worker thread once the item is listed.
     return data;
 }
 
@@ -437,7 +437,9 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
         }
         // The model owns what it is given; until then the item has no owner.
         auto item = std::make_unique<OvSubCGItem>(toItemData(n.record));
+        OvSubCGItem* const added = item.get();
         model->insertCg(item.release(), info);
+        model->decodeThumbnail(added, n.record.imageBase64);
         return;
     }
     OvSubCGItem* const item = model->findCg(n.target);
@@ -451,7 +453,7 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
         item->setName(n.name, info);
         break;
     case OvProtocol::NewThumbnail:
-        item->setImageBase64(n.imageBase64, info);
+        model->changeThumbnail(item, n.imageBase64, info);
         break;
     case OvProtocol::Move:
         model->moveCg(model->indexOfCg(item), n.index, info);
