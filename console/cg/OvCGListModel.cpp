@@ -23,11 +23,12 @@ OvCGListModel::OvCGListModel() : QObject(nullptr)
 {
     m_thumbnails = new OvThumbnailQueue(this);
     connect(m_thumbnails, &OvThumbnailQueue::ready, this,
-            [this](OvSubCGItem* item, const QImage& image, const operatorInfo& info) {
+            [this](OvSubCGItem* item, QImage image, const operatorInfo& info) {
                 if (!m_members.contains(item))
                     return;
                 m_applyingThumbnail = true;
-                item->setImage(image.isNull() ? QPixmap() : QPixmap::fromImage(image), info);
+                // The decoded pixels are taken over, not copied.
+                item->setImage(image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image)), info);
                 m_applyingThumbnail = false;
             });
     OvShortcutKey& shortcuts = OvShortcutKey::instance();
@@ -254,16 +255,13 @@ void OvCGListModel::publish(int targetStatus)
 void OvCGListModel::updateCg(int updateType, operatorInfo info)
 {
     auto* item = qobject_cast<OvSubCGItem*>(sender());
-    if (!m_members.contains(item))
-        return;
-    const int index = m_items.indexOf(item);
-    if (index < 0)
+    const auto member = m_members.find(item);
+    if (member == m_members.end())
         return;
     if (updateType == OvSubCGItem::ImageUpdate) {
         const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
-        qint64& counted = m_members[item];
-        m_imageBytes += cost - counted;
-        counted = cost;
+        m_imageBytes += cost - *member;
+        *member = cost;
         if (m_applyingThumbnail)
             return;
     } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != 3) {
@@ -273,6 +271,7 @@ void OvCGListModel::updateCg(int updateType, operatorInfo info)
     } else if (updateType == OvSubCGItem::StatusUpdate && !m_pending.contains(item)) {
         watchForeignSending(item, item->m_previousStatus);
     }
+    const int index = m_items.indexOf(item);
     emit SingalCGUpdate(index, updateType, item, info);
 }
 

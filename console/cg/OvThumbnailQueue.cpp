@@ -36,18 +36,19 @@ void OvThumbnailQueue::request(OvSubCGItem* item, const QString& base64, const o
         m_pixels.release(units);
         // The queue waits for its workers when it ends, so it is alive here.
         QMetaObject::invokeMethod(
-            this, [this, seq, image = std::move(image)] { finished(seq, image); }, Qt::QueuedConnection);
+            this, [this, seq, image = std::move(image)]() mutable { finished(seq, std::move(image)); },
+            Qt::QueuedConnection);
     });
 }
 
-void OvThumbnailQueue::finished(quint64 seq, const QImage& image)
+void OvThumbnailQueue::finished(quint64 seq, QImage image)
 {
     const auto it = m_requests.find(seq);
     if (it == m_requests.end())
         return;  // dropped by a reset
     Result result = *it;
     m_requests.erase(it);
-    result.image = image;
+    result.image = std::move(image);
     m_done.insert(seq, result);
     applyInOrder();
 }
@@ -55,13 +56,13 @@ void OvThumbnailQueue::finished(quint64 seq, const QImage& image)
 void OvThumbnailQueue::applyInOrder()
 {
     while (!m_done.isEmpty() && m_done.firstKey() == m_nextApply) {
-        const Result result = m_done.take(m_nextApply);
+        Result result = m_done.take(m_nextApply);
         const quint64 seq = m_nextApply++;
         const auto latest = m_latest.find(result.item);
         if (latest == m_latest.end() || *latest != seq)
             continue;  // a later picture was asked for, or the item has gone
         m_latest.erase(latest);
-        emit ready(result.item, result.image, result.info);
+        emit ready(result.item, std::move(result.image), result.info);
     }
 }
 

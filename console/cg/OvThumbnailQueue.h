@@ -33,7 +33,7 @@ public:
     int pending() const { return m_latest.size(); }
 
 signals:
-    void ready(OvSubCGItem* item, const QImage& image, const operatorInfo& info);
+    void ready(OvSubCGItem* item, QImage image, const operatorInfo& info);
 
 private:
     struct Result
@@ -42,7 +42,7 @@ private:
         QImage image;
         operatorInfo info;
     };
-    void finished(quint64 seq, const QImage& image);
+    void finished(quint64 seq, QImage image);
     void applyInOrder();
 
     QThreadPool m_pool;
