@@ -4,6 +4,7 @@
 #include "cg/OvSubCGItem.h"
 #include "cg/OvViewHelpers.h"
 
+#include <OvUIUtility/OvRepolish.h>
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvLabel.h>
 #include <OvUIUtility/VNsNmLayout.h>
@@ -195,7 +196,7 @@ void OvCGListItemWidget::refreshTally()
     if (m_tallyLabel) {
         const QString tally = status == 1 ? QStringLiteral("PGM") : status == 2 ? QStringLiteral("PVW") : QString();
         if (!tally.isEmpty()) {
-            OvViewHelpers::setType(m_tallyLabel, tally);
+            OvRepolish::setType(m_tallyLabel, tally);
             m_tallyLabel->setText(tally);
             m_tallyLabel->adjustSize();
         }
@@ -219,12 +220,12 @@ void OvCGListItemWidget::refresh()
         pictureType = QStringLiteral("sendPGM");
     if (status == 2)
         pictureType = QStringLiteral("sendPVW");
-    OvViewHelpers::setType(m_pictureLabel, pictureType);
+    OvRepolish::setType(m_pictureLabel, pictureType);
 
     const QString type = current ? QStringLiteral("checked")
                                  : m_hovered ? QStringLiteral("hover") : QStringLiteral("normal");
-    OvViewHelpers::setType(m_nameLabel, type);
-    OvViewHelpers::setType(this, type);
+    OvRepolish::setType(m_nameLabel, type);
+    OvRepolish::setType(this, type);
     refreshTally();
 
     // What an operator sees, in words, for screen readers and tests.

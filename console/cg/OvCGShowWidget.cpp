@@ -6,6 +6,7 @@
 #include "log/OvCGOperationLogListWidget.h"
 #include "net/OvTransferServer.h"
 
+#include <OvUIUtility/OvRepolish.h>
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvButton.h>
 #include <OvUIUtility/OvGrayButton.h>
@@ -41,7 +42,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     m_tips->setAlignment(Qt::AlignCenter);
     m_tips->setWordWrap(true);
     m_tips->setTextFormat(Qt::PlainText);
-    OvViewHelpers::setType(m_tips, QStringLiteral("OvCGVestrel_m_tips"));
+    OvRepolish::setType(m_tips, QStringLiteral("OvCGVestrel_m_tips"));
     m_tips->setText(QStringLiteral("连接局域网内“采编录播一体化系统”以获取CG列表"));
     cgLayout->addWidget(m_tips);
     cgArea->setLayout(cgLayout);
@@ -92,7 +93,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     m_showButton = new OvButton(QStringLiteral("OvCGListShowWidget_m_showButton"), this);
     m_showButton->hide();
     m_showButton->setFocusPolicy(Qt::NoFocus);
-    OvViewHelpers::setType(m_showButton, QStringLiteral("expand"));
+    OvRepolish::setType(m_showButton, QStringLiteral("expand"));
     m_showButton->setCheckable(true);
     connect(m_showButton, &QPushButton::clicked, this, &OvCGShowWidget::toggleLogPane);
     updateToggleButtonText();
@@ -150,7 +151,7 @@ void OvCGShowWidget::toggleLogPane()
     m_showButton->setParent(nullptr);
     m_showButton->hide();
     m_showButton->setParent(this);
-    OvViewHelpers::setType(m_showButton, m_logPane->isVisible() ? QStringLiteral("expand") : QStringLiteral("collapse"));
+    OvRepolish::setType(m_showButton, m_logPane->isVisible() ? QStringLiteral("expand") : QStringLiteral("collapse"));
     updateToggleButtonText();
 }
 

@@ -4,6 +4,7 @@
 #include "cg/OvSubCGItem.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvRepolish.h>
 #include <OvUIUtility/OvGrayButton.h>
 
 #include <QVariant>
@@ -29,10 +30,7 @@ OvGrayButton* makeButton(QWidget* parent, const QString& type, const QString& na
 
 void setLit(QWidget* button, bool lit)
 {
-    if (button->property("lit").toBool() == lit)
-        return;
-    button->setProperty("lit", lit);
-    button->setStyle(button->style());
+    OvRepolish::updateStyleProperty(button, "lit", lit);
 }
 
 }  // namespace

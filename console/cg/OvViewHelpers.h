@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QVariant>
-#include <QWidget>
 
 namespace OvViewHelpers {
 
@@ -26,18 +24,6 @@ inline QString capped(const QString& text, int maxChars = MaxShownChars)
 inline QString plainToolTip(const QString& text)
 {
     return QStringLiteral("<p>%1</p>").arg(capped(text).toHtmlEscaped());
-}
-
-// Sets the "type" property the style sheet keys on. A widget that was polished
-// already is re-polished at once; one that was not yet picks the value up on
-// its first polish, so a freshly built widget is polished only once.
-inline void setType(QWidget* widget, const QString& type)
-{
-    if (widget->property("type").toString() == type && widget->property("type").isValid())
-        return;
-    widget->setProperty("type", type);
-    if (widget->testAttribute(Qt::WA_WState_Polished))
-        widget->setStyle(widget->style());
 }
 
 }  // namespace OvViewHelpers

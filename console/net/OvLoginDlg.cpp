@@ -6,6 +6,7 @@
 #include "shell/OvConfig.h"
 #include "shell/OvTitlebar.h"
 
+#include <OvUIUtility/OvRepolish.h>
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvComboBoxListView.h>
 #include <OvUIUtility/OvGrayButton.h>
@@ -17,18 +18,11 @@
 
 namespace {
 
-// Style sheets select on "type"; they only see a new value after a re-polish.
-void setStyleType(QWidget* widget, const QString& type)
-{
-    widget->setProperty("type", type);
-    widget->setStyle(widget->style());
-}
-
 OvLabel* fieldLabel(const char* name, const QString& text, QWidget* parent)
 {
     auto* label = new OvLabel(QString::fromLatin1(name), parent);
     label->setText(text);
-    setStyleType(label, QString::fromLatin1(name));
+    OvRepolish::setStyleProperty(label, "type", QString::fromLatin1(name));
     // The row labels share the plain label look; "type" tells them apart.
     label->resetDefaultObjectName();
     return label;
@@ -80,10 +74,10 @@ OvLoginDlg::OvLoginDlg(QWidget* parent)
 
     auto* connectButton = new OvYellowButton(this);
     connectButton->setText(QStringLiteral("连接"));
-    setStyleType(connectButton, QStringLiteral("VirtualSceneManagerWidget_confirm"));
+    OvRepolish::setStyleProperty(connectButton, "type", QStringLiteral("VirtualSceneManagerWidget_confirm"));
     auto* cancelButton = new OvGrayButton(this);
     cancelButton->setText(QStringLiteral("取消"));
-    setStyleType(cancelButton, QStringLiteral("VirtualSceneManagerWidget_cancel"));
+    OvRepolish::setStyleProperty(cancelButton, "type", QStringLiteral("VirtualSceneManagerWidget_cancel"));
 
     auto* buttons = new HNsNmLayout;
     buttons->setContentsMargins(0, 0, 10, 0);

@@ -8,18 +8,12 @@
 #include <OvUIUtility/MenuButton.h>
 #include <OvUIUtility/OvButton.h>
 #include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/OvRepolish.h>
 
 #include <QAction>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
-
-namespace {
-void repolish(QWidget* widget)
-{
-    widget->setStyle(widget->style());
-}
-}  // namespace
 
 OvTitlebar::OvTitlebar(QWidget* parent)
     : QFrame(parent),
@@ -116,7 +110,7 @@ void OvTitlebar::updateMaximizeState()
     const bool maximized = window && window->isMaximized();
     m_maximize->setProperty("max", !maximized);
     m_maximize->setAccessibleName(maximized ? QStringLiteral("还原") : QStringLiteral("最大化"));
-    repolish(m_maximize);
+    OvRepolish::repolish(m_maximize);
 }
 
 void OvTitlebar::showSmall()
@@ -133,10 +127,10 @@ void OvTitlebar::showMaxRestore()
     if (window->isMaximized()) {
         window->showNormal();
         window->setProperty("type", QStringLiteral("small"));
-        repolish(window);
+        OvRepolish::repolish(window);
     } else {
         window->setProperty("type", QString());
-        repolish(window);
+        OvRepolish::repolish(window);
         window->showMaximized();
     }
 }

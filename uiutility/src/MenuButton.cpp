@@ -1,6 +1,6 @@
 #include "OvUIUtility/MenuButton.h"
 
-#include "OvRepolish.h"
+#include "OvUIUtility/OvRepolish.h"
 
 #include <QMenu>
 
@@ -20,7 +20,7 @@ QMenu* MenuButton::getMenu() const
 
 void MenuButton::setType(const QString& type)
 {
-    OvRepolish::setPropertyAndRepolish(this, "type", type);
+    OvRepolish::setStyleProperty(this, "type", type);
 }
 
 void MenuButton::resetDefaultObjectName()

@@ -1,6 +1,6 @@
 #include "OvUIUtility/OvGrayButton.h"
 
-#include "OvRepolish.h"
+#include "OvUIUtility/OvRepolish.h"
 
 OvGrayButton::OvGrayButton(QWidget* parent, const QString& type) : OvButton(objectName(), parent)
 {
@@ -13,7 +13,7 @@ OvGrayButton::~OvGrayButton() = default;
 
 void OvGrayButton::setType(const QString& type)
 {
-    OvRepolish::setPropertyAndRepolish(this, "type", type);
+    OvRepolish::setStyleProperty(this, "type", type);
 }
 
 void OvGrayButton::resetDefaultObjectName()

@@ -1,6 +1,6 @@
 #include "OvUIUtility/OvLabel.h"
 
-#include "OvRepolish.h"
+#include "OvUIUtility/OvRepolish.h"
 
 #include <QMouseEvent>
 
@@ -97,7 +97,7 @@ bool OvLabel::emitDbClickedEvent()
 
 void OvLabel::setType(LabelType type)
 {
-    OvRepolish::setPropertyAndRepolish(this, "color", labelColors().value(type));
+    OvRepolish::setStyleProperty(this, "color", labelColors().value(type));
 }
 
 void OvLabel::resetDefaultObjectName()

@@ -1,6 +1,6 @@
 #include "OvUIUtility/OvYellowButton.h"
 
-#include "OvRepolish.h"
+#include "OvUIUtility/OvRepolish.h"
 
 OvYellowButton::OvYellowButton(QWidget* parent, const QString& type) : OvButton(objectName(), parent)
 {
@@ -13,7 +13,7 @@ OvYellowButton::~OvYellowButton() = default;
 
 void OvYellowButton::setType(const QString& type)
 {
-    OvRepolish::setPropertyAndRepolish(this, "type", type);
+    OvRepolish::setStyleProperty(this, "type", type);
 }
 
 void OvYellowButton::resetDefaultObjectName()
