@@ -1,6 +1,7 @@
 #include "cg/OvCGListItemWidget.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvViewHelpers.h"
 
@@ -187,14 +188,14 @@ void OvCGListItemWidget::refreshName()
 void OvCGListItemWidget::refreshTally()
 {
     const int status = m_item->status();
-    const bool onAir = status == 1 || status == 2;
+    const bool onAir = OvCgStatus::isOnAir(status);
     if (onAir && !m_tallyLabel) {
         m_tallyLabel = new OvLabel(QStringLiteral("OvCGListItemWidget_m_tallyLabel"), m_pictureLabel);
         m_tallyLabel->setAlignment(Qt::AlignCenter);
         m_tallyLabel->move(m_pictureLabel->contentsRect().topLeft() + QPoint(4, 4));
     }
     if (m_tallyLabel) {
-        const QString tally = status == 1 ? QStringLiteral("PGM") : status == 2 ? QStringLiteral("PVW") : QString();
+        const QString tally = OvCgStatus::outputName(status);
         if (!tally.isEmpty()) {
             OvRepolish::setType(m_tallyLabel, tally);
             m_tallyLabel->setText(tally);
@@ -216,9 +217,9 @@ void OvCGListItemWidget::refresh()
         pictureType = QStringLiteral("hover");
     if (current)
         pictureType = QStringLiteral("checked");
-    if (status == 1)
+    if (status == OvCgStatus::OnPgm)
         pictureType = QStringLiteral("sendPGM");
-    if (status == 2)
+    if (status == OvCgStatus::OnPvw)
         pictureType = QStringLiteral("sendPVW");
     OvRepolish::setType(m_pictureLabel, pictureType);
 
@@ -229,13 +230,7 @@ void OvCGListItemWidget::refresh()
     refreshTally();
 
     // What an operator sees, in words, for screen readers and tests.
-    QString state;
-    if (m_sending)
-        state = QStringLiteral("发送中");
-    else if (status == 1)
-        state = QStringLiteral("PGM");
-    else if (status == 2)
-        state = QStringLiteral("PVW");
+    const QString state = m_sending ? OvCgStatus::sendingText() : OvCgStatus::outputName(status);
     if (accessibleDescription() != state)
         setAccessibleDescription(state);
 

@@ -1,5 +1,6 @@
 #include "cg/OvCGListModel.h"
 
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvThumbnailDecoder.h"
 #include "cg/OvThumbnailQueue.h"
@@ -100,7 +101,7 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
     connect(item, &OvSubCGItem::updateData, this, &OvCGListModel::updateCg);
     if (!m_current)
         setCurrentCg(item);
-    if (item->status() == 3)
+    if (item->status() == OvCgStatus::Sending)
         watchForeignSending(item, 0);
     emit SingalCGInserted(m_items.size() - 1, item, info);
 }
@@ -216,20 +217,20 @@ OvSubCGItem* OvCGListModel::currentCg() const
 
 void OvCGListModel::sendPgm()
 {
-    if (m_current && m_current->status() != 1 && m_current->status() != 3)
-        publish(1);
+    if (m_current && m_current->status() != OvCgStatus::OnPgm && m_current->status() != OvCgStatus::Sending)
+        publish(OvCgStatus::OnPgm);
 }
 
 void OvCGListModel::sendPvw()
 {
-    if (m_current && m_current->status() != 2 && m_current->status() != 3)
-        publish(2);
+    if (m_current && m_current->status() != OvCgStatus::OnPvw && m_current->status() != OvCgStatus::Sending)
+        publish(OvCgStatus::OnPvw);
 }
 
 void OvCGListModel::cancelPublish()
 {
-    if (m_current && m_current->status() != 0 && m_current->status() != 3)
-        publish(0);
+    if (m_current && m_current->status() != OvCgStatus::Idle && m_current->status() != OvCgStatus::Sending)
+        publish(OvCgStatus::Idle);
 }
 
 void OvCGListModel::publish(int targetStatus)
@@ -244,7 +245,7 @@ void OvCGListModel::publish(int targetStatus)
     // provisional status already sees the request.
     m_pending.insert(item, {info.operationID, previousStatus, targetStatus});
     // Provisional "sending" state until the server reports the new status.
-    item->setStatus(3, info);
+    item->setStatus(OvCgStatus::Sending, info);
     // The item as context: its end ends the wait.
     QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item,
                        [this, item, id = info.operationID] { publishUnanswered(item, id); });
@@ -264,7 +265,7 @@ void OvCGListModel::updateCg(int updateType, operatorInfo info)
         *member = cost;
         if (m_applyingThumbnail)
             return;
-    } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != 3) {
+    } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending) {
         // Whoever set it, the item has left "sending": nothing is awaited any more.
         m_pending.remove(item);
         m_foreignSending.remove(item);
@@ -282,7 +283,7 @@ void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operatio
         return;
     const PendingPublish pending = *it;
     m_pending.erase(it);
-    if (!m_members.contains(item) || item->status() != 3)
+    if (!m_members.contains(item) || item->status() != OvCgStatus::Sending)
         return;
     // This request's identity, so the tile that shows its overlay drops it;
     // as this process's own bookkeeping the hub does not word the change.
@@ -290,19 +291,8 @@ void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operatio
     info.operationID = operationId;
     info.operatorName = instanceGuid();
     item->setStatus(pending.previousStatus, info);
-    QString text;
-    switch (pending.targetStatus) {
-    case 1:
-        text = QStringLiteral("studio未响应发布\"%1\"到PGM的请求").arg(item->name());
-        break;
-    case 2:
-        text = QStringLiteral("studio未响应发布\"%1\"到PVW的请求").arg(item->name());
-        break;
-    default:
-        text = QStringLiteral("studio未响应取消发布\"%1\"的请求").arg(item->name());
-        break;
-    }
-    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), text);
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                       OvCgStatus::unansweredText(pending.targetStatus, item->name()));
 }
 
 void OvCGListModel::watchForeignSending(OvSubCGItem* item, int previousStatus)
@@ -311,8 +301,8 @@ void OvCGListModel::watchForeignSending(OvSubCGItem* item, int previousStatus)
     const auto it = m_foreignSending.constFind(item);
     if (it != m_foreignSending.cend())
         previousStatus = it->previousStatus;
-    if (previousStatus == 3)
-        previousStatus = 0;
+    if (previousStatus == OvCgStatus::Sending)
+        previousStatus = OvCgStatus::Idle;
     const quint64 token = m_nextToken++;
     m_foreignSending.insert(item, {token, previousStatus});
     QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item, [this, item, token] {
@@ -321,7 +311,7 @@ void OvCGListModel::watchForeignSending(OvSubCGItem* item, int previousStatus)
             return;
         const int previous = found->previousStatus;
         m_foreignSending.erase(found);
-        if (!m_members.contains(item) || item->status() != 3 || m_pending.contains(item))
+        if (!m_members.contains(item) || item->status() != OvCgStatus::Sending || m_pending.contains(item))
             return;
         // This process's own bookkeeping: not worded in the log.
         item->setStatus(previous, localOperatorInfo());

@@ -1,6 +1,7 @@
 #include "cg/OvControlWidget.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
@@ -95,15 +96,15 @@ void OvControlWidget::destroyed()
 
 void OvControlWidget::resetUi()
 {
-    if (!m_item || m_item->status() == 3)
+    if (!m_item || m_item->status() == OvCgStatus::Sending)
         return;
     const int status = m_item->status();
-    m_pgmButton->setEnabled(status != 1);
-    m_pvwButton->setEnabled(status != 2);
-    m_cancelButton->setEnabled(status == 1 || status == 2);
+    m_pgmButton->setEnabled(status != OvCgStatus::OnPgm);
+    m_pvwButton->setEnabled(status != OvCgStatus::OnPvw);
+    m_cancelButton->setEnabled(OvCgStatus::isOnAir(status));
     // The lit face tells which output the item is on.
-    setLit(m_pgmButton, status == 1);
-    setLit(m_pvwButton, status == 2);
+    setLit(m_pgmButton, status == OvCgStatus::OnPgm);
+    setLit(m_pvwButton, status == OvCgStatus::OnPvw);
     setLit(m_cancelButton, false);
 }
 

@@ -1,5 +1,7 @@
 #include "log/OvCGMessage.h"
 
+#include "cg/OvCgStatus.h"
+
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
 #include "net/OvTransferServer.h"
@@ -66,6 +68,11 @@ OvCGMessage::~OvCGMessage()
     m_logFile.close();
 }
 
+QString OvCGMessage::systemTitle()
+{
+    return tr("系统");
+}
+
 void OvCGMessage::addMessage(MessageType type, const QString& title, const QString& text)
 {
     const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
@@ -107,19 +114,7 @@ void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operator
     QString text;
     switch (updateType) {
     case OvSubCGItem::StatusUpdate:
-        switch (theCG->status()) {
-        case 0:
-            text = QStringLiteral("取消发布\"%1\"").arg(theCG->name());
-            break;
-        case 1:
-            text = QStringLiteral("发布\"%1\"到PGM").arg(theCG->name());
-            break;
-        case 2:
-            text = QStringLiteral("发布\"%1\"到PVW").arg(theCG->name());
-            break;
-        default:
-            break;
-        }
+        text = OvCgStatus::changeText(theCG->status(), theCG->name());
         break;
     case OvSubCGItem::NameUpdate:
         text = QStringLiteral("重命名\"%1\"为\"%2\"").arg(theCG->oldName(), theCG->name());

@@ -18,6 +18,8 @@ class OvCGMessage : public QObject
     Q_OBJECT
 public:
     static OvCGMessage& instance();
+    // The title of the console's own lines ("系统").
+    static QString systemTitle();
     ~OvCGMessage() override;
 
     void addMessage(MessageType type, const QString& title, const QString& text);

@@ -75,7 +75,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 
-    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                        QStringLiteral("欢迎使用TolvaCGVestrel"));
 
     setMouseTracking(true);
@@ -120,7 +120,7 @@ void OvCGVestrel::login(bool checked)
         disconnect(watch);
         if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
             client->disconnectFromServer();
-            OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                                QStringLiteral("您与studio断开连接。"));
         }
         break;
@@ -135,7 +135,7 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
 {
     if (loginSuccess) {
         m_loginDlg->accept();
-        OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"),
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                            QStringLiteral("您成功与studio建立远程连接"));
         setConnectButtonState(true);
     } else {
