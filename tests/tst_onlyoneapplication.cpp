@@ -4,6 +4,9 @@
 #include <OvUIUtility/OnlyOneApplication.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
@@ -12,6 +15,8 @@
 #include <QUuid>
 
 #include <memory>
+
+#include <unistd.h>
 #include <vector>
 
 class TstOnlyOneApplication : public QObject
@@ -38,7 +43,7 @@ private:
     static void sendToKey(const QString& key, const QByteArray& bytes)
     {
         QLocalSocket socket;
-        socket.connectToServer(key);
+        socket.connectToServer(OnlyOneApplication::socketPath(key));
         QVERIFY(socket.waitForConnected(2000));
         socket.write(bytes);
         QVERIFY(socket.waitForBytesWritten(2000));
@@ -185,11 +190,53 @@ private slots:
         QVERIFY(p->waitForStarted(5000));
         QVERIFY(OvTest::waitFor([&] { return p->canReadLine(); }, 10000));
         QCOMPARE(p->readLine(), QByteArray("serving\n"));
-        const QFileInfo socket(QDir(QDir::tempPath()).filePath(key));
+        const QFileInfo socket(OnlyOneApplication::socketPath(key));
         QVERIFY(socket.exists());
         QCOMPARE(socket.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
                  QFile::Permissions());
         stop(p.get());
+    }
+
+    // Another local user can neither squat on the name nor plant the lock:
+    // the socket lives in a folder of this user only.
+    void squattersCannotStopTheStart()
+    {
+        const QString key = freshKey();
+        // Short paths: a local socket's path is limited to 107 bytes.
+        QTemporaryDir scratch(QStringLiteral("/tmp/ovsq-XXXXXX"));
+        QVERIFY(scratch.isValid());
+        // A runtime folder open to all, and the per-user folder taken by someone else.
+        const QString open = scratch.filePath(QStringLiteral("open"));
+        QVERIFY(QDir().mkpath(open));
+        QVERIFY(QFile::setPermissions(open, QFile::Permissions(0x7777)));
+        const QString tmp = scratch.filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(tmp));
+        // A live server on the name everybody shared before, in the temporary folder.
+        QLocalServer oldName;
+        QVERIFY(oldName.listen(tmp + QLatin1Char('/') + key));
+        const QString squatted = tmp + QStringLiteral("/ovuiutility-") + QString::number(::getuid());
+        QVERIFY(QDir().mkpath(squatted));
+        QVERIFY(QFile::setPermissions(squatted, QFile::Permissions(0x7777)));
+        QFile planted(squatted + QLatin1Char('/') + key + QStringLiteral(".lock"));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write("99999\nsomeone\nhost\n");
+        planted.close();
+
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), open);
+        env.insert(QStringLiteral("TMPDIR"), tmp);
+        p.setProcessEnvironment(env);
+        QElapsedTimer started;
+        started.start();
+        p.start(probe(), {key});
+        QVERIFY(p.waitForStarted(5000));
+        QVERIFY(OvTest::waitFor([&] { return p.canReadLine() || p.state() != QProcess::Running; }, 10000));
+        QCOMPARE(p.readLine(), QByteArray("serving\n"));
+        QVERIFY2(started.elapsed() < 4000, "a planted lock must not hold the start");
+        QVERIFY(!QFileInfo::exists(open + QLatin1Char('/') + key));
+        QVERIFY(!QFileInfo::exists(squatted + QLatin1Char('/') + key));
+        stop(&p);
     }
 
     void silentPeersDoNotStallTheServer()
@@ -202,11 +249,11 @@ private slots:
         std::vector<std::unique_ptr<QLocalSocket>> silent;
         for (int i = 0; i < 8; ++i) {
             silent.push_back(std::make_unique<QLocalSocket>());
-            silent.back()->connectToServer(key);
+            silent.back()->connectToServer(OnlyOneApplication::socketPath(key));
             QVERIFY(silent.back()->waitForConnected(2000));
         }
         QLocalSocket closer;
-        closer.connectToServer(key);
+        closer.connectToServer(OnlyOneApplication::socketPath(key));
         QVERIFY(closer.waitForConnected(2000));
         closer.write("close");
         QVERIFY(closer.waitForBytesWritten(2000));

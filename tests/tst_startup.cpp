@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <OvUIUtility/OnlyOneApplication.h>
+
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
@@ -18,7 +20,7 @@ private:
     static bool serving()
     {
         QLocalSocket probe;
-        probe.connectToServer(QStringLiteral("OvCG_Vestrel"));
+        probe.connectToServer(OnlyOneApplication::socketPath(QStringLiteral("OvCG_Vestrel")));
         return probe.waitForConnected(200);
     }
 

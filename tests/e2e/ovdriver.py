@@ -171,6 +171,11 @@ class Console:
         self.home = os.path.join(driver.work, name)
         self.tmp = os.path.join(self.home, "tmp")
         os.makedirs(self.tmp, exist_ok=True)
+        # The single-instance socket lives in the user's private runtime folder:
+        # consoles that run side by side each get one of their own.
+        self.runtime = os.path.join(self.home, "xdg")
+        os.makedirs(self.runtime, mode=0o700, exist_ok=True)
+        os.chmod(self.runtime, 0o700)
         if program:
             self.program = program
         else:
@@ -179,7 +184,7 @@ class Console:
         if config is not None:
             with open(os.path.join(self.appdir, "config.ini"), "w", encoding="utf-8") as f:
                 f.write(config)
-        self.env = dict(driver.env, TMPDIR=self.tmp)
+        self.env = dict(driver.env, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.runtime)
         if "ASAN_OPTIONS" in self.env:
             # The accessibility bridge allocates from libdbus, which has no frame
             # pointers: only the slow unwinder gives stacks the suppressions match.
@@ -206,7 +211,7 @@ class Console:
 
     def close(self):
         """Asks the running console to end, as a later copy could; its exit code."""
-        path = os.path.join(self.tmp, "OvCG_Vestrel")
+        path = os.path.join(self.runtime, "OvCG_Vestrel")
         if self.proc.poll() is None:
             try:
                 with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <OvUIUtility/OnlyOneApplication.h>
+
 #include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
@@ -181,7 +183,7 @@ void closeConsole(QProcess& process)
     if (process.state() == QProcess::NotRunning)
         return;
     QLocalSocket socket;
-    socket.connectToServer(QStringLiteral("OvCG_Vestrel"));
+    socket.connectToServer(OnlyOneApplication::socketPath(QStringLiteral("OvCG_Vestrel")));
     if (socket.waitForConnected(2000)) {
         socket.write("close");
         socket.waitForBytesWritten(2000);

@@ -1,14 +1,21 @@
 #include "OvUIUtility/OnlyOneApplication.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QTimer>
 #include <QWidget>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 OnlyOneApplication* OnlyOneApplication::s_instance = nullptr;
 
@@ -18,10 +25,59 @@ constexpr int kMessageWaitMs = 1000;
 // Two copies started together wait for each other this long at most.
 constexpr int kStartLockWaitMs = 5000;
 const QByteArray kCloseMessage = QByteArrayLiteral("close");
+
+// A folder that only this user can enter: a real directory (not a link),
+// owned by this user, closed to group and others.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+           && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+QString privateFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateFolder(runtime))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/ovuiutility-") + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    if (isPrivateFolder(own))
+        return own;
+    // Another user holds that name: a folder nobody can guess, for this process
+    // (a later start then cannot find this one, but nobody can stop it starting).
+    static const QString fallback = [] {
+        QByteArray templ = QFile::encodeName(QDir::tempPath() + QStringLiteral("/ovuiutility-XXXXXX"));
+        return ::mkdtemp(templ.data()) ? QFile::decodeName(templ) : QString();
+    }();
+    return fallback;
+}
+
+// The process at the other end runs as this user. A peer of another user is
+// no copy of this program, whatever the name it listens on.
+bool peerIsThisUser(QLocalSocket& socket)
+{
+#ifdef SO_PEERCRED
+    ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return false;
+    return credentials.uid == ::getuid();
+#else
+    Q_UNUSED(socket)
+    return true;
+#endif
+}
+
 }  // namespace
 
+QString OnlyOneApplication::socketPath(const QString& key)
+{
+    return QDir(privateFolder()).filePath(key);
+}
+
 OnlyOneApplication::OnlyOneApplication(int& argc, char** argv, const QString& key)
-    : QApplication(argc, argv), m_serverName(key)
+    : QApplication(argc, argv), m_serverName(socketPath(key))
 {
     _initLocalConnection();
 }
@@ -59,7 +115,7 @@ void OnlyOneApplication::_initLocalConnection()
     // Starts are taken one at a time: otherwise two copies started together
     // both find no server, and the later one removes the earlier one's live
     // name to listen itself.
-    QLockFile startLock(QDir(QDir::tempPath()).filePath(m_serverName + QStringLiteral(".lock")));
+    QLockFile startLock(m_serverName + QStringLiteral(".lock"));
     startLock.tryLock(kStartLockWaitMs);
     if (_serverAnswers()) {
         _reportRunning();
@@ -73,12 +129,12 @@ bool OnlyOneApplication::_serverAnswers() const
     QLocalSocket socket;
     socket.connectToServer(m_serverName, QIODevice::ReadWrite);
     // Nothing is sent: an empty connection is the wake-up request.
-    return socket.waitForConnected(kProbeWaitMs);
+    return socket.waitForConnected(kProbeWaitMs) && peerIsThisUser(socket);
 }
 
 void OnlyOneApplication::_reportRunning()
 {
-    std::fprintf(stderr, "%s already running.\n", m_serverName.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s already running.\n", QFileInfo(m_serverName).fileName().toLocal8Bit().constData());
     std::fflush(stderr);
     m_isRunning = true;
 }

@@ -27,6 +27,12 @@ public:
     void setActivationWindow(QWidget* window);
     QWidget* activationWindow() const;
 
+    // Where the socket for a key lives: in a folder of this user only
+    // ($XDG_RUNTIME_DIR when it is private, else a private folder of the user's
+    // own in the temporary folder), so another local user can neither squat on
+    // the name nor plant the start lock.
+    static QString socketPath(const QString& key);
+
     static OnlyOneApplication* instance();
     static void setInstance(OnlyOneApplication* app);
 
