@@ -1,11 +1,11 @@
 // The real console program, started as an operator would start it.
 #include "OvTestSupport.h"
 
+#include <OvUIUtility/OnlyOneApplication.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <OvUIUtility/OnlyOneApplication.h>
-
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
@@ -51,6 +51,28 @@ private slots:
         OvTest::closeConsole(first);
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
+    }
+
+    // The log is never written through a link planted in its place.
+    void logIsNotFollowedThroughALink()
+    {
+        const QString linked = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/linked"), true);
+        const QString logDir = QFileInfo(linked).absolutePath() + QStringLiteral("/log");
+        QVERIFY(QDir().mkpath(logDir));
+        QFile target(QDir::currentPath() + QStringLiteral("/someone-elses.txt"));
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.write("untouched\n");
+        target.close();
+        QFile::remove(logDir + QStringLiteral("/log.txt"));
+        QVERIFY(QFile::link(target.fileName(), logDir + QStringLiteral("/log.txt")));
+        QProcess console;
+        console.start(linked, QStringList());
+        QVERIFY(console.waitForStarted(5000));
+        QVERIFY(OvTest::waitFor(serving, 15000));
+        OvTest::closeConsole(console);
+        QCOMPARE(console.exitCode(), 0);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), QByteArray("untouched\n"));
     }
 
     void startsWithoutStyleSheets()

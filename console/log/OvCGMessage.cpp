@@ -7,9 +7,13 @@
 #include "net/OvTransferServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QDateTime>
 #include <QTextCodec>
 #include <QTextStream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,8 +56,16 @@ OvCGMessage::OvCGMessage() : QObject(nullptr)
 {
     // The folder is the operator's to make: without it nothing is written,
     // yet messages are still announced.
-    m_logFile.setFileName(QStringLiteral("%1//log//log.txt").arg(QCoreApplication::applicationDirPath()));
-    if (m_logFile.open(QIODevice::WriteOnly | QIODevice::Append))
+    const QString path = QStringLiteral("%1//log//log.txt").arg(QCoreApplication::applicationDirPath());
+    m_logFile.setFileName(path);
+    // Never through a link in the file's place: in a folder that several
+    // operators may write, one could otherwise make another's console append
+    // to a file of their choice. A link there means no log, like a missing folder.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                          0666);
+    if (fd >= 0 && !m_logFile.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle))
+        ::close(fd);
+    if (m_logFile.isOpen())
         m_logFile.seek(m_logFile.size());
 
     const OvCGListModel* model = OvCGListModel::instance();
