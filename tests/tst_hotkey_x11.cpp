@@ -94,6 +94,33 @@ private slots:
         QCOMPARE(otherClientGrab(), QStringLiteral("grabbed"));
     }
 
+    // A layout without the key costs the grab; switching back brings it back,
+    // however many changes failed in between. Each change is reported once.
+    void followsMappingChangesAfterAFailedGrab()
+    {
+        int presses = 0;
+        QList<bool> held;
+        OvHotKeyPlatform hotKey([&presses] { ++presses; });
+        hotKey.setHeldChanged([&held](bool h) { held << h; });
+        qApp->installNativeEventFilter(&hotKey);
+        QVERIFY(hotKey.registerHotKey(Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier));
+        const auto mapQ = [](const char* state) {
+            QProcess p;
+            p.start(kKeysTool, {"q-key", QString::fromLatin1(state)});
+            return p.waitForFinished(5000) && p.readAll().trimmed() == "mapped";
+        };
+        QVERIFY(mapQ("off"));
+        QVERIFY(OvTest::waitFor([&] { return held == QList<bool>{false}; }, 5000));
+        QVERIFY(mapQ("off"));  // a second change that still has no Q: no new line
+        QTest::qWait(300);
+        QCOMPARE(held, QList<bool>{false});
+        QVERIFY(mapQ("on"));
+        QVERIFY(OvTest::waitFor([&] { return held == (QList<bool>{false, true}); }, 5000));
+        QCOMPARE(xdotool({"key", "ctrl+alt+q"}), 0);
+        QVERIFY(OvTest::waitFor([&] { return presses == 1; }, 5000));
+        qApp->removeNativeEventFilter(&hotKey);
+    }
+
     void refusedWhileAnotherClientHoldsIt()
     {
         QProcess holder;

@@ -29,6 +29,11 @@ public:
     bool unregisterHotKey();
     bool isRegistered() const;
 
+    // Told when a registered combination is lost (a keyboard mapping change
+    // whose grab failed) and when it is held again; the platform keeps trying
+    // at every mapping change while the combination is registered.
+    void setHeldChanged(std::function<void(bool held)> callback) { m_onHeldChanged = std::move(callback); }
+
     // Never consumes an event.
     bool nativeEventFilter(const QByteArray& eventType, void* message, long* result) override;
 
@@ -36,4 +41,5 @@ private:
     struct Native;
     std::unique_ptr<Native> d;
     const std::function<void()> m_onPressed;
+    std::function<void(bool held)> m_onHeldChanged;
 };

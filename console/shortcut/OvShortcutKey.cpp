@@ -20,6 +20,12 @@ OvShortcutKey::OvShortcutKey()
 {
     if (QCoreApplication* const app = QCoreApplication::instance())
         app->installNativeEventFilter(m_hotKeyFilter.get());
+    // One line when a keyboard change costs the hot key, one when it is back.
+    m_hotKeyFilter->setHeldChanged([](bool held) {
+        OvCGMessage::instance().addMessage(
+            SystemMessage, OvCGMessage::systemTitle(),
+            held ? tr("全局快捷键Ctrl+Alt+Q已恢复") : tr("全局快捷键Ctrl+Alt+Q已失效，键盘布局改变后无法再次注册"));
+    });
     // This object outlives the application, whose windowing-system connection
     // the grab and the filter need: both go while the application ends.
     qAddPostRoutine(&OvShortcutKey::releaseHotKey);
@@ -63,7 +69,7 @@ void OvShortcutKey::toggleShortcuts()
 {
     m_enabled = !m_enabled;
     const QString text = m_enabled ? QStringLiteral("快键键已开启") : QStringLiteral("快键键已关闭");
-    OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), text);
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
 }
 
 bool OvShortcutKey::isEnabled() const

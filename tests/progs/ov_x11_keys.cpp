@@ -3,6 +3,9 @@
 //                             input closes; prints "grabbed" or "refused"
 //   ov_x11_keys numlock-mod N moves Num_Lock to modifier ModN (1..5); prints
 //                             "moved" or "failed"
+//   ov_x11_keys q-key on|off  maps the Q key's keycode back to Q, or to F35
+//                             (a keyboard without Q, as a layout switch can
+//                             make it); prints "mapped" or "failed"
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -87,12 +90,38 @@ int moveNumLock(xcb_connection_t* c, int target)
     return ok ? 0 : 1;
 }
 
+// The keycode Q has on a standard keyboard (and on Xvfb's).
+constexpr xcb_keycode_t kQKeycode = 24;
+
+int mapQ(xcb_connection_t* c, bool on)
+{
+    xcb_get_keyboard_mapping_reply_t* reply =
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, kQKeycode, 1), nullptr);
+    if (!reply || reply->keysyms_per_keycode == 0) {
+        std::free(reply);
+        std::puts("failed");
+        return 1;
+    }
+    const xcb_keysym_t keysym = on ? 'q' : 0xffd4;  // F35
+    std::vector<xcb_keysym_t> keysyms(reply->keysyms_per_keycode, 0);
+    keysyms[0] = keysym;
+    if (keysyms.size() > 1)
+        keysyms[1] = on ? 'Q' : keysym;
+    const xcb_void_cookie_t cookie = xcb_change_keyboard_mapping_checked(
+        c, 1, kQKeycode, reply->keysyms_per_keycode, keysyms.data());
+    std::free(reply);
+    xcb_generic_error_t* error = xcb_request_check(c, cookie);
+    std::free(error);
+    std::puts(error ? "failed" : "mapped");
+    return error ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fputs("usage: ov_x11_keys grab | numlock-mod N\n", stderr);
+        std::fputs("usage: ov_x11_keys grab | numlock-mod N | q-key on|off\n", stderr);
         return 2;
     }
     int screenNumber = 0;
@@ -112,6 +141,8 @@ int main(int argc, char** argv)
         result = grab(c, root);
     else if (std::strcmp(argv[1], "numlock-mod") == 0 && argc > 2)
         result = moveNumLock(c, std::atoi(argv[2]));
+    else if (std::strcmp(argv[1], "q-key") == 0 && argc > 2)
+        result = mapQ(c, std::strcmp(argv[2], "on") == 0);
     xcb_disconnect(c);
     return result;
 }

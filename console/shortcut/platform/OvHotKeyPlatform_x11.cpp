@@ -71,7 +71,10 @@ struct OvHotKeyPlatform::Native {
     xcb_window_t root = XCB_WINDOW_NONE;
     xcb_keysym_t keysym = 0;
     quint16 modifiers = 0;
-    // Registered and held: grabbed again after a keyboard mapping change.
+    // Registered: grabbed again after every keyboard mapping change, also
+    // after one whose grab failed.
+    bool wanted = false;
+    // Held now: presses are reported.
     bool active = false;
     // What is grabbed now: every keycode of the key, each with every
     // combination of the lock bits, so the lock state does not matter.
@@ -164,12 +167,14 @@ bool OvHotKeyPlatform::registerHotKey(int qtKey, int qtModifiers)
     if (!d->connection || d->root == XCB_WINDOW_NONE || d->keysym == 0)
         return false;
     d->active = d->grab();
+    d->wanted = d->active;
     return d->active;
 }
 
 bool OvHotKeyPlatform::unregisterHotKey()
 {
     d->active = false;
+    d->wanted = false;
     if (d->keycodes.isEmpty() || !d->connectionAlive())
         return false;
     d->ungrab();
@@ -184,11 +189,13 @@ bool OvHotKeyPlatform::isRegistered() const
 bool OvHotKeyPlatform::nativeEventFilter(const QByteArray& eventType, void* message, long* result)
 {
     Q_UNUSED(result)
-    if (!d->active || eventType != QByteArrayLiteral("xcb_generic_event_t") || !message)
+    if (!d->wanted || eventType != QByteArrayLiteral("xcb_generic_event_t") || !message)
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     switch (event->response_type & ~0x80) {
     case XCB_KEY_PRESS: {
+        if (!d->active)
+            break;
         const auto* key = static_cast<const xcb_key_press_event_t*>(message);
         if (!d->keycodes.contains(key->detail) || (key->state & kModifierBits & ~d->lockMask) != d->modifiers)
             break;
@@ -211,9 +218,12 @@ bool OvHotKeyPlatform::nativeEventFilter(const QByteArray& eventType, void* mess
     case XCB_MAPPING_NOTIFY: {
         const auto* mapping = static_cast<const xcb_mapping_notify_event_t*>(message);
         // The key or the lock bits may have moved: grab what the new mapping says.
-        if (mapping->request != XCB_MAPPING_POINTER) {
+        if (mapping->request != XCB_MAPPING_POINTER && d->connectionAlive()) {
+            const bool wasActive = d->active;
             d->ungrab();
             d->active = d->grab();
+            if (d->active != wasActive && m_onHeldChanged)
+                m_onHeldChanged(d->active);
         }
         break;
     }
