@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QUuid>
 
+#include "OvBenchSupport.h"
+
 #include <cstdio>
 
 namespace {
@@ -101,5 +103,30 @@ int main(int argc, char** argv)
                 parseNs / 1e6, parseNs / 1e3 / Frames, static_cast<long long>(keys));
     std::printf("ratio read+dispatch / parse only: %.2f\n",
                 parseNs > 0 ? double(dispatchNs) / double(parseNs) : 0.0);
+
+    // Loose JSON as Qt took it: a 48 MB body whose string is raw control
+    // characters (refused: it would grow past a quarter), and one with a control
+    // character every kilobyte (rewritten and read).
+    for (const int every : {1, 1024}) {
+        QByteArray body = "{\"cmd\":\"notifyMSG\",\"cmdType\":\"request\",\"value\":{\"msg\":\"";
+        QByteArray text(48 << 20, 'a');
+        for (int i = 0; i < text.size(); i += every)
+            text[i] = '\x01';
+        body += text + "\"}}";
+        text.clear();
+        text.squeeze();
+        OvBench::resetPeak();
+        const long before = OvBench::statusKb("VmRSS");
+        QElapsedTimer t;
+        t.start();
+        CountingSink looseSink;
+        OvProtocolDispatcher looseDispatcher(looseSink);
+        looseDispatcher.dispatch(body);
+        const double ms = t.nsecsElapsed() / 1e6;
+        std::printf("loose 48 MB body, a control character every %d byte(s): %.0f ms on this thread, peak +%.0f MB "
+                    "(body %.0f MB), %s\n",
+                    every, ms, (OvBench::statusKb("VmHWM") - before) / 1024.0, body.size() / 1048576.0,
+                    looseSink.failures ? "refused as a protocol error" : "read");
+    }
     return 0;
 }

@@ -1,7 +1,8 @@
 #include "OvJsonBody.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -24,13 +25,6 @@ int hexValue(const char* p)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-void appendUnicodeEscape(QByteArray* out, int code)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "\\u%04x", code);
-    out->append(text, 6);
 }
 
 int intFromDouble(double number)
@@ -118,41 +112,107 @@ OvJsonBody::Object OvJsonBody::parse(const QByteArray& body)
     if (m_parser.capacity() > KeptCapacity && size_t(body.size()) <= KeptCapacity)
         m_parser = simdjson::dom::parser();
     simdjson::dom::element root;
-    if (parseStrict(body.constData(), size_t(body.size()), &root))
+    // A small body is tried as strict JSON first (nearly all are). A large one
+    // is checked by one counting pass before the parser allocates its buffers
+    // for it: a hostile body (a string of raw control characters) is turned
+    // away without them.
+    constexpr int StrictFirst = 1024 * 1024;
+    if (body.size() <= StrictFirst && parseStrict(body.constData(), size_t(body.size()), &root))
         return Object(root);
     QByteArray strict;
-    if (normalise(body, &strict) && parseStrict(strict.constData(), size_t(strict.size()), &root))
+    if (normalise(body, &strict) && (strict.constData() != body.constData() || body.size() > StrictFirst)
+        && parseStrict(strict.constData(), size_t(strict.size()), &root))
         return Object(root);
     return Object();
 }
 
-bool OvJsonBody::normalise(const QByteArray& body, QByteArray* strict)
+namespace {
+
+// The rewriter runs twice over a lenient body: once only counting what it
+// would write (and whether anything differs), then writing into a buffer of
+// exactly that size. Neither pass formats anything.
+struct Counter
 {
-    const char* p = body.constData();
-    const char* const end = p + body.size();
-    QByteArray& out = *strict;
-    out.clear();
-    out.reserve(body.size() + 16);
-    if (end - p >= 3 && p[0] == '\xef' && p[1] == '\xbb' && p[2] == '\xbf')
+    size_t size = 0;
+    void put(char) { ++size; }
+    void put(const char*, size_t n) { size += n; }
+};
+
+struct Writer
+{
+    char* at = nullptr;
+    void put(char c) { *at++ = c; }
+    void put(const char* text, size_t n)
+    {
+        std::memcpy(at, text, n);
+        at += n;
+    }
+};
+
+template <class Out>
+void putUnicodeEscape(Out& out, int code)
+{
+    static const char hex[] = "0123456789abcdef";
+    const char text[6] = {'\\', 'u', hex[(code >> 12) & 15], hex[(code >> 8) & 15], hex[(code >> 4) & 15],
+                          hex[code & 15]};
+    out.put(text, 6);
+}
+
+// A control character inside a string, escaped as strict JSON has it.
+template <class Out>
+void putControl(Out& out, uchar c)
+{
+    const char* shortForm = nullptr;
+    switch (c) {
+    case '\b': shortForm = "\\b"; break;
+    case '\f': shortForm = "\\f"; break;
+    case '\n': shortForm = "\\n"; break;
+    case '\r': shortForm = "\\r"; break;
+    case '\t': shortForm = "\\t"; break;
+    default: break;
+    }
+    if (shortForm)
+        out.put(shortForm, 2);
+    else
+        putUnicodeEscape(out, c);
+}
+
+// Reads the body as Qt's reader did and writes it as strict JSON. False when
+// it is no JSON for Qt either, or when the output would pass limit bytes.
+template <class Out>
+bool rewrite(const char* p, const char* const end, Out& out, bool* changed, size_t limit, const size_t& written)
+{
+    if (end - p >= 3 && p[0] == '\xef' && p[1] == '\xbb' && p[2] == '\xbf') {
         p += 3;
+        *changed = true;
+    }
     while (p < end) {
+        if (written > limit)
+            return false;
         const char c = *p;
         if (c == '"') {
-            out.append('"');
+            out.put('"');
             ++p;
             for (;;) {
                 if (p >= end)
                     return false;
+                // A run of plain characters is copied in one go.
+                const char* run = p;
+                while (p < end && *p != '"' && *p != '\\' && uchar(*p) >= 0x20)
+                    ++p;
+                out.put(run, size_t(p - run));
+                if (written > limit)
+                    return false;
+                if (p >= end)
+                    return false;
                 const char s = *p++;
                 if (s == '"') {
-                    out.append('"');
+                    out.put('"');
                     break;
                 }
                 if (s != '\\') {
-                    if (uchar(s) < 0x20)
-                        appendUnicodeEscape(&out, uchar(s));
-                    else
-                        out.append(s);
+                    putControl(out, uchar(s));
+                    *changed = true;
                     continue;
                 }
                 if (p >= end)
@@ -165,28 +225,32 @@ bool OvJsonBody::normalise(const QByteArray& body, QByteArray* strict)
                     p += 4;
                     const bool high = unit >= 0xd800 && unit <= 0xdbff;
                     const bool low = unit >= 0xdc00 && unit <= 0xdfff;
-                    if (high && end - p >= 6 && p[0] == '\\' && p[1] == 'u' && isHex(p[2])
-                        && isHex(p[3]) && isHex(p[4]) && isHex(p[5])) {
+                    if (high && end - p >= 6 && p[0] == '\\' && p[1] == 'u' && isHex(p[2]) && isHex(p[3])
+                        && isHex(p[4]) && isHex(p[5])) {
                         const int next = hexValue(p + 2);
                         if (next >= 0xdc00 && next <= 0xdfff) {
-                            appendUnicodeEscape(&out, unit);
-                            appendUnicodeEscape(&out, next);
+                            out.put(p - 6, 12);
                             p += 6;
                             continue;
                         }
                     }
-                    // A lone surrogate cannot be carried; it shows as U+FFFD.
-                    appendUnicodeEscape(&out, high || low ? 0xfffd : unit);
-                } else if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n'
-                           || e == 'r' || e == 't') {
-                    out.append('\\');
-                    out.append(e);
+                    if (high || low) {
+                        // A lone surrogate cannot be carried; it shows as U+FFFD.
+                        putUnicodeEscape(out, 0xfffd);
+                        *changed = true;
+                    } else {
+                        out.put(p - 6, 6);
+                    }
+                } else if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n' || e == 'r'
+                           || e == 't') {
+                    out.put(p - 2, 2);
                 } else if (uchar(e) < 0x80) {
                     // Qt took an unknown escape as the character itself.
                     if (uchar(e) < 0x20)
-                        appendUnicodeEscape(&out, uchar(e));
+                        putControl(out, uchar(e));
                     else
-                        out.append(e);
+                        out.put(e);
+                    *changed = true;
                 } else {
                     return false;
                 }
@@ -194,52 +258,94 @@ bool OvJsonBody::normalise(const QByteArray& body, QByteArray* strict)
         } else if (c == '-' || c == '.' || isDigit(c)) {
             // Qt's number: [-] (0 | digits) [. digits] [(e|E) [+|-] digits],
             // read as a 64-bit integer when it has neither fraction nor exponent
-            // and fits, else as a double.
+            // and fits, else as a double. Strict JSON numbers are copied as
+            // they are; the rest are written in strict form.
             const char* const start = p;
             bool isInt = true;
+            bool strict = true;
             if (p < end && *p == '-')
                 ++p;
+            const char* const digits = p;
             if (p < end && *p == '0') {
                 ++p;
             } else {
                 while (p < end && isDigit(*p))
                     ++p;
             }
+            strict = p > digits;
             if (p < end && *p == '.') {
                 isInt = false;
-                ++p;
+                const char* const fraction = ++p;
                 while (p < end && isDigit(*p))
                     ++p;
+                strict = strict && p > fraction;
             }
             if (p < end && (*p == 'e' || *p == 'E')) {
                 isInt = false;
                 ++p;
                 if (p < end && (*p == '-' || *p == '+'))
                     ++p;
+                const char* const exponent = p;
                 while (p < end && isDigit(*p))
                     ++p;
+                strict = strict && p > exponent;
             }
             if (p >= end)
                 return false;
             const QByteArray token = QByteArray::fromRawData(start, int(p - start));
             bool ok = false;
+            char text[32];
             if (isInt) {
                 const qlonglong integer = token.toLongLong(&ok);
                 if (ok) {
-                    out.append(QByteArray::number(integer));
+                    if (strict) {
+                        out.put(start, size_t(p - start));
+                    } else {
+                        const std::to_chars_result r = std::to_chars(text, text + sizeof text, integer);
+                        out.put(text, size_t(r.ptr - text));
+                        *changed = true;
+                    }
                     continue;
                 }
             }
             const double number = token.toDouble(&ok);
             if (!ok || !std::isfinite(number))
                 return false;
-            char text[32];
-            std::snprintf(text, sizeof text, "%.17g", number);
-            out.append(text);
+            if (strict && !isInt) {
+                out.put(start, size_t(p - start));
+            } else {
+                const std::to_chars_result r = std::to_chars(text, text + sizeof text, number);
+                out.put(text, size_t(r.ptr - text));
+                *changed = true;
+            }
         } else {
-            out.append(c);
+            out.put(c);
             ++p;
         }
     }
-    return true;
+    return written <= limit;
+}
+
+}  // namespace
+
+bool OvJsonBody::normalise(const QByteArray& body, QByteArray* strict)
+{
+    const char* const begin = body.constData();
+    const char* const end = begin + body.size();
+    // Lenient JSON from a real server differs from strict JSON in a few
+    // places; a body that would grow by more than a quarter is made to grow
+    // (a string of raw control characters) and is no body of this protocol.
+    const size_t limit = size_t(body.size()) + size_t(body.size()) / 4 + 64;
+    Counter counter;
+    bool changed = false;
+    if (!rewrite(begin, end, counter, &changed, limit, counter.size))
+        return false;
+    if (!changed) {
+        *strict = body;
+        return true;
+    }
+    strict->resize(int(counter.size));
+    Writer writer{strict->data()};
+    const size_t unlimited = 0;
+    return rewrite(begin, end, writer, &changed, std::numeric_limits<size_t>::max(), unlimited);
 }
