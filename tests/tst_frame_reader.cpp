@@ -118,13 +118,16 @@ private slots:
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"kickOff","value":{"kickType":1}})"));
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-4})"));
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-5})"));
+        QVERIFY(!dispatcher.dispatch(R"({"cmd":"kickOff","value":{"kickType":0}})"));
         QVERIFY(!dispatcher.dispatch("\"notifyCG\""));
         const QString kick = OvProtocol::kickText(1);
+        const QString closed = OvProtocol::remoteClosedText();
         QCOMPARE(sink.calls,
                  QStringList({"login T", "send syncCGList request", "list 2",
                               "send notifyCG response", "send notifyCG response", "notify 4",
                               "send kickOff response", "close " + kick + QStringLiteral(u"|您与") + kick,
-                              "close " + OvProtocol::codeText(-4) + '|', "close |",
+                              "close " + OvProtocol::codeText(-4) + '|', "close " + closed + '|',
+                              "send kickOff response", "close " + closed + QStringLiteral(u"|您与") + closed,
                               "close " + OvProtocol::protocolErrorText() + '|'}));
         // The guid is parsed whatever its case and braces; a fractional status reads as 0.
         QCOMPARE(sink.records[0].guid.toString(),

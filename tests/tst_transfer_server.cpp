@@ -493,8 +493,9 @@ private slots:
             QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
         QTest::newRow("login -3") << frameOf(compact(response("login", -3))) << false << noRight
                                   << noRight;
+        // Codes and kick types without a text of their own: the server ended it.
         QTest::newRow("login -9") << frameOf(compact(response("login", -9))) << false
-                                  << QString() << QString();
+                                  << RemoteClosedText << RemoteClosedText;
         QTest::newRow("heart -2") << frameOf(compact(response("heart", -2))) << true
                                   << RefusedText << RefusedText;
         QTest::newRow("kick 2") << frameOf(compact({{"cmd", "kickOff"},
@@ -502,7 +503,8 @@ private slots:
                                 << true << kick2 << QStringLiteral(u"您与") + kick2;
         QTest::newRow("kick 9") << frameOf(compact({{"cmd", "kickOff"},
                                                     {"value", QJsonObject{{"kickType", 9}}}}))
-                                << true << QString() << QString();
+                                << true << RemoteClosedText
+                                << QStringLiteral(u"您与") + RemoteClosedText;
         QTest::newRow("array body") << frameOf("[1, 2]") << true << ProtocolErrorText
                                     << ProtocolErrorText;
         QTest::newRow("not json") << frameOf("{\"cmd\": ") << true << ProtocolErrorText
