@@ -6,6 +6,7 @@
 #include "net/OvProtocolDispatcher.h"
 #include "net/OvProtocolSink.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -81,6 +82,33 @@ private slots:
         QCOMPARE(reader.next(&body), OvFrameReader::Result::Frame);
         QCOMPARE(body, QByteArray("xy"));
         QCOMPARE(reader.pending(), 0);
+    }
+
+    // Read from a device a piece at a time; a large body comes out whole, in
+    // order with the small frames around it.
+    void readerTakesFromADevice()
+    {
+        const QByteArray large(3 * OvFrameReader::LargeBody / 2, 'L');
+        QByteArray stream = header(1) + "a" + header(quint32(large.size())) + large + header(1) + "b";
+        QBuffer device(&stream);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        OvFrameReader reader;
+        QList<QByteArray> bodies;
+        QByteArray body;
+        for (int reads = 0; reads < 1000 && bodies.size() < 3; ++reads) {
+            const OvFrameReader::Result result = reader.next(&body);
+            if (result == OvFrameReader::Result::Frame) {
+                bodies.append(body);
+                continue;
+            }
+            QCOMPARE(result, OvFrameReader::Result::NeedMore);
+            QVERIFY(reader.missing() > 0);
+            QVERIFY(reader.readFrom(device, qMax<qint64>(4096, reader.missing())) > 0);
+            QVERIFY(reader.pending() <= 8 + large.size());
+        }
+        QCOMPARE(bodies, (QList<QByteArray>{"a", large, "b"}));
+        QCOMPARE(reader.missing(), qint64(8));
+        QCOMPARE(reader.readFrom(device, 4096), qint64(0));
     }
 
     void readerRefusesOverlongBodies()
