@@ -2,15 +2,21 @@
 //  - the longest event-loop stall while a burst of 2,000 notifications for an
 //    unknown item is worked through with 100,000 items listed;
 //  - the time from a kick to the end of the connection when the server has
-//    stopped reading, and the time an operator's disconnect spends closing.
+//    stopped reading, and the time an operator's disconnect spends closing;
+//  - resident memory while a server offers 600 MB of status notifications as
+//    fast as it can send (a server on a thread of its own, tests/support).
 // Prints figures; never fails.
 
 #include "cg/OvCGListModel.h"
 #include "cg/cgItemData.h"
 #include "net/OvTransferServer.h"
 
+#include "OvBenchSupport.h"
+#include "OvFloodServer.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -235,6 +241,53 @@ void closingTimes(bool kick)
     }
 }
 
+void floodMemory()
+{
+    constexpr qint64 Bytes = 600ll * 1024 * 1024;
+    const QString guid = QUuid::createUuid().toString();
+    auto body = [guid](qint64 i) {
+        return QJsonDocument(QJsonObject{
+                   {"cmd", "notifyCG"},
+                   {"cmdType", "request"},
+                   {"value", QJsonObject{{"operationTarget", guid},
+                                         {"operationType", 1},
+                                         {"operationValue", QJsonObject{{"status", int(1 + i % 2)}}},
+                                         {"operator", QJsonObject{{"operationID", "x"},
+                                                                  {"operatorAddr", "10.0.0.9:5000"},
+                                                                  {"operatorName", "Zhang"},
+                                                                  {"operatorGuid", "g"}}}}}})
+            .toJson(QJsonDocument::Compact);
+    };
+    const qint64 frames = Bytes / (body(0).size() + 8);
+    const QByteArray list = QJsonDocument(QJsonObject{
+        {"cmd", "syncCGList"}, {"cmdType", "response"}, {"code", 0},
+        {"value", QJsonObject{{"cgList", QJsonArray{QJsonObject{{"guid", guid}, {"name", "A"}}}}}}})
+                                .toJson(QJsonDocument::Compact);
+    OvFloodServer server(list, frames, body);
+    const quint16 port = server.listen();
+    OvTransferServer* const client = OvTransferServer::instance();
+    OvBench::resetPeak();
+    const long before = OvBench::statusKb("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    client->connectToServer("127.0.0.1", "pw", port);
+    const bool done = waitFor([&] { return server.answers() >= frames || server.broken(); }, 600000);
+    const qint64 ms = clock.elapsed();
+    const long peak = OvBench::statusKb("VmHWM");
+    std::printf("flood: %lld status notifications (%.0f MB) from a server sending as fast as it can: "
+                "%s, %lld answered in %lld ms (%.1f us a frame); resident memory %ld MB before, "
+                "peak %ld MB (grew by %ld MB); connection %s\n",
+                static_cast<long long>(frames), server.bytesSent() / 1048576.0,
+                done && !server.broken() ? "all sent" : "NOT all sent",
+                static_cast<long long>(server.answers()), static_cast<long long>(ms),
+                ms * 1000.0 / double(qMax<qint64>(1, server.answers())), before / 1024, peak / 1024,
+                (peak - before) / 1024,
+                client->connectionState() == OvTransferServer::LoggedIn ? "up" : "DOWN");
+    client->disconnectFromServer();
+    waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
+    OvCGListModel::instance()->clearCg();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -245,5 +298,6 @@ int main(int argc, char** argv)
     burstStall();
     closingTimes(true);
     closingTimes(false);
+    floodMemory();
     return 0;
 }

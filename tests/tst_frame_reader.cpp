@@ -6,6 +6,7 @@
 #include "net/OvProtocolDispatcher.h"
 #include "net/OvProtocolSink.h"
 
+#include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,6 +84,33 @@ private slots:
         QCOMPARE(reader.pending(), 0);
     }
 
+    // Read from a device a piece at a time; a large body comes out whole, in
+    // order with the small frames around it.
+    void readerTakesFromADevice()
+    {
+        const QByteArray large(3 * OvFrameReader::LargeBody / 2, 'L');
+        QByteArray stream = header(1) + "a" + header(quint32(large.size())) + large + header(1) + "b";
+        QBuffer device(&stream);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        OvFrameReader reader;
+        QList<QByteArray> bodies;
+        QByteArray body;
+        for (int reads = 0; reads < 1000 && bodies.size() < 3; ++reads) {
+            const OvFrameReader::Result result = reader.next(&body);
+            if (result == OvFrameReader::Result::Frame) {
+                bodies.append(body);
+                continue;
+            }
+            QCOMPARE(result, OvFrameReader::Result::NeedMore);
+            QVERIFY(reader.missing() > 0);
+            QVERIFY(reader.readFrom(device, qMax<qint64>(4096, reader.missing())) > 0);
+            QVERIFY(reader.pending() <= 8 + large.size());
+        }
+        QCOMPARE(bodies, (QList<QByteArray>{"a", large, "b"}));
+        QCOMPARE(reader.missing(), qint64(8));
+        QCOMPARE(reader.readFrom(device, 4096), qint64(0));
+    }
+
     void readerRefusesOverlongBodies()
     {
         OvFrameReader reader;
@@ -118,13 +146,16 @@ private slots:
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"kickOff","value":{"kickType":1}})"));
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-4})"));
         QVERIFY(!dispatcher.dispatch(R"({"cmd":"heart","cmdType":"response","code":-5})"));
+        QVERIFY(!dispatcher.dispatch(R"({"cmd":"kickOff","value":{"kickType":0}})"));
         QVERIFY(!dispatcher.dispatch("\"notifyCG\""));
         const QString kick = OvProtocol::kickText(1);
+        const QString closed = OvProtocol::remoteClosedText();
         QCOMPARE(sink.calls,
                  QStringList({"login T", "send syncCGList request", "list 2",
                               "send notifyCG response", "send notifyCG response", "notify 4",
                               "send kickOff response", "close " + kick + QStringLiteral(u"|您与") + kick,
-                              "close " + OvProtocol::codeText(-4) + '|', "close |",
+                              "close " + OvProtocol::codeText(-4) + '|', "close " + closed + '|',
+                              "send kickOff response", "close " + closed + QStringLiteral(u"|您与") + closed,
                               "close " + OvProtocol::protocolErrorText() + '|'}));
         // The guid is parsed whatever its case and braces; a fractional status reads as 0.
         QCOMPARE(sink.records[0].guid.toString(),

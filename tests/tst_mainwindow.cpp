@@ -549,8 +549,16 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(item->status(), before);
 
-        // Switched on: Z publishes the current item to PGM.
+        // Switched on: combinations with Ctrl or Alt are no single keys.
         OvShortcutKey::instance().toggleShortcuts();
+        QTest::keyClick(m_window.get(), Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(m_window.get(), Qt::Key_C, Qt::AltModifier);
+        QTest::qWait(100);
+        QCOMPARE(item->status(), before);
+
+        // Z alone publishes the current item to PGM.
         QTest::keyClick(m_window.get(), Qt::Key_Z);
         QCOMPARE(item->status(), 3);
         QVERIFY(OvTest::waitFor([&] { return item->status() == 1; }, 5000));

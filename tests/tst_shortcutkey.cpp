@@ -14,8 +14,18 @@ class TestShortcutKey : public QObject
 {
     Q_OBJECT
 
+    // Keys run by the single-key commands, in order (registered before the
+    // list model can take Z, X and C).
+    QList<int> m_ran;
+
 private slots:
-    void initTestCase() { qRegisterMetaType<MessageType>(); }
+    void initTestCase()
+    {
+        qRegisterMetaType<MessageType>();
+        for (const int k : {int(Qt::Key_Z), int(Qt::Key_X), int(Qt::Key_C), int(Qt::Key_Left),
+                            int(Qt::Key_Up), int(Qt::Key_Down)})
+            OvShortcutKey::instance().addShortcut(QKeySequence(k), [this, k] { m_ran.append(k); });
+    }
 
     void hotKeyParts()
     {
@@ -74,6 +84,51 @@ private slots:
         QVERIFY(!keys.activate(QKeySequence(Qt::Key_F10)));
         keys.toggleShortcuts();
         QCOMPARE(ran, QStringLiteral("a"));
+    }
+
+    // Only a bare key is a single-key command: Ctrl+X, Ctrl+C, Ctrl+Z and
+    // Alt+C are copy, undo and menu keys, never PVW, publish or cancel.
+    void keyPressesWithModifiers_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("runs");
+        const int ctrl = Qt::ControlModifier;
+        const int alt = Qt::AltModifier;
+        const int shift = Qt::ShiftModifier;
+        const int pad = Qt::KeypadModifier;
+        QTest::newRow("Z") << int(Qt::Key_Z) << 0 << true;
+        QTest::newRow("Shift+Z") << int(Qt::Key_Z) << shift << true;
+        QTest::newRow("keypad Left") << int(Qt::Key_Left) << pad << true;
+        QTest::newRow("Shift+keypad Down") << int(Qt::Key_Down) << (shift | pad) << true;
+        QTest::newRow("Ctrl+X") << int(Qt::Key_X) << ctrl << false;
+        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << false;
+        QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << ctrl << false;
+        QTest::newRow("Alt+C") << int(Qt::Key_C) << alt << false;
+        QTest::newRow("Ctrl+Shift+Z") << int(Qt::Key_Z) << (ctrl | shift) << false;
+        QTest::newRow("Meta+X") << int(Qt::Key_X) << int(Qt::MetaModifier) << false;
+        QTest::newRow("AltGr+C") << int(Qt::Key_C) << int(Qt::GroupSwitchModifier) << false;
+        QTest::newRow("Ctrl+Left") << int(Qt::Key_Left) << ctrl << false;
+        QTest::newRow("Alt+keypad Up") << int(Qt::Key_Up) << (alt | pad) << false;
+        QTest::newRow("keypad Z") << int(Qt::Key_Z) << pad << false;
+    }
+
+    void keyPressesWithModifiers()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, runs);
+        OvShortcutKey& keys = OvShortcutKey::instance();
+        m_ran.clear();
+        keys.toggleShortcuts();
+        const bool result = keys.activateKeyPress(key, Qt::KeyboardModifiers(modifiers));
+        keys.toggleShortcuts();
+        QCOMPARE(result, runs);
+        QCOMPARE(m_ran, runs ? QList<int>{key} : QList<int>());
+        QCOMPARE(OvShortcutKey::singleKey(key, Qt::KeyboardModifiers(modifiers)).isEmpty(), !runs);
+        // Switched off, nothing runs at all.
+        QVERIFY(!keys.activateKeyPress(key, Qt::KeyboardModifiers(modifiers)));
+        QCOMPARE(m_ran.size(), runs ? 1 : 0);
     }
 
     void keyCodes_data()

@@ -33,7 +33,10 @@ bool handleResponse(OvProtocolSink& sink, const QString& cmd, const Object& mess
         return true;
     const int code = message.readInt("code");
     if (code < 0) {
-        sink.closeWithError(codeText(code), QString());
+        // A code without a text of its own still ends the connection: the
+        // operator is told the server ended it rather than left guessing.
+        const QString text = codeText(code);
+        sink.closeWithError(text.isEmpty() ? remoteClosedText() : text, QString());
         return false;
     }
     const Object value = message.readObject("value");
@@ -111,8 +114,10 @@ bool handleRequest(OvProtocolSink& sink, const QString& cmd, const Object& messa
     }
     if (cmd == CmdKickOff) {
         sink.sendMessage(response(cmd));
-        const QString text = kickText(value.readInt("kickType"));
-        sink.closeWithError(text, text.isEmpty() ? QString() : remoteLogText(text));
+        QString text = kickText(value.readInt("kickType"));
+        if (text.isEmpty())
+            text = remoteClosedText();
+        sink.closeWithError(text, remoteLogText(text));
         return false;
     }
     return protocolError(sink);

@@ -167,6 +167,7 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
     m_backlogExceeded = false;
 
     m_socket = new QTcpSocket(this);
+    m_socket->setReadBufferSize(ReadAheadBytes);
     m_socket->connectToHost(m_host, quint16(m_port), QIODevice::ReadWrite,
                             QAbstractSocket::AnyIPProtocol);
     m_connectTimer->start(LoginWaitMs);
@@ -315,9 +316,9 @@ void OvTransferServer::slotReadMesg()
 {
     if (!m_socket || !accepts(Event::ServerMessage))
         return;
-    m_rxBuffer.append(m_socket->readAll());
-    // A burst already being worked through goes on in its own next turn, so
-    // that new bytes do not make a second slice in this one.
+    // The bytes stay in the socket until the read loop gets to them. A burst
+    // already being worked through goes on in its own next turn, so that new
+    // bytes do not make a second slice in this one.
     if (!m_readMore->isActive())
         readFrames();
 }
@@ -338,18 +339,29 @@ void OvTransferServer::readFrames()
             return;
         }
         if (slice.elapsed() >= ReadSliceMs) {
-            // The rest stays buffered, in order, for the next turn.
+            // The rest stays buffered, in order, for the next turn. The
+            // answers go out now: left to the event loop, the socket writes
+            // one block per turn, fewer than a flood asks for.
             m_readMore->start();
+            socket->flush();
             return;
         }
         const OvFrameReader::Result result = m_rxBuffer.next(&body);
-        if (result == OvFrameReader::Result::NeedMore)
-            break;
+        if (result == OvFrameReader::Result::NeedMore) {
+            // What the frame in progress lacks, however large (within the
+            // body limit), else one chunk; the socket then reads on from the
+            // server by itself.
+            if (m_rxBuffer.readFrom(*socket, qMax(ReadChunkBytes, m_rxBuffer.missing())) == 0) {
+                socket->flush();
+                break;
+            }
+            continue;
+        }
         if (result == OvFrameReader::Result::TooLong) {
             closeWithError(OvProtocol::protocolErrorText(), QString());
             return;
         }
-        if (!m_dispatcher.dispatch(body))
+        if (!m_dispatcher.dispatch(std::move(body)))
             return;
     }
     m_rxBuffer.compact();

@@ -40,6 +40,13 @@ public:
     // The read loop hands back to the event loop after this long, so the window
     // repaints and takes input while a burst is worked through.
     static constexpr int ReadSliceMs = 10;
+    // What is read from the server ahead of what has been handled: the socket
+    // buffers at most this much, the frame in progress comes on top, and the
+    // rest waits at the server (TCP flow control). A server that sends faster
+    // than the console applies and logs cannot grow the console that way.
+    static constexpr qint64 ReadAheadBytes = 4 * 1024 * 1024;
+    // Taken from the socket at a time while frames are small.
+    static constexpr qint64 ReadChunkBytes = 64 * 1024;
     // A peer that stops acknowledging (power lost, cable pulled) ends the
     // connection after this long instead of the kernel's quarter of an hour.
     static constexpr int DeadPeerMs = 10000;

@@ -170,7 +170,7 @@ void OvCGVestrel::helperInfo()
 
 void OvCGVestrel::keyPressEvent(QKeyEvent* e)
 {
-    OvShortcutKey::instance().activate(QKeySequence(e->key()));
+    OvShortcutKey::instance().activateKeyPress(e->key(), e->modifiers());
     // A stray Escape must not reject this dialog: that would hide the main
     // window and end the console, perhaps in the middle of a broadcast.
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {

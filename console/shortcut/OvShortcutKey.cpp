@@ -65,6 +65,22 @@ bool OvShortcutKey::activate(const QKeySequence& sequence)
     return true;
 }
 
+bool OvShortcutKey::activateKeyPress(int key, Qt::KeyboardModifiers modifiers)
+{
+    const QKeySequence sequence = singleKey(key, modifiers);
+    return !sequence.isEmpty() && activate(sequence);
+}
+
+QKeySequence OvShortcutKey::singleKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    Qt::KeyboardModifiers ignored = Qt::ShiftModifier;
+    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
+        ignored |= Qt::KeypadModifier;
+    if ((modifiers & ~ignored) != Qt::NoModifier || key == 0 || key == Qt::Key_unknown)
+        return QKeySequence();
+    return QKeySequence(key);
+}
+
 void OvShortcutKey::toggleShortcuts()
 {
     m_enabled = !m_enabled;

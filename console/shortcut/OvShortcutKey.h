@@ -12,7 +12,7 @@ class OvHotKeyPlatform;
 // The process-wide table of single-key shortcuts and their on/off switch.
 // The shortcuts start switched off; the system-wide hot key (Ctrl+Alt+Q)
 // flips them with toggleShortcuts(). The main window hands every key press to
-// activate(), which runs the registered callback while the switch is on.
+// activateKeyPress(), which runs the registered callback while the switch is on.
 class OvShortcutKey : public QObject
 {
 public:
@@ -23,6 +23,14 @@ public:
     void addShortcut(const QKeySequence& sequence, std::function<void()> callback);
     // Runs the callback for sequence; false when switched off or not registered.
     bool activate(const QKeySequence& sequence);
+    // A key press as the main window receives it: only a bare key counts.
+    bool activateKeyPress(int key, Qt::KeyboardModifiers modifiers);
+    // The single key a press stands for, or an empty sequence when Ctrl, Alt,
+    // Meta or a layout switch is held: Ctrl+C, Alt+X and the like belong to the
+    // desktop and the widgets, never to a publish command. Shift does not
+    // count, as a layout may need it for the key, nor does the keypad flag of
+    // an arrow.
+    static QKeySequence singleKey(int key, Qt::KeyboardModifiers modifiers);
 
     // Flips the switch and posts the new state to the message hub.
     void toggleShortcuts();
