@@ -721,7 +721,11 @@ private slots:
         peer.stopReading();
         peer.flood(60000);
         QVERIFY(OvTest::waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 10000));
-        QTest::qWait(200);
+        // The console reads no faster than it handles: wait until its answers
+        // back up behind the server that does not read.
+        auto* const socket = client()->findChild<QTcpSocket*>();
+        QVERIFY(socket);
+        QTRY_VERIFY_WITH_TIMEOUT(socket->bytesToWrite() > 0, 20000);
         m_log.clear();
         client()->disconnectFromServer();
         QCOMPARE(client()->connectionState(), OvTransferServer::Closing);
