@@ -194,17 +194,24 @@ int runTiles(int count)
     return 0;
 }
 
-// Dragging the log pane's divider with a full log of long entries: the
-// longest step of twenty 20-pixel steps, ms.
-int runDivider()
+// The show widget on screen, its operation log empty.
+OvCGOperationLogListWidget* emptyLog(OvCGShowWidget& show)
 {
     OvCGMessage::instance();
-    OvCGShowWidget show(nullptr);
     show.resize(1240, 760);
     show.show();
     settle();
     OvCGOperationLogListWidget* const list = show.logList();
     list->clear();
+    return list;
+}
+
+// Dragging the log pane's divider with a full log of long entries: the
+// longest step of twenty 20-pixel steps, ms.
+int runDivider()
+{
+    OvCGShowWidget show(nullptr);
+    OvCGOperationLogListWidget* const list = emptyLog(show);
     const QString text = QString(QStringLiteral("调整了CG的位置 from one row to another, ")).repeated(8).left(290);
     for (int i = 0; i < OvCGOperationLogListWidget::MaxEntries; ++i)
         list->addLogEntry(OperationMessage, QStringLiteral("2026-12-07 16:00"), QStringLiteral("Zhang"),
@@ -234,13 +241,8 @@ int runDivider()
 
 int runLog()
 {
-    OvCGMessage::instance();
     OvCGShowWidget show(nullptr);
-    show.resize(1240, 760);
-    show.show();
-    settle();
-    OvCGOperationLogListWidget* const list = show.logList();
-    list->clear();
+    OvCGOperationLogListWidget* const list = emptyLog(show);
     auto add = [list](int i) {
         list->addLogEntry(OperationMessage, QStringLiteral("2026-12-07 16:00"), QStringLiteral("Zhang"),
                           QStringLiteral("调整了\"CG item %1\"的位置 从\"%2\"至\"%3\"").arg(i).arg(i % 97).arg(i % 13));

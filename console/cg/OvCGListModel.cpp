@@ -351,17 +351,21 @@ QString OvCGListModel::pendingOperationId(const OvSubCGItem* item) const
     return it == m_pending.cend() ? QString() : it->operationId;
 }
 
+void OvCGListModel::GuidChain::append(OvSubCGItem* item)
+{
+    item->m_guidPrev = last;
+    item->m_guidNext = nullptr;
+    if (last)
+        last->m_guidNext = item;
+    else
+        first = item;
+    last = item;
+}
+
 void OvCGListModel::indexGuid(OvSubCGItem* item)
 {
     // Items are only ever appended, so the chain's end is the list's end.
-    GuidChain& chain = m_byGuid[OvGuidKey{item->m_data.guid}];
-    item->m_guidPrev = chain.last;
-    item->m_guidNext = nullptr;
-    if (chain.last)
-        chain.last->m_guidNext = item;
-    else
-        chain.first = item;
-    chain.last = item;
+    m_byGuid[OvGuidKey{item->m_data.guid}].append(item);
 }
 
 void OvCGListModel::unindexGuid(OvSubCGItem* item)
@@ -391,15 +395,8 @@ void OvCGListModel::reorderGuidChain(const QUuid& guid)
         return;
     GuidChain chain;
     for (OvSubCGItem* const item : qAsConst(m_items)) {
-        if (item->m_data.guid != guid)
-            continue;
-        item->m_guidPrev = chain.last;
-        item->m_guidNext = nullptr;
-        if (chain.last)
-            chain.last->m_guidNext = item;
-        else
-            chain.first = item;
-        chain.last = item;
+        if (item->m_data.guid == guid)
+            chain.append(item);
     }
     *it = chain;
 }

@@ -124,6 +124,7 @@ private:
     {
         OvSubCGItem* first = nullptr;
         OvSubCGItem* last = nullptr;
+        void append(OvSubCGItem* item);
     };
     QHash<OvGuidKey, GuidChain> m_byGuid;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
