@@ -76,6 +76,10 @@ struct OvHotKeyPlatform::Native {
     bool wanted = false;
     // Held now: presses are reported.
     bool active = false;
+    // The first event code of the XKB extension; 0 without it. Qt's own
+    // connection uses XKB, and then hears of keyboard mapping changes (a
+    // layout switch) through its events rather than the core MappingNotify.
+    quint8 xkbEventBase = 0;
     // What is grabbed now: every keycode of the key, each with every
     // combination of the lock bits, so the lock state does not matter.
     QVector<xcb_keycode_t> keycodes;
@@ -86,8 +90,21 @@ struct OvHotKeyPlatform::Native {
 
     bool grab();
     void ungrab();
+    bool isMappingChange(const xcb_generic_event_t* event) const;
     bool connectionAlive() const { return connection && QX11Info::connection() == connection; }
 };
+
+bool OvHotKeyPlatform::Native::isMappingChange(const xcb_generic_event_t* event) const
+{
+    const quint8 type = event->response_type & ~0x80;
+    if (type == XCB_MAPPING_NOTIFY)
+        return reinterpret_cast<const xcb_mapping_notify_event_t*>(event)->request != XCB_MAPPING_POINTER;
+    // XKB's NewKeyboardNotify (0) and MapNotify (1); its kind is the second byte.
+    constexpr quint8 NewKeyboardNotify = 0;
+    constexpr quint8 MapNotify = 1;
+    const quint8 xkbType = reinterpret_cast<const quint8*>(event)[1];
+    return xkbEventBase != 0 && type == xkbEventBase && (xkbType == NewKeyboardNotify || xkbType == MapNotify);
+}
 
 bool OvHotKeyPlatform::Native::grab()
 {
@@ -166,6 +183,11 @@ bool OvHotKeyPlatform::registerHotKey(int qtKey, int qtModifiers)
     d->sawRelease = false;
     if (!d->connection || d->root == XCB_WINDOW_NONE || d->keysym == 0)
         return false;
+    static const char xkbName[] = "XKEYBOARD";
+    xcb_query_extension_reply_t* xkb = xcb_query_extension_reply(
+        d->connection, xcb_query_extension(d->connection, sizeof xkbName - 1, xkbName), nullptr);
+    d->xkbEventBase = xkb && xkb->present ? xkb->first_event : 0;
+    std::free(xkb);
     d->active = d->grab();
     d->wanted = d->active;
     return d->active;
@@ -215,19 +237,16 @@ bool OvHotKeyPlatform::nativeEventFilter(const QByteArray& eventType, void* mess
         }
         break;
     }
-    case XCB_MAPPING_NOTIFY: {
-        const auto* mapping = static_cast<const xcb_mapping_notify_event_t*>(message);
-        // The key or the lock bits may have moved: grab what the new mapping says.
-        if (mapping->request != XCB_MAPPING_POINTER && d->connectionAlive()) {
+    default:
+        // The key or the lock bits may have moved: grab what the new mapping
+        // says, and tell when that loses or regains the key.
+        if (d->isMappingChange(event) && d->connectionAlive()) {
             const bool wasActive = d->active;
             d->ungrab();
             d->active = d->grab();
             if (d->active != wasActive && m_onHeldChanged)
                 m_onHeldChanged(d->active);
         }
-        break;
-    }
-    default:
         break;
     }
     return false;
