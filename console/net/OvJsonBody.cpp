@@ -292,30 +292,32 @@ bool rewrite(const char* p, const char* const end, Out& out, bool* changed, size
             }
             if (p >= end)
                 return false;
-            const QByteArray token = QByteArray::fromRawData(start, int(p - start));
-            bool ok = false;
+            // Read in place: no copy of the token (bodies hold a great many numbers).
             char text[32];
             if (isInt) {
-                const qlonglong integer = token.toLongLong(&ok);
-                if (ok) {
+                long long integer = 0;
+                const std::from_chars_result r = std::from_chars(start, p, integer);
+                if (r.ec == std::errc() && r.ptr == p) {
                     if (strict) {
                         out.put(start, size_t(p - start));
                     } else {
-                        const std::to_chars_result r = std::to_chars(text, text + sizeof text, integer);
-                        out.put(text, size_t(r.ptr - text));
+                        const std::to_chars_result w = std::to_chars(text, text + sizeof text, integer);
+                        out.put(text, size_t(w.ptr - text));
                         *changed = true;
                     }
                     continue;
                 }
             }
-            const double number = token.toDouble(&ok);
+            double number = 0;
+            const std::from_chars_result r = std::from_chars(start, p, number);
+            const bool ok = r.ec == std::errc() && r.ptr == p;
             if (!ok || !std::isfinite(number))
                 return false;
             if (strict && !isInt) {
                 out.put(start, size_t(p - start));
             } else {
-                const std::to_chars_result r = std::to_chars(text, text + sizeof text, number);
-                out.put(text, size_t(r.ptr - text));
+                const std::to_chars_result w = std::to_chars(text, text + sizeof text, number);
+                out.put(text, size_t(w.ptr - text));
                 *changed = true;
             }
         } else {
