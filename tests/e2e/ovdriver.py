@@ -369,7 +369,11 @@ class Driver:
 
     def control(self, console, name, role="push button", within=None, timeout=WAIT):
         def find():
-            roots = [self.window(console, within, timeout=0.5)] if within else self.windows(console)
+            # A window that is not there yet is waited for as long as the control.
+            try:
+                roots = [self.window(console, within, timeout=0.5)] if within else self.windows(console)
+            except StepFailed:
+                return None
             for root in roots:
                 found = self.atspi.findDescendant(
                     root, lambda a: (name is None or a.name == name) and (role is None or a.getRoleName() == role)
