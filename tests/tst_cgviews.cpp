@@ -67,13 +67,8 @@ void loadPlainCatalogue(int count)
 {
     QList<cgItemData> list;
     list.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        cgItemData data;
-        data.guid = QUuid::createUuid();
-        data.name = QStringLiteral("CG %1").arg(i);
-        data.status = i % 3;
-        list.append(data);
-    }
+    for (int i = 0; i < count; ++i)
+        list.append(OvTest::cgRecord(QStringLiteral("CG %1").arg(i), i % 3));
     model()->resetCgList(list);
     QCoreApplication::processEvents();
 }

@@ -142,6 +142,20 @@ int OvCGScrollareaWidget::rowPitch() const
     return tileSize().height() + VerticalSpacing;
 }
 
+int OvCGScrollareaWidget::rowCount() const
+{
+    return (OvCGListModel::instance()->count() + perRow() - 1) / perRow();
+}
+
+QPair<int, int> OvCGScrollareaWidget::bandRows(int scroll) const
+{
+    // One screen above and below stays bound, so scrolling never meets an empty row.
+    const int pitch = rowPitch();
+    const int height = viewport()->height();
+    const int screenRows = height / pitch + 1;
+    return {qMax(0, scroll / pitch - screenRows), qMin(rowCount() - 1, (scroll + height) / pitch + screenRows)};
+}
+
 int OvCGScrollareaWidget::perRow() const
 {
     // Below one full column the tiles still stand one per row.
@@ -189,8 +203,7 @@ void OvCGScrollareaWidget::sync()
 
 void OvCGScrollareaWidget::updateScrollRange()
 {
-    const int n = OvCGListModel::instance()->count();
-    const int rows = (n + perRow() - 1) / perRow();
+    const int rows = rowCount();
     const int height = rows == 0 ? 2 * Margin : Margin + rows * rowPitch() - VerticalSpacing + Margin;
     QScrollBar* const bar = verticalScrollBar();
     bar->setPageStep(viewport()->height());
@@ -229,13 +242,8 @@ void OvCGScrollareaWidget::rebind()
 
     const int n = model->count();
     const int scroll = verticalScrollBar()->value();
-    const int height = viewport()->height();
     const int pitch = rowPitch();
-    // One screen above and below stays bound, so scrolling never meets an empty row.
-    const int screenRows = height / pitch + 1;
-    const int rows = (n + perRow() - 1) / perRow();
-    const int firstRow = qMax(0, scroll / pitch - screenRows);
-    const int lastRow = qMin(rows - 1, (scroll + height) / pitch + screenRows);
+    const auto [firstRow, lastRow] = bandRows(scroll);
     const int first = firstRow * perRow();
     const int last = qMin(n - 1, (lastRow + 1) * perRow() - 1);
 
@@ -273,7 +281,6 @@ void OvCGScrollareaWidget::rebind()
             } else {
                 tile = new OvCGListItemWidget(m_content);
                 connect(tile, &OvCGListItemWidget::remove, this, [this, tile] { releaseTile(tile); });
-                connect(tile, &OvCGListItemWidget::currentWidget, this, &OvCGScrollareaWidget::currentWidget);
             }
             tile->setHovered(pointerInside && rect.contains(pointer));
             tile->setCgItem(item);
@@ -313,13 +320,8 @@ void OvCGScrollareaWidget::scrollContentsBy(int dx, int dy)
     if (dy == 0 || m_rebinding)
         return;
     const int scroll = verticalScrollBar()->value();
-    const int pitch = rowPitch();
-    const int height = viewport()->height();
-    const int screenRows = height / pitch + 1;
-    const int rows = (OvCGListModel::instance()->count() + perRow() - 1) / perRow();
-    const int firstRow = qMax(0, scroll / pitch - screenRows);
-    const int lastRow = qMin(rows - 1, (scroll + height) / pitch + screenRows);
-    if (!m_dirty && firstRow == m_bandRows[0] && lastRow == m_bandRows[1]) {
+    const QPair<int, int> rows = bandRows(scroll);
+    if (!m_dirty && rows.first == m_bandRows[0] && rows.second == m_bandRows[1]) {
         // Within the band: the bound tiles just move together.
         m_content->move(0, m_bandTop - scroll);
         return;
@@ -338,14 +340,8 @@ void OvCGScrollareaWidget::addCg(int index, OvSubCGItem* model, operatorInfo inf
     markDirty();
 }
 
-void OvCGScrollareaWidget::currentWidget(OvCGListItemWidget* item_widget)
-{
-    m_currentTile = item_widget;
-}
-
 void OvCGScrollareaWidget::onCurrentChanged(OvSubCGItem* item)
 {
-    m_currentTile = item ? m_bound.value(item, nullptr) : nullptr;
     // Only a different item becoming current moves the view; updates of the
     // current item (a rename from another desk) never do.
     if (item)

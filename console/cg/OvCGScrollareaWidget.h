@@ -5,7 +5,7 @@
 
 #include <QHash>
 #include <QPoint>
-#include <QPointer>
+#include <QPair>
 #include <QScrollArea>
 #include <QSize>
 #include <QVector>
@@ -55,7 +55,6 @@ signals:
 
 private slots:
     void addCg(int index, OvSubCGItem* model, operatorInfo info);
-    void currentWidget(OvCGListItemWidget* item_widget);
     void SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
 
 protected:
@@ -80,6 +79,9 @@ private:
     void releaseTile(OvCGListItemWidget* tile);
     void updateScrollRange();
     int rowPitch() const;
+    int rowCount() const;
+    // First and last row that get tiles at this scroll position.
+    QPair<int, int> bandRows(int scroll) const;
     int perRow() const;
     QSize tileSize() const;
 
@@ -87,7 +89,6 @@ private:
     int m_columns = 0;
     int m_spacing = 5;
     mutable QSize m_tileSize;
-    QPointer<OvCGListItemWidget> m_currentTile;
     QHash<const OvSubCGItem*, OvCGListItemWidget*> m_bound;
     QVector<OvCGListItemWidget*> m_spare;
     int m_bandTop = 0;  // content y of the content frame's top edge

@@ -29,6 +29,7 @@ OvGrayButton* makeButton(QWidget* parent, const QString& type, const QString& na
     return button;
 }
 
+// The lit face: the item is on this output.
 void setLit(QWidget* button, bool lit)
 {
     OvRepolish::updateStyleProperty(button, "lit", lit);

@@ -34,9 +34,9 @@ qreal OvWrappedText::advance(int from, int to) const
     return qreal((m_prefix.at(to) & ~BreakAfter) - (m_prefix.at(from) & ~BreakAfter)) / Unit;
 }
 
-QVector<int> OvWrappedText::lineEnds(qreal width) const
+template <class OnLine>
+void OvWrappedText::wrap(qreal width, OnLine onLine) const
 {
-    QVector<int> ends;
     const int n = m_text.size();
     const auto at = [this](int i) { return m_prefix.at(i) & ~BreakAfter; };
     const quint32 limit = quint32(qMax<qreal>(0, width) * Unit);
@@ -52,16 +52,29 @@ QVector<int> OvWrappedText::lineEnds(qreal width) const
                 lastBreak = i + 1;
         }
         if (i == n) {
-            ends.append(n);
-            break;
+            onLine(n);
+            return;
         }
         int end = lastBreak > start ? lastBreak : qMax(i, start + 1);
         if (end < n && m_text.at(end).isLowSurrogate())
             ++end;
-        ends.append(end);
+        onLine(end);
         start = end;
     }
-    if (ends.isEmpty())
-        ends.append(0);
+    if (n == 0)
+        onLine(0);
+}
+
+QVector<int> OvWrappedText::lineEnds(qreal width) const
+{
+    QVector<int> ends;
+    wrap(width, [&ends](int end) { ends.append(end); });
     return ends;
+}
+
+int OvWrappedText::lineCount(qreal width) const
+{
+    int count = 0;
+    wrap(width, [&count](int) { ++count; });
+    return count;
 }

@@ -21,11 +21,16 @@ public:
 
     // End (exclusive) of each line at this width.
     QVector<int> lineEnds(qreal width) const;
-    int lineCount(qreal width) const { return lineEnds(width).size(); }
+    // The same count without keeping the ends: asked for every entry at every
+    // step of a divider drag.
+    int lineCount(qreal width) const;
     // Width of the characters [from, to), in pixels.
     qreal advance(int from, int to) const;
 
 private:
+    template <class OnLine>
+    void wrap(qreal width, OnLine onLine) const;
+
     static constexpr quint32 BreakAfter = 0x80000000u;
     static constexpr qreal Unit = 64.0;  // advances are kept in 1/64 pixel
 

@@ -1,5 +1,7 @@
 #include "OvFloodServer.h"
 
+#include "net/OvProtocol.h"
+
 #include <QtEndian>
 
 #include <arpa/inet.h>
@@ -16,10 +18,7 @@ namespace {
 
 QByteArray frame(const QByteArray& body)
 {
-    QByteArray f(8, '\0');
-    qToBigEndian<quint32>(quint32(body.size()), f.data());
-    f[4] = 1;
-    return f + body;
+    return OvProtocol::frameHeader(quint32(body.size())) + body;
 }
 
 constexpr int BatchBytes = 256 * 1024;
