@@ -5,7 +5,7 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
-#include "net/OvLoginDlg.h"
+#include "shell/OvLoginDlg.h"
 #include "net/OvNetworkDiscovery.h"
 #include "net/OvTransferServer.h"
 #include "shell/OvMsgDlg.h"

@@ -6,7 +6,7 @@
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGMessage.h"
 #include "log/OvTitlebarNoticeInfo.h"
-#include "net/OvLoginDlg.h"
+#include "shell/OvLoginDlg.h"
 #include "net/OvTransferServer.h"
 #include "shell/OvAboutDlg.h"
 #include "shell/OvCGVestrel.h"

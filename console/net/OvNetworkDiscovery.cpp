@@ -99,6 +99,19 @@ QString OvNetworkDiscovery::localMac() const
     return m_localMac;
 }
 
+QString OvNetworkDiscovery::hardwareAddressOf(const QHostAddress& local)
+{
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& iface : interfaces) {
+        const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            if (entry.ip() == local)
+                return iface.hardwareAddress();
+        }
+    }
+    return QString();
+}
+
 bool OvNetworkDiscovery::isListening() const
 {
     return m_listening;

@@ -60,6 +60,8 @@ public:
     // The hardware address announced from the next announcement on.
     void setLocalMac(const QString& mac);
     QString localMac() const;
+    // The hardware address of the interface that holds `local`; empty if none does.
+    static QString hardwareAddressOf(const QHostAddress& local);
 
     // One timer tick: send the announcement, then drop the servers gone silent.
     void announceAndExpire();

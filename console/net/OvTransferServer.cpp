@@ -5,26 +5,20 @@
 #include "cg/cgItemData.h"
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
-#include "net/OvConnectionErrorBox.h"
+#include "net/OvErrorPresenter.h"
 #include "net/OvNetworkDiscovery.h"
 #include "net/OvProtocol.h"
+#include "net/OvTcpOptions.h"
 
 #include <QElapsedTimer>
 #include <QHostInfo>
-#include <QNetworkInterface>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
 #include <memory>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 namespace {
-
-const QString SystemTitle = QStringLiteral(u"系统");
 
 QString socketErrorText(QAbstractSocket::SocketError error)
 {
@@ -65,28 +59,6 @@ cgItemData toItemData(const OvCgRecord& record)
     data.name = record.name;
     // The picture is decoded on a worker thread once the item is listed.
     return data;
-}
-
-// Keepalive probes while nothing is outstanding, and a bound on how long sent
-// data may stay unacknowledged (the heartbeat keeps some outstanding).
-void detectDeadPeer(QTcpSocket* socket, int timeoutMs)
-{
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    const qintptr fd = socket->socketDescriptor();
-    if (fd < 0)
-        return;
-    const int idleS = 3;
-    const int intervalS = 1;
-    const int probes = timeoutMs / 1000 - idleS;
-    const unsigned int userTimeout = unsigned(timeoutMs);
-    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
-    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPINTVL, &intervalS, sizeof intervalS);
-    ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-#ifdef TCP_USER_TIMEOUT
-    ::setsockopt(int(fd), IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
-#else
-    Q_UNUSED(userTimeout)
-#endif
 }
 
 }  // namespace
@@ -244,23 +216,12 @@ void OvTransferServer::slotConnectSuc()
 {
     if (!m_socket || !accepts(Event::SocketConnected))
         return;
-    detectDeadPeer(m_socket, DeadPeerMs);
-    const QHostAddress local = m_socket->localAddress();
-    bool found = false;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface& iface : interfaces) {
-        const QList<QNetworkAddressEntry> entries = iface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries) {
-            if (entry.ip() == local) {
-                m_deviceMac = iface.hardwareAddress();
-                // Announce the interface the server actually reaches us on.
-                OvNetworkDiscovery::instance()->setLocalMac(m_deviceMac);
-                found = true;
-                break;
-            }
-        }
-        if (found)
-            break;
+    OvTcpOptions::detectDeadPeer(m_socket, DeadPeerMs);
+    const QString mac = OvNetworkDiscovery::hardwareAddressOf(m_socket->localAddress());
+    if (!mac.isEmpty()) {
+        m_deviceMac = mac;
+        // Announce the interface the server actually reaches us on.
+        OvNetworkDiscovery::instance()->setLocalMac(mac);
     }
     sendMessage(OvProtocol::request(
         OvProtocol::CmdLogin, m_token,
@@ -295,9 +256,9 @@ void OvTransferServer::slotDestroyConnection()
     }
     if (!m_errorText.isEmpty()) {
         const QString errorText = m_errorText;
-        OvCGMessage::instance().addMessage(SystemMessage, SystemTitle,
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                            m_logText.isEmpty() ? errorText : m_logText);
-        OvConnectionErrorBox::show(errorText);
+        OvErrorPresenter::present(errorText);
         m_errorText.clear();
         m_logText.clear();
     }
@@ -480,7 +441,7 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
 
 void OvTransferServer::endpointNotice(const QString& text)
 {
-    OvCGMessage::instance().addMessage(SystemMessage, SystemTitle, text);
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
 }
 
 void OvTransferServer::closeWithError(const QString& errorText, const QString& logText)

@@ -2,6 +2,7 @@
 
 #include "OvAboutDlg.h"
 #include "OvConfig.h"
+#include "OvConnectionErrorBox.h"
 #include "OvHelpViewer.h"
 #include "OvMsgDlg.h"
 #include "OvTitlebar.h"
@@ -9,7 +10,8 @@
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
 #include "log/OvCGMessage.h"
-#include "net/OvLoginDlg.h"
+#include "shell/OvLoginDlg.h"
+#include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
@@ -27,6 +29,8 @@
 OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 {
     setObjectName(QStringLiteral("Tolva"));
+    // The transfer client knows no widgets; its errors reach the operator here.
+    OvErrorPresenter::install(&OvConnectionErrorBox::show);
     applyStyleSheet(this, QStringLiteral("MainFrame.qss"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
 

@@ -1,4 +1,4 @@
-#include "net/OvPlainLineEdit.h"
+#include "shell/OvPlainLineEdit.h"
 
 OvPlainLineEdit::OvPlainLineEdit(QWidget* parent)
     : OvLineEdit(parent)

@@ -1,7 +1,7 @@
-#include "net/OvLoginDlg.h"
+#include "shell/OvLoginDlg.h"
 
 #include "net/OvNetworkDiscovery.h"
-#include "net/OvPlainLineEdit.h"
+#include "shell/OvPlainLineEdit.h"
 #include "net/OvTransferServer.h"
 #include "shell/OvConfig.h"
 #include "shell/OvTitlebar.h"
