@@ -43,17 +43,17 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     m_tips->setWordWrap(true);
     m_tips->setTextFormat(Qt::PlainText);
     OvRepolish::setType(m_tips, QStringLiteral("OvCGVestrel_m_tips"));
-    m_tips->setText(QStringLiteral("连接局域网内“采编录播一体化系统”以获取CG列表"));
+    m_tips->setText(tr("连接局域网内“采编录播一体化系统”以获取CG列表"));
     cgLayout->addWidget(m_tips);
     cgArea->setLayout(cgLayout);
     connect(m_tips, &OvCGCustomLabel::mouseMove, this, &OvCGShowWidget::onChildMouseMove);
 
     auto* title = new OvLabel(QStringLiteral("OvCGShowWidget_title_label"), nullptr);
-    title->setText(QStringLiteral("操作日志"));
+    title->setText(tr("操作日志"));
 
     m_clearButton = new OvGrayButton(nullptr, QString());
-    m_clearButton->setToolTip(QStringLiteral("清空操作日志"));
-    m_clearButton->setAccessibleName(QStringLiteral("清空操作日志"));
+    m_clearButton->setToolTip(tr("清空操作日志"));
+    m_clearButton->setAccessibleName(tr("清空操作日志"));
     m_clearButton->setFocusPolicy(Qt::NoFocus);
     m_clearButton->setType(QStringLiteral("OvCGShowWidget_clear_log_button"));
 
@@ -159,7 +159,7 @@ void OvCGShowWidget::updateToggleButtonText()
 {
     // Icon-only: screen readers hear what a press does.
     const bool expanded = !m_logPane->isHidden();
-    const QString action = expanded ? QStringLiteral("收起操作日志") : QStringLiteral("展开操作日志");
+    const QString action = expanded ? tr("收起操作日志") : tr("展开操作日志");
     m_showButton->setAccessibleName(action);
     m_showButton->setToolTip(action);
     m_showButton->setChecked(!expanded);

@@ -42,13 +42,13 @@ OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
     setObjectName(QStringLiteral("OvControlWidget"));
 
     m_pgmButton = makeButton(this, QStringLiteral("OvControlWidget_pgm"), QStringLiteral("PGM"),
-                             QStringLiteral("发布到PGM（Z）"));
+                             tr("发布到PGM（Z）"));
     connect(m_pgmButton, &QPushButton::clicked, this, &OvControlWidget::onSendPgm);
     m_pvwButton = makeButton(this, QStringLiteral("OvControlWidget_pvw"), QStringLiteral("PVW"),
-                             QStringLiteral("发布到PVW（X）"));
+                             tr("发布到PVW（X）"));
     connect(m_pvwButton, &QPushButton::clicked, this, &OvControlWidget::onSendPvw);
-    m_cancelButton = makeButton(this, QStringLiteral("OvControlWidget_cancel"), QStringLiteral("取消"),
-                                QStringLiteral("取消发布（C）"));
+    m_cancelButton = makeButton(this, QStringLiteral("OvControlWidget_cancel"), tr("取消"),
+                                tr("取消发布（C）"));
     connect(m_cancelButton, &QPushButton::clicked, this, &OvControlWidget::onCancelPublish);
 
     auto* layout = new HNsNmLayout(nullptr);

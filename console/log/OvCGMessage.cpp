@@ -104,14 +104,14 @@ void OvCGMessage::slotCGInsert(int, OvSubCGItem* newCG, operatorInfo info)
 {
     if (!newCG || isOwnBookkeeping(info))
         return;
-    addMessage(OperationMessage, info.operatorName, QStringLiteral("新增了\"%1\"").arg(newCG->name()));
+    addMessage(OperationMessage, info.operatorName, tr("新增了\"%1\"").arg(newCG->name()));
 }
 
 void OvCGMessage::slotCGRemove(int, OvSubCGItem* newCG, operatorInfo info)
 {
     if (!newCG || isOwnBookkeeping(info))
         return;
-    addMessage(OperationMessage, info.operatorName, QStringLiteral("删除了\"%1\"").arg(newCG->name()));
+    addMessage(OperationMessage, info.operatorName, tr("删除了\"%1\"").arg(newCG->name()));
 }
 
 void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operatorInfo info)
@@ -121,7 +121,7 @@ void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operator
 
     QString title = info.operatorName;
     if (OvTransferServer::instance()->isSelfOperator(info.operatorGuid))
-        title = QStringLiteral("您");
+        title = tr("您");
 
     QString text;
     switch (updateType) {
@@ -129,10 +129,10 @@ void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operator
         text = OvCgStatus::changeText(theCG->status(), theCG->name());
         break;
     case OvSubCGItem::NameUpdate:
-        text = QStringLiteral("重命名\"%1\"为\"%2\"").arg(theCG->oldName(), theCG->name());
+        text = tr("重命名\"%1\"为\"%2\"").arg(theCG->oldName(), theCG->name());
         break;
     case OvSubCGItem::ImageUpdate:
-        text = QStringLiteral("编辑了\"%1\"").arg(theCG->name());
+        text = tr("编辑了\"%1\"").arg(theCG->name());
         break;
     default:
         break;
@@ -145,6 +145,6 @@ void OvCGMessage::SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo
     if (!theCG || isOwnBookkeeping(info))
         return;
     addMessage(OperationMessage, info.operatorName,
-               QStringLiteral("调整了\"%1\"的位置 从\"%2\"至\"%3\"").arg(theCG->name(), QString::number(from),
+               tr("调整了\"%1\"的位置 从\"%2\"至\"%3\"").arg(theCG->name(), QString::number(from),
                                                                     QString::number(to)));
 }

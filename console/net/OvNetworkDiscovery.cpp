@@ -184,7 +184,7 @@ void OvNetworkDiscovery::acceptDatagram(const QByteArray& data, const QHostAddre
     if (loggedIn)
         endpoint.accountName = object.value(QStringLiteral("account_name")).toString();
     endpoint.displayText = QStringLiteral("%1(%2)").arg(
-        sender.toString(), loggedIn ? endpoint.accountName : QStringLiteral("未登录"));
+        sender.toString(), loggedIn ? endpoint.accountName : tr("未登录"));
     endpoint.lastSeen = now();
 
     for (int row = 0; row < m_rows.size(); ++row) {

@@ -1,5 +1,6 @@
 #include "OvProtocol.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QtEndian>
@@ -9,30 +10,30 @@ namespace OvProtocol {
 
 QString protocolErrorText()
 {
-    return QStringLiteral(u"通讯数据异常,连接已断开!");
+    return QCoreApplication::translate("OvProtocol", "通讯数据异常,连接已断开!");
 }
 
 QString refusedOrTimeoutText()
 {
-    return QStringLiteral(u"远程拒绝连接或连接超时,请检查远程连接设置和网络状况后重试。");
+    return QCoreApplication::translate("OvProtocol", "远程拒绝连接或连接超时,请检查远程连接设置和网络状况后重试。");
 }
 
 QString remoteClosedText()
 {
-    return QStringLiteral(u"远程断开连接，请检查远程连接设置和网络状况后重试。");
+    return QCoreApplication::translate("OvProtocol", "远程断开连接，请检查远程连接设置和网络状况后重试。");
 }
 
 QString codeText(int code)
 {
     switch (code) {
     case -1:
-        return QStringLiteral(u"连接失败，当前设备已被加入黑名单，请修改远程黑名单设置。");
+        return QCoreApplication::translate("OvProtocol", "连接失败，当前设备已被加入黑名单，请修改远程黑名单设置。");
     case -2:
         return refusedOrTimeoutText();
     case -3:
-        return QStringLiteral(u"登录帐号没有软件使用权限，请联系Tolva客服。");
+        return QCoreApplication::translate("OvProtocol", "登录帐号没有软件使用权限，请联系Tolva客服。");
     case -4:
-        return QStringLiteral(u"采编录播一体化系统未登陆，请登陆后重试。");
+        return QCoreApplication::translate("OvProtocol", "采编录播一体化系统未登陆，请登陆后重试。");
     default:
         return {};
     }
@@ -42,9 +43,9 @@ QString kickText(int kickType)
 {
     switch (kickType) {
     case 1:
-        return QStringLiteral(u"远程断开连接，当前设备已被加入黑名单。");
+        return QCoreApplication::translate("OvProtocol", "远程断开连接，当前设备已被加入黑名单。");
     case 2:
-        return QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
+        return QCoreApplication::translate("OvProtocol", "远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
     case 3:
         return remoteClosedText();
     default:
@@ -54,13 +55,13 @@ QString kickText(int kickType)
 
 QString remoteLogText(const QString& errorText)
 {
-    return QStringLiteral(u"您与%1").arg(errorText);
+    return QCoreApplication::translate("OvProtocol", "您与%1").arg(errorText);
 }
 
 QString connectText(const QString& endpointName, int connectType)
 {
-    return connectType == 0 ? QStringLiteral(u"%1 成功与studio建立连接").arg(endpointName)
-                            : QStringLiteral(u"%1 与studio断开连接").arg(endpointName);
+    return connectType == 0 ? QCoreApplication::translate("OvProtocol", "%1 成功与studio建立连接").arg(endpointName)
+                            : QCoreApplication::translate("OvProtocol", "%1 与studio断开连接").arg(endpointName);
 }
 
 QByteArray encodeBody(const QJsonObject& message)

@@ -10,6 +10,7 @@
 #include "net/OvProtocol.h"
 #include "net/OvTcpOptions.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostInfo>
 #include <QPointer>
@@ -31,23 +32,23 @@ QString socketErrorText(QAbstractSocket::SocketError error)
     case QAbstractSocket::NetworkError:
         return OvProtocol::remoteClosedText();
     case QAbstractSocket::SocketAccessError:
-        return QStringLiteral(u"套接字操作失败，因为应用程序缺乏所需的权限。");
+        return QCoreApplication::translate("OvTransferServer", "套接字操作失败，因为应用程序缺乏所需的权限。");
     case QAbstractSocket::SocketResourceError:
-        return QStringLiteral(u"资源耗尽，本地接口不足。");
+        return QCoreApplication::translate("OvTransferServer", "资源耗尽，本地接口不足。");
     case QAbstractSocket::DatagramTooLargeError:
-        return QStringLiteral(u"数据报大于操作系统的限制。");
+        return QCoreApplication::translate("OvTransferServer", "数据报大于操作系统的限制。");
     case QAbstractSocket::AddressInUseError:
-        return QStringLiteral(u"地址被占用。");
+        return QCoreApplication::translate("OvTransferServer", "地址被占用。");
     case QAbstractSocket::SocketAddressNotAvailableError:
-        return QStringLiteral(u"无效地址。");
+        return QCoreApplication::translate("OvTransferServer", "无效地址。");
     case QAbstractSocket::UnsupportedSocketOperationError:
-        return QStringLiteral(u"不支持该操作。");
+        return QCoreApplication::translate("OvTransferServer", "不支持该操作。");
     case QAbstractSocket::UnfinishedSocketOperationError:
-        return QStringLiteral(u"操作还在运行。");
+        return QCoreApplication::translate("OvTransferServer", "操作还在运行。");
     case QAbstractSocket::OperationError:
-        return QStringLiteral(u"操作错误。");
+        return QCoreApplication::translate("OvTransferServer", "操作错误。");
     default:
-        return QStringLiteral(u"未知错误。");
+        return QCoreApplication::translate("OvTransferServer", "未知错误。");
     }
 }
 

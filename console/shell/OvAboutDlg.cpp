@@ -13,7 +13,7 @@ OvAboutDlg::OvAboutDlg(const OvVersionInfo& info, QWidget* parent)
 {
     setObjectName(QStringLiteral("OvAboutDlg"));
 
-    m_titlebar->setTitle(QStringLiteral("关于软件"));
+    m_titlebar->setTitle(tr("关于软件"));
     m_titlebar->hideIcon();
     m_titlebar->hideMaximizeButton();
     m_titlebar->hideMinimizeButton();
@@ -23,13 +23,13 @@ OvAboutDlg::OvAboutDlg(const OvVersionInfo& info, QWidget* parent)
         const char* name;
         QString text;
     } rows[] = {
-        {"OvAboutDlg_softWareName", QStringLiteral("软件名称: %1").arg(info.productName())},
-        {"OvAboutDlg_softWareVersion", QStringLiteral("软件版本: %1").arg(info.versionText())},
-        {"OvAboutDlg_companyName", QStringLiteral("公司名称: %1").arg(info.companyName())},
-        {"OvAboutDlg_companyAddr", QStringLiteral("公司地址: %1").arg(OvVersionInfo::companyAddress())},
-        {"OvAboutDlg_companyTel", QStringLiteral("电话: %1").arg(OvVersionInfo::companyTelephone())},
-        {"OvAboutDlg_companyMail", QStringLiteral("邮箱: %1").arg(OvVersionInfo::companyMail())},
-        {"OvAboutDlg_copyRight", QStringLiteral("版权: %1").arg(info.legalCopyright())},
+        {"OvAboutDlg_softWareName", tr("软件名称: %1").arg(info.productName())},
+        {"OvAboutDlg_softWareVersion", tr("软件版本: %1").arg(info.versionText())},
+        {"OvAboutDlg_companyName", tr("公司名称: %1").arg(info.companyName())},
+        {"OvAboutDlg_companyAddr", tr("公司地址: %1").arg(OvVersionInfo::companyAddress())},
+        {"OvAboutDlg_companyTel", tr("电话: %1").arg(OvVersionInfo::companyTelephone())},
+        {"OvAboutDlg_companyMail", tr("邮箱: %1").arg(OvVersionInfo::companyMail())},
+        {"OvAboutDlg_copyRight", tr("版权: %1").arg(info.legalCopyright())},
     };
 
     auto* content = new VNsNmLayout;

@@ -56,7 +56,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 
     connectButton = new OvGrayButton(this, QString());
     connectButton->setType(QStringLiteral("OvControlWidget_connect"));
-    connectButton->setText(QStringLiteral("连接"));
+    connectButton->setText(tr("连接"));
     connect(connectButton, &QPushButton::clicked, this, &OvCGVestrel::login);
 
     auto* bottom = new HNsNmLayout(nullptr);
@@ -80,7 +80,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 
     OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       QStringLiteral("欢迎使用TolvaCGVestrel"));
+                                       tr("欢迎使用TolvaCGVestrel"));
 
     setMouseTracking(true);
 
@@ -109,7 +109,7 @@ void OvCGVestrel::login(bool checked)
         m_loginDlg->exec();
         break;
     case OvTransferServer::LoggedIn: {
-        OvMsgDlg box(QStringLiteral("是否断开远程连接"), 1, nullptr);
+        OvMsgDlg box(tr("是否断开远程连接"), 1, nullptr);
         // The connection may end while the question is open (a kick, a lost
         // server): the question is then moot and goes away unanswered.
         bool ended = false;
@@ -125,7 +125,7 @@ void OvCGVestrel::login(bool checked)
         if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
             client->disconnectFromServer();
             OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                               QStringLiteral("您与studio断开连接。"));
+                                               tr("您与studio断开连接。"));
         }
         break;
     }
@@ -140,7 +140,7 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
     if (loginSuccess) {
         m_loginDlg->accept();
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           QStringLiteral("您成功与studio建立远程连接"));
+                                           tr("您成功与studio建立远程连接"));
         setConnectButtonState(true);
     } else {
         setConnectButtonState(false);
@@ -150,7 +150,7 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
 
 void OvCGVestrel::setConnectButtonState(bool connected)
 {
-    connectButton->setText(connected ? QStringLiteral("已连接") : QStringLiteral("连接"));
+    connectButton->setText(connected ? tr("已连接") : tr("连接"));
     connectButton->setType(connected ? QStringLiteral("OvControlWidget_connected")
                                      : QStringLiteral("OvControlWidget_connect"));
 }

@@ -45,20 +45,20 @@ OvLoginDlg::OvLoginDlg(QWidget* parent)
     setObjectName(QStringLiteral("OvLoginDlg"));
 
     auto* titlebar = new OvTitlebar(this);
-    titlebar->setTitle(QStringLiteral("连接设置"));
+    titlebar->setTitle(tr("连接设置"));
     titlebar->hideIcon();
     titlebar->hideMaximizeButton();
     titlebar->hideMinimizeButton();
 
-    OvLabel* const onlineLabel = fieldLabel("OvLoginDlg_onlineLabel", QStringLiteral("在线设备:"), this);
+    OvLabel* const onlineLabel = fieldLabel("OvLoginDlg_onlineLabel", tr("在线设备:"), this);
     m_serverList = new OvComboBoxListView(this);
     m_serverList->setModel(OvNetworkDiscovery::instance());
 
-    OvLabel* const portLabel = fieldLabel("OvLoginDlg_portLabel", QStringLiteral("端口设置:"), this);
+    OvLabel* const portLabel = fieldLabel("OvLoginDlg_portLabel", tr("端口设置:"), this);
     m_portEdit = new OvPlainLineEdit(this);
     m_portEdit->setText(QString::number(readConfigPort()));
 
-    OvLabel* const passwordLabel = fieldLabel("OvLoginDlg_passwordLabel", QStringLiteral("密码设置:"), this);
+    OvLabel* const passwordLabel = fieldLabel("OvLoginDlg_passwordLabel", tr("密码设置:"), this);
     m_passwordEdit = new OvPlainLineEdit(this);
     m_passwordEdit->setEchoMode(QLineEdit::Password);
     m_passwordEdit->setText(readConfigPassword());
@@ -73,10 +73,10 @@ OvLoginDlg::OvLoginDlg(QWidget* parent)
     fields->addLayout(fieldRow(passwordLabel, m_passwordEdit));
 
     auto* connectButton = new OvYellowButton(this);
-    connectButton->setText(QStringLiteral("连接"));
+    connectButton->setText(tr("连接"));
     OvRepolish::setStyleProperty(connectButton, "type", QStringLiteral("VirtualSceneManagerWidget_confirm"));
     auto* cancelButton = new OvGrayButton(this);
-    cancelButton->setText(QStringLiteral("取消"));
+    cancelButton->setText(tr("取消"));
     OvRepolish::setStyleProperty(cancelButton, "type", QStringLiteral("VirtualSceneManagerWidget_cancel"));
 
     auto* buttons = new HNsNmLayout;

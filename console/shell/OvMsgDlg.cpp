@@ -23,7 +23,7 @@ OvMsgDlg::OvMsgDlg(const QString& text, int kind, QWidget* parent)
     m_titlebar->hideIcon();
     m_titlebar->hideMaximizeButton();
     m_titlebar->hideMinimizeButton();
-    m_titlebar->setTitle(QStringLiteral("提示"));
+    m_titlebar->setTitle(tr("提示"));
 
     auto* icon = new OvLabel(QStringLiteral("OvMsgDlg_icon"), this);
     m_uiMsg = new OvLabel(QStringLiteral("OvMsgDlg_m_uiMsg"), this);
@@ -37,11 +37,11 @@ OvMsgDlg::OvMsgDlg(const QString& text, int kind, QWidget* parent)
     messageRow->addWidget(m_uiMsg, 1);
 
     m_pCancle = new OvButton(QStringLiteral("OvMsgDlg_m_pCancle"), this);
-    m_pCancle->setText(QStringLiteral("取消"));
+    m_pCancle->setText(tr("取消"));
     m_pNo = new OvButton(QStringLiteral("OvMsgDlg_m_pNo"), this);
-    m_pNo->setText(QStringLiteral("否"));
+    m_pNo->setText(tr("否"));
     m_pYes = new OvButton(QStringLiteral("OvMsgDlg_m_pYes"), this);
-    m_pYes->setText(QStringLiteral("是"));
+    m_pYes->setText(tr("是"));
     if (m_kind < 2)
         m_pCancle->hide();
     if (m_kind < 1)

@@ -31,17 +31,17 @@ OvTitlebar::OvTitlebar(QWidget* parent)
 
     m_notice->hide();
 
-    m_helper->setText(QStringLiteral("帮助"));
+    m_helper->setText(tr("帮助"));
     QMenu* menu = m_helper->getMenu();
-    connect(menu->addAction(QStringLiteral("快捷键")), &QAction::triggered, this, &OvTitlebar::quickWidget);
-    connect(menu->addAction(QStringLiteral("关于")), &QAction::triggered, this, &OvTitlebar::about);
-    connect(menu->addAction(QStringLiteral("帮助信息")), &QAction::triggered, this, &OvTitlebar::helperInfo);
+    connect(menu->addAction(tr("快捷键")), &QAction::triggered, this, &OvTitlebar::quickWidget);
+    connect(menu->addAction(tr("关于")), &QAction::triggered, this, &OvTitlebar::about);
+    connect(menu->addAction(tr("帮助信息")), &QAction::triggered, this, &OvTitlebar::helperInfo);
     m_helper->hide();
 
     // Icon-only buttons say what they do to screen readers (and to the end-to-end tests).
-    m_minimize->setAccessibleName(QStringLiteral("最小化"));
-    m_maximize->setAccessibleName(QStringLiteral("最大化"));
-    m_close->setAccessibleName(QStringLiteral("关闭"));
+    m_minimize->setAccessibleName(tr("最小化"));
+    m_maximize->setAccessibleName(tr("最大化"));
+    m_close->setAccessibleName(tr("关闭"));
 
     // The buttons never take the keyboard focus away from the window's shortcuts.
     for (OvButton* button : {m_minimize, m_maximize, m_close, static_cast<OvButton*>(m_helper)})
@@ -109,7 +109,7 @@ void OvTitlebar::updateMaximizeState()
     QWidget* window = parentWidget();
     const bool maximized = window && window->isMaximized();
     m_maximize->setProperty("max", !maximized);
-    m_maximize->setAccessibleName(maximized ? QStringLiteral("还原") : QStringLiteral("最大化"));
+    m_maximize->setAccessibleName(maximized ? tr("还原") : tr("最大化"));
     OvRepolish::repolish(m_maximize);
 }
 

@@ -84,7 +84,7 @@ QKeySequence OvShortcutKey::singleKey(int key, Qt::KeyboardModifiers modifiers)
 void OvShortcutKey::toggleShortcuts()
 {
     m_enabled = !m_enabled;
-    const QString text = m_enabled ? QStringLiteral("快键键已开启") : QStringLiteral("快键键已关闭");
+    const QString text = m_enabled ? tr("快键键已开启") : tr("快键键已关闭");
     OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
 }
 

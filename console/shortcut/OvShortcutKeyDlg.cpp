@@ -53,7 +53,7 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
     setObjectName(QStringLiteral("OvShortcutKeyDlg"));
 
     auto* titlebar = new OvTitlebar(this);
-    titlebar->setTitle(QStringLiteral("快捷键"));
+    titlebar->setTitle(tr("快捷键"));
     titlebar->hideIcon();
     titlebar->hideMaximizeButton();
     titlebar->hideMinimizeButton();
@@ -61,16 +61,16 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
     auto* content = new VNsNmLayout;
     content->setContentsMargins(24, 28, 24, 30);
     content->setSpacing(16);
-    content->addWidget(keyGroup(this, "switch", QStringLiteral("快捷键(开启/关闭)"),
-                                {QStringLiteral("快捷键(开启/关闭)")}, {QStringLiteral("Ctrl+Alt+Q")}, true));
-    content->addWidget(keyGroup(this, "move", QStringLiteral("快捷键选择框移动"),
-                                {QStringLiteral("上移"), QStringLiteral("下移"), QStringLiteral("左移"),
-                                 QStringLiteral("右移")},
-                                {QStringLiteral("方向键 ↑"), QStringLiteral("方向键 ↓"), QStringLiteral("方向键 ←"),
-                                 QStringLiteral("方向键 →")},
+    content->addWidget(keyGroup(this, "switch", tr("快捷键(开启/关闭)"),
+                                {tr("快捷键(开启/关闭)")}, {QStringLiteral("Ctrl+Alt+Q")}, true));
+    content->addWidget(keyGroup(this, "move", tr("快捷键选择框移动"),
+                                {tr("上移"), tr("下移"), tr("左移"),
+                                 tr("右移")},
+                                {tr("方向键 ↑"), tr("方向键 ↓"), tr("方向键 ←"),
+                                 tr("方向键 →")},
                                 false));
-    content->addWidget(keyGroup(this, "publish", QStringLiteral("发布控制"),
-                                {QStringLiteral("发布PGM"), QStringLiteral("发布PVW"), QStringLiteral("取消发布")},
+    content->addWidget(keyGroup(this, "publish", tr("发布控制"),
+                                {tr("发布PGM"), tr("发布PVW"), tr("取消发布")},
                                 {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C")}, false));
 
     auto* outer = new VNsNmLayout(this);
