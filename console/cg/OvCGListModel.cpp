@@ -6,12 +6,15 @@
 #include "cg/OvThumbnailQueue.h"
 #include "log/OvCGMessage.h"
 #include "shortcut/OvShortcutKey.h"
+#include "net/OvCgNotification.h"
+#include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 
 #include <QTimer>
 #include <QUuid>
 #include <QVariant>
 
+#include <memory>
 #include <utility>
 
 OvCGListModel* OvCGListModel::instance()
@@ -138,6 +141,59 @@ void OvCGListModel::clearCg()
     m_thumbnails->reset();
     while (!m_items.isEmpty())
         removeCg(m_items.first(), localOperatorInfo());
+}
+
+void OvCGListModel::applyCatalogue(const QList<OvCgRecord>& records)
+{
+    // The thumbnails are decoded on worker threads once the items are listed.
+    QList<cgItemData> items;
+    QStringList thumbnails;
+    items.reserve(records.size());
+    thumbnails.reserve(records.size());
+    for (const OvCgRecord& record : records) {
+        items.append({record.guid, record.status, record.name, QPixmap()});
+        thumbnails.append(record.imageBase64);
+    }
+    resetCgList(items, thumbnails);
+}
+
+bool OvCGListModel::applyNotification(const OvCgNotification& n)
+{
+    const operatorInfo info{n.operationID, n.operatorAddr, n.operatorName, n.operatorGuid};
+    if (n.operationType == OvProtocol::Add) {
+        if (count() >= OvProtocol::MaxCgItems)
+            return false;
+        // The model owns what it is given; until then the item has no owner.
+        auto item = std::make_unique<OvSubCGItem>(
+            cgItemData{n.record.guid, n.record.status, n.record.name, QPixmap()});
+        OvSubCGItem* const added = item.get();
+        insertCg(item.release(), info);
+        decodeThumbnail(added, n.record.imageBase64);
+        return true;
+    }
+    OvSubCGItem* const item = findCg(n.target);
+    if (!item)
+        return true;
+    switch (n.operationType) {
+    case OvProtocol::StatusChange:
+        item->setStatus(n.status, info);
+        break;
+    case OvProtocol::Rename:
+        item->setName(n.name, info);
+        break;
+    case OvProtocol::NewThumbnail:
+        changeThumbnail(item, n.imageBase64, info);
+        break;
+    case OvProtocol::Move:
+        moveCg(indexOfCg(item), n.index, info);
+        break;
+    case OvProtocol::Remove:
+        removeCg(item, info);
+        break;
+    default:
+        break;
+    }
+    return true;
 }
 
 void OvCGListModel::resetCgList(const QList<cgItemData>& list)

@@ -26,6 +26,9 @@ uint qHash(const OvGuidKey& key, uint seed = 0) noexcept;
 // The catalogue of CG items offered by the connected server, in the server's
 // order, with the operator's current item. The only place that creates, moves
 // and ends items; every change is announced with the item's position.
+struct OvCgNotification;
+struct OvCgRecord;
+
 class OvCGListModel : public QObject
 {
     Q_OBJECT
@@ -57,6 +60,12 @@ public:
     // Pictures asked for and not yet shown.
     int thumbnailsPending() const;
     void moveCg(int from, int to, const operatorInfo& info);
+
+    // The server's catalogue replaces the listed one.
+    void applyCatalogue(const QList<OvCgRecord>& records);
+    // One change the server notified; an unknown target is ignored. False when
+    // an addition would take the catalogue past its bound (nothing changes).
+    bool applyNotification(const OvCgNotification& n);
 
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;

@@ -1,9 +1,7 @@
 #include "OvTransferServer.h"
 
 #include "cg/OvCGListModel.h"
-#include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
-#include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvNetworkDiscovery.h"
@@ -50,16 +48,6 @@ QString socketErrorText(QAbstractSocket::SocketError error)
     default:
         return QCoreApplication::translate("OvTransferServer", "未知错误。");
     }
-}
-
-cgItemData toItemData(const OvCgRecord& record)
-{
-    cgItemData data;
-    data.guid = record.guid;
-    data.status = record.status;
-    data.name = record.name;
-    // The picture is decoded on a worker thread once the item is listed.
-    return data;
 }
 
 }  // namespace
@@ -387,57 +375,14 @@ void OvTransferServer::loginSucceeded(const QString& token)
 
 void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
 {
-    // The model decodes the thumbnails itself, on several threads.
-    QList<cgItemData> items;
-    QStringList thumbnails;
-    items.reserve(list.size());
-    thumbnails.reserve(list.size());
-    for (const OvCgRecord& record : list) {
-        items.append({record.guid, record.status, record.name, QPixmap()});
-        thumbnails.append(record.imageBase64);
-    }
-    OvCGListModel::instance()->resetCgList(items, thumbnails);
+    OvCGListModel::instance()->applyCatalogue(list);
 }
 
 void OvTransferServer::cgNotified(const OvCgNotification& n)
 {
-    const operatorInfo info{n.operationID, n.operatorAddr, n.operatorName, n.operatorGuid};
-    OvCGListModel* const model = OvCGListModel::instance();
-    if (n.operationType == OvProtocol::Add) {
-        if (model->count() >= OvProtocol::MaxCgItems) {
-            // Reading on stops: the connection is no longer Connecting or LoggedIn.
-            closeWithError(OvProtocol::protocolErrorText(), QString());
-            return;
-        }
-        // The model owns what it is given; until then the item has no owner.
-        auto item = std::make_unique<OvSubCGItem>(toItemData(n.record));
-        OvSubCGItem* const added = item.get();
-        model->insertCg(item.release(), info);
-        model->decodeThumbnail(added, n.record.imageBase64);
-        return;
-    }
-    OvSubCGItem* const item = model->findCg(n.target);
-    if (!item)
-        return;
-    switch (n.operationType) {
-    case OvProtocol::StatusChange:
-        item->setStatus(n.status, info);
-        break;
-    case OvProtocol::Rename:
-        item->setName(n.name, info);
-        break;
-    case OvProtocol::NewThumbnail:
-        model->changeThumbnail(item, n.imageBase64, info);
-        break;
-    case OvProtocol::Move:
-        model->moveCg(model->indexOfCg(item), n.index, info);
-        break;
-    case OvProtocol::Remove:
-        model->removeCg(item, info);
-        break;
-    default:
-        break;
-    }
+    // Reading on stops: the connection is no longer Connecting or LoggedIn.
+    if (!OvCGListModel::instance()->applyNotification(n))
+        closeWithError(OvProtocol::protocolErrorText(), QString());
 }
 
 void OvTransferServer::endpointNotice(const QString& text)
