@@ -3,11 +3,11 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
-#include "cg/OvViewHelpers.h"
 
 #include <OvUIUtility/OvRepolish.h>
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/OvViewHelpers.h>
 #include <OvUIUtility/VNsNmLayout.h>
 
 #include <QEvent>

@@ -2,7 +2,6 @@
 
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGScrollareaWidget.h"
-#include "cg/OvViewHelpers.h"
 #include "log/OvCGOperationLogListWidget.h"
 #include "net/OvTransferServer.h"
 
@@ -11,6 +10,7 @@
 #include <OvUIUtility/OvButton.h>
 #include <OvUIUtility/OvGrayButton.h>
 #include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/OvViewHelpers.h>
 #include <OvUIUtility/VNsNmLayout.h>
 
 #include <QRect>

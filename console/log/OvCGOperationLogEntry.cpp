@@ -1,6 +1,6 @@
 #include "log/OvCGOperationLogEntry.h"
 
-#include "cg/OvViewHelpers.h"
+#include <OvUIUtility/OvViewHelpers.h>
 
 OvCGOperationLogEntry::OvCGOperationLogEntry(MessageType type, const QString& time, const QString& title,
                                              const QString& text)

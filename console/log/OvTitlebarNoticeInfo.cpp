@@ -1,10 +1,10 @@
 #include "log/OvTitlebarNoticeInfo.h"
 
-#include "cg/OvViewHelpers.h"
 #include "log/OvCGMessage.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/OvViewHelpers.h>
 
 #include <QString>
 
