@@ -36,7 +36,7 @@ bool handleResponse(OvProtocolSink& sink, const QString& cmd, const Object& mess
         // A code without a text of its own still ends the connection: the
         // operator is told the server ended it rather than left guessing.
         const QString text = codeText(code);
-        sink.closeWithError(text.isEmpty() ? remoteClosedText() : text, QString());
+        sink.refused(text.isEmpty() ? remoteClosedText() : text, QString());
         return false;
     }
     const Object value = message.readObject("value");
@@ -117,7 +117,7 @@ bool handleRequest(OvProtocolSink& sink, const QString& cmd, const Object& messa
         QString text = kickText(value.readInt("kickType"));
         if (text.isEmpty())
             text = remoteClosedText();
-        sink.closeWithError(text, remoteLogText(text));
+        sink.refused(text, remoteLogText(text));
         return false;
     }
     return protocolError(sink);

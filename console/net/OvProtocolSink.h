@@ -31,4 +31,10 @@ public:
 
     // The connection must end. An empty errorText leaves the texts as they are.
     virtual void closeWithError(const QString& errorText, const QString& logText) = 0;
+    // The server refused this console (a failure code, a kick): the connection
+    // must end, and is not to be tried again by itself.
+    virtual void refused(const QString& errorText, const QString& logText)
+    {
+        closeWithError(errorText, logText);
+    }
 };

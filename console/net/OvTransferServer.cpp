@@ -63,6 +63,8 @@ OvTransferServer::OvTransferServer()
     , m_heartTimer(new QTimer(this))
     , m_closeTimer(new QTimer(this))
     , m_readMore(new QTimer(this))
+    , m_retryTimer(new QTimer(this))
+    , m_heardTimer(new QTimer(this))
     , m_dispatcher(*this)
 {
     qRegisterMetaType<QAbstractSocket::SocketError>();
@@ -83,6 +85,16 @@ OvTransferServer::OvTransferServer()
     m_readMore->setSingleShot(true);
     m_readMore->setInterval(0);
     connect(m_readMore, &QTimer::timeout, this, &OvTransferServer::readFrames);
+    m_retryTimer->setSingleShot(true);
+    m_retryTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_retryTimer, &QTimer::timeout, this, [this] {
+        if (!m_reconnecting || !accepts(Event::Connect))
+            return;
+        m_retryAttempt = true;
+        startAttempt();
+    });
+    m_heardTimer->setInterval(1000);
+    connect(m_heardTimer, &QTimer::timeout, this, &OvTransferServer::checkServerHeard);
 }
 
 bool OvTransferServer::accepts(Event event) const
@@ -120,12 +132,23 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
     // one reports its own outcome.
     if (!accepts(Event::Connect))
         return;
+    // The operator's own connection replaces any retrying.
+    stopReconnecting();
     const int paren = endpoint.indexOf(QLatin1Char('('));
     m_host = paren < 0 ? endpoint : endpoint.left(paren);
     m_password = password;
     m_port = port;
+    m_retryAttempt = false;
+    startAttempt();
+}
+
+void OvTransferServer::startAttempt()
+{
     m_rxBuffer.clear();
     m_backlogExceeded = false;
+    m_loggedIn = false;
+    m_refused = false;
+    m_byOperator = false;
 
     m_socket = new QTcpSocket(this);
     m_socket->setReadBufferSize(ReadAheadBytes);
@@ -140,6 +163,8 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
 
 void OvTransferServer::disconnectFromServer()
 {
+    if (m_socket && accepts(Event::Disconnect))
+        m_byOperator = true;
     closeConnection(false);
 }
 
@@ -182,6 +207,58 @@ OvTransferServer::ConnectionState OvTransferServer::connectionState() const
     return m_state;
 }
 
+void OvTransferServer::setReconnect(bool on)
+{
+    m_reconnect = on;
+    if (!on)
+        stopReconnecting();
+    else if (m_state == LoggedIn)
+        m_heardTimer->start();
+}
+
+bool OvTransferServer::reconnect() const
+{
+    return m_reconnect;
+}
+
+bool OvTransferServer::isReconnecting() const
+{
+    return m_reconnecting;
+}
+
+void OvTransferServer::stopReconnecting()
+{
+    if (!m_reconnecting)
+        return;
+    m_retryTimer->stop();
+    setReconnecting(false);
+    // A retry under way has not logged in; it ends without a word.
+    if (m_socket && m_retryAttempt && accepts(Event::Disconnect)) {
+        m_byOperator = true;
+        abortConnection();
+    }
+}
+
+void OvTransferServer::setReconnecting(bool reconnecting)
+{
+    if (m_reconnecting == reconnecting)
+        return;
+    m_reconnecting = reconnecting;
+    emit reconnectingChanged(reconnecting);
+}
+
+void OvTransferServer::checkServerHeard()
+{
+    if (!m_reconnect || m_state != LoggedIn) {
+        m_heardTimer->stop();
+        return;
+    }
+    if (m_lastHeard.elapsed() >= SilentServerMs) {
+        const QString text = OvProtocol::remoteClosedText();
+        closeWithError(text, OvProtocol::remoteLogText(text));
+    }
+}
+
 void OvTransferServer::sendUpdateCG(const cgItemData& data, int operationType,
                                     const QVariant& curStatus, const QUuid& operationId)
 {
@@ -220,6 +297,7 @@ void OvTransferServer::slotConnectSuc()
 void OvTransferServer::slotDestroyConnection()
 {
     m_heartTimer->stop();
+    m_heardTimer->stop();
     m_connectTimer->stop();
     m_closeTimer->stop();
     m_readMore->stop();
@@ -239,18 +317,37 @@ void OvTransferServer::slotDestroyConnection()
         m_token.clear();
         m_backlogExceeded = false;
     }
+    // A retry that fails before login changes nothing the operator sees: the
+    // console has been shown disconnected since the loss.
+    const bool silent = m_retryAttempt && !m_loggedIn && !m_refused;
+    const bool retry = m_reconnect && !m_refused && !m_byOperator && (m_loggedIn || m_reconnecting);
+    if (m_refused)
+        setReconnecting(false);
+    m_loggedIn = false;
+    m_retryAttempt = false;
     if (m_state != Idle) {
         m_state = Idle;
-        emit signalConnect(false);
+        if (!silent)
+            emit signalConnect(false);
     }
-    if (!m_errorText.isEmpty()) {
-        const QString errorText = m_errorText;
+    const QString errorText = silent ? QString() : m_errorText;
+    if (!errorText.isEmpty()) {
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                            m_logText.isEmpty() ? errorText : m_logText);
-        OvErrorPresenter::present(errorText);
-        m_errorText.clear();
-        m_logText.clear();
     }
+    m_errorText.clear();
+    m_logText.clear();
+    if (retry) {
+        if (!m_reconnecting) {
+            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                               tr("正在自动重新连接studio…"));
+        }
+        // Before the box: the retries go on while it is open.
+        m_retryTimer->start(m_reconnecting ? ReconnectEveryMs : ReconnectFirstMs);
+        setReconnecting(true);
+    }
+    if (!errorText.isEmpty())
+        OvErrorPresenter::present(errorText);
 }
 
 void OvTransferServer::slotDisplayError(QAbstractSocket::SocketError stErr)
@@ -311,6 +408,7 @@ void OvTransferServer::readFrames()
             closeWithError(OvProtocol::protocolErrorText(), QString());
             return;
         }
+        m_lastHeard.start();
         if (!m_dispatcher.dispatch(std::move(body)))
             return;
     }
@@ -370,6 +468,12 @@ void OvTransferServer::loginSucceeded(const QString& token)
     m_token = token;
     m_heartTimer->start(HeartbeatMs);
     m_state = LoggedIn;
+    m_loggedIn = true;
+    m_retryAttempt = false;
+    m_lastHeard.start();
+    if (m_reconnect)
+        m_heardTimer->start();
+    setReconnecting(false);
     emit signalConnect(true);
 }
 
@@ -388,6 +492,12 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
 void OvTransferServer::endpointNotice(const QString& text)
 {
     OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+}
+
+void OvTransferServer::refused(const QString& errorText, const QString& logText)
+{
+    m_refused = true;
+    closeWithError(errorText, logText);
 }
 
 void OvTransferServer::closeWithError(const QString& errorText, const QString& logText)

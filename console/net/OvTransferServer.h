@@ -5,6 +5,7 @@
 #include "net/OvProtocolSink.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -50,6 +51,14 @@ public:
     // A peer that stops acknowledging (power lost, cable pulled) ends the
     // connection after this long instead of the kernel's quarter of an hour.
     static constexpr int DeadPeerMs = 10000;
+    // Reconnection, when the operator has turned it on: the first try this
+    // long after the loss, then one try this long after each failed one.
+    static constexpr int ReconnectFirstMs = 1000;
+    static constexpr int ReconnectEveryMs = 2000;
+    // With reconnection on, a server that sends no frame at all for this long
+    // while heartbeats go out is taken for lost (a hung server whose kernel
+    // still acknowledges is otherwise noticed only when the socket breaks).
+    static constexpr int SilentServerMs = 10000;
 
     static OvTransferServer* instance();
     ~OvTransferServer() override;
@@ -58,6 +67,16 @@ public:
     void connectToServer(const QString& endpoint, const QString& password, int port);
     void disconnectFromServer();
     ConnectionState connectionState() const;
+
+    // Off by default: a lost connection stays lost until the operator connects.
+    // On: a logged-in connection lost for any reason but the operator's own
+    // disconnection or a refusal by the server is tried again (same address,
+    // port and password) until it logs in, is refused or stopReconnecting().
+    void setReconnect(bool on);
+    bool reconnect() const;
+    bool isReconnecting() const;
+    // Ends the retries; an attempt under way is dropped without a word.
+    void stopReconnecting();
 
     void sendUpdateCG(const cgItemData& data, int operationType, const QVariant& curStatus,
                       const QUuid& operationId);
@@ -70,6 +89,7 @@ public:
 
 signals:
     void signalConnect(bool bSucess);
+    void reconnectingChanged(bool reconnecting);
 
 public slots:
     void slotConnectSuc();
@@ -114,6 +134,11 @@ private:
     void cgNotified(const OvCgNotification& notification) override;
     void endpointNotice(const QString& text) override;
     void closeWithError(const QString& errorText, const QString& logText) override;
+    void refused(const QString& errorText, const QString& logText) override;
+
+    void startAttempt();
+    void setReconnecting(bool reconnecting);
+    void checkServerHeard();
 
     ConnectionState m_state = Idle;
     QString m_host;
@@ -124,6 +149,18 @@ private:
     QTimer* m_heartTimer = nullptr;
     QTimer* m_closeTimer = nullptr;
     QTimer* m_readMore = nullptr;
+    QTimer* m_retryTimer = nullptr;
+    QTimer* m_heardTimer = nullptr;
+    QElapsedTimer m_lastHeard;
+    bool m_reconnect = false;
+    bool m_reconnecting = false;
+    // Of the connection under way: it logged in; the server refused it; the
+    // operator ended it.
+    bool m_loggedIn = false;
+    bool m_refused = false;
+    bool m_byOperator = false;
+    // The connection under way is a retry: failing before login, it says nothing.
+    bool m_retryAttempt = false;
     bool m_backlogExceeded = false;
     QTcpSocket* m_socket = nullptr;
     OvFrameReader m_rxBuffer;

@@ -75,6 +75,8 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 
     OvTransferServer* const client = OvTransferServer::instance();
     connect(client, &OvTransferServer::signalConnect, this, &OvCGVestrel::slotConnect);
+    connect(client, &OvTransferServer::reconnectingChanged, this, &OvCGVestrel::setReconnectingState);
+    client->setReconnect(readConfigReconnect());
     connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
     connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
@@ -103,6 +105,8 @@ void OvCGVestrel::login(bool checked)
     applyStyleSheet(this, QStringLiteral("default.qss"));
 
     OvTransferServer* const client = OvTransferServer::instance();
+    // A click while the console reconnects stops it; the operator chooses anew.
+    client->stopReconnecting();
     switch (client->connectionState()) {
     case OvTransferServer::Idle:
         // The dialog starts the connection; the outcome arrives in slotConnect.
@@ -153,6 +157,16 @@ void OvCGVestrel::setConnectButtonState(bool connected)
     connectButton->setText(connected ? tr("已连接") : tr("连接"));
     connectButton->setType(connected ? QStringLiteral("OvControlWidget_connected")
                                      : QStringLiteral("OvControlWidget_connect"));
+}
+
+void OvCGVestrel::setReconnectingState(bool reconnecting)
+{
+    if (reconnecting) {
+        connectButton->setText(tr("重连中…"));
+        connectButton->setType(QStringLiteral("OvControlWidget_reconnecting"));
+    } else {
+        setConnectButtonState(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
+    }
 }
 
 void OvCGVestrel::quickWidget()

@@ -40,6 +40,7 @@ private slots:
 
 private:
     void setConnectButtonState(bool connected);
+    void setReconnectingState(bool reconnecting);
 
     OvTitlebar* m_titlebar = nullptr;
     OvLoginDlg* m_loginDlg = nullptr;

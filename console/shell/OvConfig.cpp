@@ -67,6 +67,12 @@ QString readConfigPassword()
     return text.isEmpty() ? QStringLiteral("580317") : text;
 }
 
+bool readConfigReconnect()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("reconnect")).trimmed()
+           == QLatin1String("true");
+}
+
 void applyStyleSheet(QWidget* widget, const QString& name)
 {
     if (!widget)

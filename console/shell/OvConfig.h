@@ -17,6 +17,10 @@ int readConfigPort();
 // The password offered in the login dialog: "580317" when unset.
 QString readConfigPassword();
 
+// Whether a lost connection is tried again by itself: "true" turns it on;
+// absent or anything else leaves it off.
+bool readConfigReconnect();
+
 // Sets <program folder>/qss/<name> as the widget's own style sheet; a missing or
 // unreadable file leaves the widget as it was.
 void applyStyleSheet(QWidget* widget, const QString& name);
