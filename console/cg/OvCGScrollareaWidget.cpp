@@ -87,6 +87,8 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     m_content = new QFrame(viewport());
     m_content->setMouseTracking(true);
     m_content->setObjectName(QStringLiteral("cg_show_widget"));
+    // Screen readers (and the end-to-end tests) find the tiles under this name.
+    m_content->setAccessibleName(tr("CG列表"));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     verticalScrollBar()->setSingleStep(ScrollStep);
     // Shown while the pointer is over the grid; its room stays reserved, so

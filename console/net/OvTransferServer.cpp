@@ -159,6 +159,14 @@ void OvTransferServer::startAttempt()
     connect(m_socket, &QTcpSocket::connected, this, &OvTransferServer::slotConnectSuc);
     connect(m_socket, &QTcpSocket::disconnected, this, &OvTransferServer::slotDestroyConnection);
     connect(m_socket, &QTcpSocket::readyRead, this, &OvTransferServer::slotReadMesg);
+    if (m_retryAttempt) {
+        // A retry learns at once that nobody listens yet, and tries again on
+        // schedule, instead of sitting out the operator's login wait.
+        connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] {
+            if (m_retryAttempt && accepts(Event::Disconnect) && m_state == Connecting)
+                abortConnection();
+        });
+    }
 }
 
 void OvTransferServer::disconnectFromServer()

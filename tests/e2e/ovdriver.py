@@ -18,6 +18,7 @@ A scenario is a list of steps (tests/e2e/scenarios.py); each step is a tuple
 
 import argparse
 import os
+import random
 import re
 import shutil
 import signal
@@ -121,6 +122,7 @@ class Simulator:
 
     def __init__(self, driver, name, args):
         self.name = name
+        self.args = list(args)
         self.log_path = os.path.join(driver.work, f"sim-{name}.log")
         cmd = [driver.sim_bin, "--control-port", "0", "--log", self.log_path, "--name", name] + list(args)
         self.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -457,6 +459,90 @@ class Driver:
 
     def step_kill_simulator(self, name):
         self.sim(name).kill()
+
+    def tiles(self, console):
+        """The console's tiles in grid order, as (name, description) pairs."""
+        grid = self.control(console, "CG列表", role=None, within="CGVestrel")
+        found = []
+        for i in range(grid.childCount):
+            tile = grid.getChildAtIndex(i)
+            if tile is not None and self.shown(tile):
+                x, y, _, _ = self.extents(tile)
+                found.append((y, x, tile.name, tile.description))
+        return [(name, description) for _, _, name, description in sorted(found)]
+
+    def sim_tiles(self, sim):
+        """The simulator's list as the consoles should show it."""
+        shown = {"0": "", "1": "PGM", "2": "PVW"}
+        rows = [line.split(None, 3) for line in sim.command("list")[:-1]]
+        return [(row[3] if len(row) > 3 else "", shown.get(row[2], row[2])) for row in rows]
+
+    def step_soak(self, sim_name, consoles, seconds=120, restarts=2, size=(4, 10)):
+        """Operators publish at random (clicks on tiles and on the control bar of consoles taken
+        at random), the server changes its list at random and is killed and started again
+        `restarts` times; afterwards every console shows the server's list. Prints the counts."""
+        rng = random.Random(int(os.environ.get("OV_SOAK_SEED", time.time())))
+        args = self.sim(sim_name).args
+        counts = {"publishes": 0, "server changes": 0, "missed clicks": 0}
+        reconnections = []
+        started = time.monotonic()
+        restart_at = [started + seconds * (i + 1) / (restarts + 1) for i in range(restarts)]
+        names = iter(f"Soak {n:03}" for n in range(1000))
+        last_change = time.monotonic()
+        while time.monotonic() - started < seconds:
+            if restart_at and time.monotonic() >= restart_at[0]:
+                restart_at.pop(0)
+                self.sim(sim_name).kill()  # a crash: no goodbye to anyone
+                time.sleep(rng.uniform(0.5, 3.0))
+                self.sims[sim_name] = Simulator(self, sim_name, args)
+                listening = time.monotonic()
+                for name in consoles:
+                    self.control(self.console(name), "已连接", within="CGVestrel", timeout=20 * SCALE)
+                reconnections.append(time.monotonic() - listening)
+                last_change = time.monotonic()
+                continue
+            sim = self.sim(sim_name)
+            items = self.sim_tiles(sim)
+            if rng.random() < 0.5 and items:
+                c = self.console(rng.choice(consoles))
+                try:
+                    run(["xdotool", "windowraise", self.x_window(c, "CGVestrel")], env=self.env)
+                    self.click_at(self.control(c, rng.choice(items)[0], role="frame", timeout=1))
+                    self.click_at(self.control(c, rng.choice(["PGM", "PVW", "取消"]), within="CGVestrel"))
+                    counts["publishes"] += 1
+                except StepFailed:
+                    counts["missed clicks"] += 1  # the tile went away meanwhile
+            else:
+                n, i = len(items), rng.randrange(max(len(items), 1))
+                change = rng.choice(["status", "rename", "move", "add", "remove"])
+                if change == "add" or n <= size[0]:
+                    line = f'add "{next(names)}"'
+                elif change == "remove" or n >= size[1]:
+                    line = f"remove {i}"
+                elif change == "status":
+                    line = f"status {i} {rng.randrange(3)}"
+                elif change == "rename":
+                    line = f'rename {i} "{next(names)}"'
+                else:
+                    line = f"move {i} {rng.randrange(n)}"
+                self.step_sim(sim_name, line)
+                counts["server changes"] += 1
+            last_change = time.monotonic()
+            time.sleep(rng.uniform(0.05, 0.4))
+        want = self.sim_tiles(self.sim(sim_name))
+        for name in consoles:
+            c = self.console(name)
+            wait_for(lambda: self.tiles(c) == want,
+                     f"console {name} showing the server's list {want} (it shows {self.tiles(c)})", 2 * SCALE)
+        agreed = time.monotonic() - last_change
+        record = self.sim(sim_name).record()
+        ids = re.findall(r'-> .*"cmd":"updateCG".*?"operationID":"([^"]+)"', record)
+        if len(ids) != len(set(ids)):
+            raise StepFailed("an updateCG was sent twice across a restart")
+        times = ", ".join(f"{t:.2f} s" for t in reconnections)
+        log(f"soak: {counts['publishes']} publishes, {counts['server changes']} server changes, "
+            f"{counts['missed clicks']} missed clicks, {len(reconnections)} restarts; reconnected in {times}; "
+            f"{len(ids)} updateCG; all consoles agreed {agreed:.2f} s after the last change")
 
     def step_console(self, name, config=None):
         """Starts a console in a folder of its own and waits for its main window."""

@@ -254,3 +254,15 @@ INSTALLED_SCENARIOS = {
         ("exit", "op", 0),
     ],
 }
+
+# Three consoles that reconnect by themselves, random publishes and server
+# changes for two minutes, two server crashes: every console ends up showing
+# exactly the server's list.
+RECONNECT = "[CONFIG]\nreconnect=true\n"
+SOAK_CONSOLES = ["op1", "op2", "op3"]
+SCENARIOS["reconnect_soak"] = [
+    ("simulator", "a", "--listen", "10.77.0.1", "--items", "6"),
+    *[step for name in SOAK_CONSOLES for step in [("console", name, {"config": RECONNECT}), *login(name)]],
+    ("soak", "a", SOAK_CONSOLES, {"seconds": 120, "restarts": 2}),
+    *[("log", name, "系统:正在自动重新连接studio…", {"count": 2}) for name in SOAK_CONSOLES],
+]
