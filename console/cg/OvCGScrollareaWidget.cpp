@@ -76,7 +76,8 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     OvCGListModel* const model = OvCGListModel::instance();
     connect(model, &OvCGListModel::SingalCGInserted, this, &OvCGScrollareaWidget::addCg);
     connect(model, &OvCGListModel::SignalCgMoved, this, &OvCGScrollareaWidget::SlotCgMoved);
-    connect(model, &OvCGListModel::SingalCGRemoved, this, &OvCGScrollareaWidget::markDirty);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, &OvCGScrollareaWidget::catalogueChanged);
+    connect(model, &OvCGListModel::SingalCGUpdate, this, &OvCGScrollareaWidget::onCgUpdated);
     connect(model, &OvCGListModel::SignalCurrentCGChanged, this, &OvCGScrollareaWidget::onCurrentChanged);
 
     setMouseTracking(true);
@@ -146,7 +147,90 @@ int OvCGScrollareaWidget::rowPitch() const
 
 int OvCGScrollareaWidget::rowCount() const
 {
-    return (OvCGListModel::instance()->count() + perRow() - 1) / perRow();
+    return (shownCount() + perRow() - 1) / perRow();
+}
+
+void OvCGScrollareaWidget::setFilter(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    // Typing on narrows what is already shown; anything else looks at the
+    // whole catalogue again.
+    const bool narrowing = !m_filter.isEmpty() && !m_matchesDirty && text.contains(m_filter, Qt::CaseInsensitive);
+    m_filter = text;
+    if (narrowing) {
+        QVector<OvSubCGItem*> kept;
+        kept.reserve(m_matches.size());
+        for (OvSubCGItem* const item : qAsConst(m_matches)) {
+            if (item->name().contains(m_filter, Qt::CaseInsensitive))
+                kept.append(item);
+        }
+        m_matches = std::move(kept);
+    } else {
+        m_matchesDirty = true;
+    }
+    verticalScrollBar()->setValue(0);
+    m_shownReported[0] = -1;  // the count is told for every new text
+    m_scrollToCurrent = true;
+    m_dirty = true;
+    sync();
+}
+
+void OvCGScrollareaWidget::refilter()
+{
+    m_matchesDirty = false;
+    m_matches.clear();
+    if (m_filter.isEmpty())
+        return;
+    const QList<OvSubCGItem*> items = OvCGListModel::instance()->cgList();
+    for (OvSubCGItem* const item : items) {
+        if (item->name().contains(m_filter, Qt::CaseInsensitive))
+            m_matches.append(item);
+    }
+}
+
+int OvCGScrollareaWidget::shownCount() const
+{
+    if (m_filter.isEmpty())
+        return OvCGListModel::instance()->count();
+    if (m_matchesDirty)
+        const_cast<OvCGScrollareaWidget*>(this)->refilter();
+    return m_matches.size();
+}
+
+OvSubCGItem* OvCGScrollareaWidget::shownAt(int position) const
+{
+    if (m_filter.isEmpty())
+        return OvCGListModel::instance()->cgAt(position);
+    if (m_matchesDirty)
+        const_cast<OvCGScrollareaWidget*>(this)->refilter();
+    return position >= 0 && position < m_matches.size() ? m_matches.at(position) : nullptr;
+}
+
+bool OvCGScrollareaWidget::selectFirstShown()
+{
+    OvSubCGItem* const first = shownAt(0);
+    if (!first)
+        return false;
+    OvCGListModel::instance()->setCurrentCg(first);
+    return true;
+}
+
+void OvCGScrollareaWidget::catalogueChanged()
+{
+    if (!m_filter.isEmpty())
+        m_matchesDirty = true;
+    markDirty();
+}
+
+void OvCGScrollareaWidget::onCgUpdated(int index, int updateType, OvSubCGItem* item, operatorInfo info)
+{
+    Q_UNUSED(index)
+    Q_UNUSED(item)
+    Q_UNUSED(info)
+    // A rename may bring an item into the filter or take it out.
+    if (!m_filter.isEmpty() && updateType == OvSubCGItem::NameUpdate)
+        catalogueChanged();
 }
 
 QPair<int, int> OvCGScrollareaWidget::bandRows(int scroll) const
@@ -164,11 +248,11 @@ int OvCGScrollareaWidget::perRow() const
     return qMax(1, m_columns);
 }
 
-QRect OvCGScrollareaWidget::tileRect(int index) const
+QRect OvCGScrollareaWidget::tileRect(int position) const
 {
     const QSize size = tileSize();
-    const int row = index / perRow();
-    const int column = index % perRow();
+    const int row = position / perRow();
+    const int column = position % perRow();
     return QRect(QPoint(Margin + column * (size.width() + m_spacing), Margin + row * rowPitch()), size);
 }
 
@@ -201,6 +285,13 @@ void OvCGScrollareaWidget::sync()
     m_syncQueued = false;
     if (m_dirty || m_scrollToCurrent)
         rebind();
+    const int shown = shownCount();
+    const int total = OvCGListModel::instance()->count();
+    if (shown != m_shownReported[0] || total != m_shownReported[1]) {
+        m_shownReported[0] = shown;
+        m_shownReported[1] = total;
+        emit shownChanged(shown, total);
+    }
 }
 
 void OvCGScrollareaWidget::updateScrollRange()
@@ -235,14 +326,13 @@ void OvCGScrollareaWidget::rebind()
         return;
     m_rebinding = true;
     m_dirty = false;
-    OvCGListModel* const model = OvCGListModel::instance();
     updateScrollRange();
     if (m_scrollToCurrent) {
         m_scrollToCurrent = false;
         scrollToIndex(currentIndex());
     }
 
-    const int n = model->count();
+    const int n = shownCount();
     const int scroll = verticalScrollBar()->value();
     const int pitch = rowPitch();
     const auto [firstRow, lastRow] = bandRows(scroll);
@@ -252,7 +342,7 @@ void OvCGScrollareaWidget::rebind()
     QSet<const OvSubCGItem*> band;
     band.reserve(last - first + 1);
     for (int i = first; i <= last; ++i)
-        band.insert(model->cgAt(i));
+        band.insert(shownAt(i));
     for (auto it = m_bound.begin(); it != m_bound.end();) {
         if (band.contains(it.key())) {
             ++it;
@@ -274,7 +364,7 @@ void OvCGScrollareaWidget::rebind()
     const bool pointerInside = viewport()->underMouse();
     const QPoint pointer = pointerInside ? m_content->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
     for (int i = first; i <= last; ++i) {
-        OvSubCGItem* const item = model->cgAt(i);
+        OvSubCGItem* const item = shownAt(i);
         OvCGListItemWidget* tile = m_bound.value(item, nullptr);
         const QRect rect = tileRect(i).translated(0, -m_bandTop);
         if (!tile) {
@@ -339,7 +429,7 @@ void OvCGScrollareaWidget::addCg(int index, OvSubCGItem* model, operatorInfo inf
     Q_UNUSED(info)
     // A list arrives as thousands of inserts in one go: the grid is brought
     // up to date once, when the turn of the event loop ends.
-    markDirty();
+    catalogueChanged();
 }
 
 void OvCGScrollareaWidget::onCurrentChanged(OvSubCGItem* item)
@@ -357,25 +447,40 @@ void OvCGScrollareaWidget::SlotCgMoved(OvSubCGItem* theCG, int from, int to, ope
     Q_UNUSED(from)
     Q_UNUSED(to)
     Q_UNUSED(info)
-    markDirty();
+    catalogueChanged();
 }
 
 int OvCGScrollareaWidget::currentIndex() const
 {
     OvCGListModel* const model = OvCGListModel::instance();
-    return model->currentCg() ? model->indexOfCg(model->currentCg()) : -1;
+    OvSubCGItem* const current = model->currentCg();
+    if (!current)
+        return -1;
+    if (m_filter.isEmpty())
+        return model->indexOfCg(current);
+    shownCount();
+    return m_matches.indexOf(current);
 }
 
 void OvCGScrollareaWidget::selectAt(int target)
 {
-    if (OvSubCGItem* const item = OvCGListModel::instance()->cgAt(target))
+    if (OvSubCGItem* const item = shownAt(target))
         OvCGListModel::instance()->setCurrentCg(item);
+}
+
+bool OvCGScrollareaWidget::startFromHidden(int position)
+{
+    // The filter hides the current item: any arrow starts at the first shown.
+    if (position >= 0 || !OvCGListModel::instance()->currentCg())
+        return false;
+    selectFirstShown();
+    return true;
 }
 
 void OvCGScrollareaWidget::up()
 {
     const int i = currentIndex();
-    if (i - m_columns < 0)
+    if (startFromHidden(i) || i - m_columns < 0)
         return;
     selectAt(i - m_columns);
 }
@@ -383,7 +488,7 @@ void OvCGScrollareaWidget::up()
 void OvCGScrollareaWidget::down()
 {
     const int i = currentIndex();
-    if (OvCGListModel::instance()->count() - 1 < i + m_columns)
+    if (startFromHidden(i) || shownCount() - 1 < i + m_columns)
         return;
     selectAt(i + m_columns);
 }
@@ -391,7 +496,7 @@ void OvCGScrollareaWidget::down()
 void OvCGScrollareaWidget::left()
 {
     const int i = currentIndex();
-    if (i - 1 < 0)
+    if (startFromHidden(i) || i - 1 < 0)
         return;
     selectAt(i - 1);
 }
@@ -399,7 +504,7 @@ void OvCGScrollareaWidget::left()
 void OvCGScrollareaWidget::right()
 {
     const int i = currentIndex();
-    if (OvCGListModel::instance()->count() - 1 < i + 1)
+    if (startFromHidden(i) || shownCount() - 1 < i + 1)
         return;
     selectAt(i + 1);
 }

@@ -39,9 +39,20 @@ public:
     // The tile of the model's current item, when it is near the view.
     OvCGListItemWidget* currentTile() const;
     QFrame* contentFrame() const { return m_content; }
-    // Where the item at this position sits in the whole grid (content
-    // coordinates: the top of the grid is 0 however far it is scrolled).
-    QRect tileRect(int index) const;
+    // Where the item at this position of the grid sits in the whole grid
+    // (content coordinates: the top of the grid is 0 however far it is scrolled).
+    QRect tileRect(int position) const;
+
+    // Shows only the items whose name contains text, ignoring case; an empty
+    // text shows the whole catalogue. The filter follows the catalogue's changes.
+    void setFilter(const QString& text);
+    QString filter() const { return m_filter; }
+    // The items the grid shows: the matches, or the catalogue without a filter.
+    int shownCount() const;
+    // The item at this position of the grid, or null.
+    OvSubCGItem* shownAt(int position) const;
+    // Makes the first item shown the current one; false when none is shown.
+    bool selectFirstShown();
 
     // Arrow-key handlers (registered with the shortcut table).
     void up();
@@ -52,9 +63,12 @@ public:
 signals:
     void mouseMove(QPoint pos);
     void leaveWidget();
+    // What the grid shows changed: shown of total items.
+    void shownChanged(int shown, int total);
 
 private slots:
     void addCg(int index, OvSubCGItem* model, operatorInfo info);
+    void onCgUpdated(int index, int updateType, OvSubCGItem* item, operatorInfo info);
     void SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
 
 protected:
@@ -67,8 +81,14 @@ protected:
 
 private:
     void relayout();
+    void catalogueChanged();
+    // Brings the list of matches up to date with the filter and the catalogue.
+    void refilter();
     void selectAt(int target);
+    // The current item's position among the shown ones; -1 without one, or
+    // when the filter hides it.
     int currentIndex() const;
+    bool startFromHidden(int position);
     void onCurrentChanged(OvSubCGItem* item);
     void scrollToIndex(int index);
     // Catalogue changes only mark the grid; it is brought up to date once per
@@ -97,4 +117,9 @@ private:
     bool m_dirty = false;
     bool m_syncQueued = false;
     bool m_scrollToCurrent = false;
+    QString m_filter;
+    // The matching items in catalogue order, while a filter is set.
+    QVector<OvSubCGItem*> m_matches;
+    bool m_matchesDirty = false;
+    int m_shownReported[2] = {-1, -1};
 };

@@ -2,6 +2,7 @@
 
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGSearchField.h"
 #include "log/OvCGOperationLogListWidget.h"
 #include "net/OvTransferServer.h"
 
@@ -34,7 +35,29 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     auto* cgArea = new QFrame(nullptr);
     cgArea->setObjectName(QStringLiteral("OvCGShowWidget_cgArea"));
     cgArea->setMinimumWidth(CgAreaMinWidth);
-    auto* cgLayout = new HNsNmLayout(nullptr);
+    auto* cgLayout = new VNsNmLayout(nullptr);
+
+    m_search = new OvCGSearchField(nullptr);
+    m_searchCount = new OvLabel(QStringLiteral("OvCGShowWidget_search_count"), nullptr);
+    auto* searchLayout = new HNsNmLayout(nullptr);
+    searchLayout->setContentsMargins(5, 0, 5, 6);
+    searchLayout->setSpacing(8);
+    searchLayout->addWidget(m_search);
+    searchLayout->addWidget(m_searchCount);
+    searchLayout->addStretch();
+    m_searchRow = new QFrame(nullptr);
+    m_searchRow->setObjectName(QStringLiteral("OvCGShowWidget_search_row"));
+    m_searchRow->setLayout(searchLayout);
+    m_searchRow->hide();
+    cgLayout->addWidget(m_searchRow);
+    connect(m_search, &QLineEdit::textChanged, m_grid, &OvCGScrollareaWidget::setFilter);
+    connect(m_grid, &OvCGScrollareaWidget::shownChanged, this, &OvCGShowWidget::updateSearchCount);
+    connect(m_search, &OvCGSearchField::chosen, this, [this] {
+        m_grid->selectFirstShown();
+        leaveSearch();
+    });
+    connect(m_search, &OvCGSearchField::dismissed, this, &OvCGShowWidget::leaveSearch);
+
     cgLayout->addWidget(m_grid);
     m_grid->hide();
 
@@ -106,7 +129,28 @@ OvCGShowWidget::~OvCGShowWidget() = default;
 void OvCGShowWidget::onConnectChanged(bool connected)
 {
     m_grid->setVisible(connected);
+    m_searchRow->setVisible(connected);
     m_tips->setVisible(!connected);
+}
+
+void OvCGShowWidget::focusSearch()
+{
+    if (!m_searchRow->isVisible())
+        return;
+    m_search->setFocus(Qt::ShortcutFocusReason);
+    m_search->selectAll();
+}
+
+void OvCGShowWidget::leaveSearch()
+{
+    // The window takes the keys again: the single keys act on the tiles.
+    if (QWidget* const top = window())
+        top->setFocus(Qt::OtherFocusReason);
+}
+
+void OvCGShowWidget::updateSearchCount(int shown, int total)
+{
+    m_searchCount->setText(m_grid->filter().isEmpty() ? QString() : QStringLiteral("%1 / %2").arg(shown).arg(total));
 }
 
 void OvCGShowWidget::onSplitterMoved(int pos, int index)

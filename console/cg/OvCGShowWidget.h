@@ -7,6 +7,8 @@ class OvButton;
 class OvCGCustomLabel;
 class OvCGOperationLogListWidget;
 class OvCGScrollareaWidget;
+class OvCGSearchField;
+class OvLabel;
 class OvGrayButton;
 class QSplitter;
 
@@ -28,6 +30,11 @@ public:
     OvGrayButton* clearButton() const { return m_clearButton; }
     QSplitter* splitter() const { return m_splitter; }
     QFrame* logPane() const { return m_logPane; }
+    OvCGSearchField* searchField() const { return m_search; }
+    OvLabel* searchCount() const { return m_searchCount; }
+
+    // Ctrl+F: the search field takes the keyboard, its text selected.
+    void focusSearch();
     int savedLogWidth() const { return m_logWidth; }
 
     void onConnectChanged(bool connected);
@@ -42,6 +49,9 @@ protected:
 
 private:
     void updateToggleButtonText();
+    void updateSearchCount(int shown, int total);
+    // Enter and Esc in the search field hand the keyboard back to the tiles.
+    void leaveSearch();
 
     OvCGScrollareaWidget* m_grid = nullptr;
     OvCGOperationLogListWidget* m_logList = nullptr;
@@ -51,4 +61,7 @@ private:
     OvGrayButton* m_clearButton = nullptr;
     QSplitter* m_splitter = nullptr;
     QFrame* m_logPane = nullptr;
+    QFrame* m_searchRow = nullptr;
+    OvCGSearchField* m_search = nullptr;
+    OvLabel* m_searchCount = nullptr;
 };

@@ -25,6 +25,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QShortcut>
 
 OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 {
@@ -78,6 +79,8 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(client, &OvTransferServer::reconnectingChanged, this, &OvCGVestrel::setReconnectingState);
     client->setReconnect(readConfigReconnect());
     connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, m_showWidget, &OvCGShowWidget::focusSearch);
     connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 

@@ -1,0 +1,32 @@
+#include "cg/OvCGSearchField.h"
+
+#include <QKeyEvent>
+
+OvCGSearchField::OvCGSearchField(QWidget* parent) : QLineEdit(parent)
+{
+    setObjectName(QStringLiteral("OvCGSearchField"));
+    setAccessibleName(tr("搜索CG"));
+    setPlaceholderText(tr("搜索 (Ctrl+F)"));
+    setClearButtonEnabled(true);
+    // Focus by Ctrl+F or a click only: Tab around the window must not land
+    // here and swallow the single keys.
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+OvCGSearchField::~OvCGSearchField() = default;
+
+void OvCGSearchField::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        emit chosen();
+    } else if (modifiers == Qt::NoModifier && event->key() == Qt::Key_Escape) {
+        clear();
+        emit dismissed();
+    } else {
+        QLineEdit::keyPressEvent(event);
+    }
+    // Whatever the line edit left (Up, Down, Page keys) stops here too: the
+    // window would take it for a shortcut.
+    event->accept();
+}
