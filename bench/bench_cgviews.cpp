@@ -14,6 +14,7 @@
 #include "cg/OvCGListItemWidget.h"
 #include "cg/OvCGListModel.h"
 #include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGSearchField.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
@@ -38,6 +39,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <numeric>
 #include <vector>
 
 using OvBench::cpuMs;
@@ -328,6 +330,36 @@ int runBurst()
 
 }  // namespace
 
+// Typing into the search field, a key at a time, then deleting back: the
+// longest and the mean time from a key to the repainted grid.
+int runSearch(int count)
+{
+    OvCGMessage::instance();
+    OvCGShowWidget show(nullptr);
+    show.resize(1240, 760);
+    show.show();
+    emit OvTransferServer::instance()->signalConnect(true);
+    OvCGListModel::instance()->resetCgList(records(count));
+    settle();
+    const QString typed = QStringLiteral("Item 12");
+    QVector<double> times;
+    auto key = [&](const QString& text) {
+        const double t = nowMs();
+        show.searchField()->setText(text);
+        settleStall();
+        times.append(nowMs() - t);
+    };
+    for (int i = 1; i <= typed.size(); ++i)
+        key(typed.left(i));
+    const int matches = show.grid()->shownCount();
+    for (int i = typed.size() - 1; i >= 0; --i)
+        key(typed.left(i));
+    const double longest = *std::max_element(times.cbegin(), times.cend());
+    const double mean = std::accumulate(times.cbegin(), times.cend(), 0.0) / times.size();
+    std::printf("search %d %.1f %.1f %d\n", count, longest, mean, matches);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -338,13 +370,15 @@ int main(int argc, char** argv)
     if (args.size() >= 2) {
         if (args.at(1) == QLatin1String("tiles") && args.size() == 3)
             return runTiles(args.at(2).toInt());
+        if (args.at(1) == QLatin1String("search") && args.size() == 3)
+            return runSearch(args.at(2).toInt());
         if (args.at(1) == QLatin1String("log"))
             return runLog();
         if (args.at(1) == QLatin1String("divider"))
             return runDivider();
         if (args.at(1) == QLatin1String("burst"))
             return runBurst();
-        std::fprintf(stderr, "usage: bench_cgviews [tiles COUNT | log | divider | burst]\n");
+        std::fprintf(stderr, "usage: bench_cgviews [tiles COUNT | search COUNT | log | divider | burst]\n");
         return 2;
     }
 
@@ -372,6 +406,12 @@ int main(int argc, char** argv)
                    .arg(f.at(7), 7).arg(f.at(8), 7).arg(f.at(9), 6).arg(f.at(10), 8)
                    .arg(f.at(11) == QLatin1String("1") ? QString() : QStringLiteral("  (not shown right!)"));
         out.flush();
+    }
+    out << "\nSearch field, typing \"Item 12\" a key at a time and deleting it again: key to repainted grid, ms\n";
+    for (const int count : {5000, 100000}) {
+        const QStringList s = child({QStringLiteral("search"), QString::number(count)});
+        if (s.size() >= 5)
+            out << QStringLiteral("%1 items: longest %2, mean %3 (%4 matches)\n").arg(s.at(1), s.at(2), s.at(3), s.at(4));
     }
     const QStringList d = child({QStringLiteral("divider")});
     if (d.size() >= 4)

@@ -72,6 +72,9 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
     content->addWidget(keyGroup(this, "publish", tr("发布控制"),
                                 {tr("发布PGM"), tr("发布PVW"), tr("取消发布")},
                                 {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C")}, false));
+    content->addWidget(keyGroup(this, "search", tr("搜索CG"),
+                                {tr("搜索"), tr("选中第一个结果"), tr("清空搜索")},
+                                {QStringLiteral("Ctrl+F"), tr("回车"), QStringLiteral("Esc")}, false));
 
     auto* outer = new VNsNmLayout(this);
     outer->addWidget(titlebar);
