@@ -1,4 +1,5 @@
 #include "shell/OvCGVestrel.h"
+#include "shell/OvConfig.h"
 
 #include <OvUIUtility/OnlyOneApplication.h>
 #include <OvUIUtility/OvUIUtility.h>
@@ -20,6 +21,11 @@ int main(int argc, char** argv)
     if (app.isRunning())
         return 0;
     OnlyOneApplication::setInstance(&app);
+
+    // Before any window: every text is translated when it is made.
+    const QString language = readConfigLanguage();
+    if (!language.isEmpty())
+        loadTranslator(language);
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/OvCGVestrel/Resources/logo_large.png")));
     applyAppStyleSheet(QStringLiteral("default.qss"));

@@ -38,6 +38,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     auto* cgLayout = new VNsNmLayout(nullptr);
 
     m_search = new OvCGSearchField(nullptr);
+    m_search->setMaximumWidth(360);
     m_searchCount = new OvLabel(QStringLiteral("OvCGShowWidget_search_count"), nullptr);
     auto* searchLayout = new HNsNmLayout(nullptr);
     searchLayout->setContentsMargins(5, 0, 5, 6);

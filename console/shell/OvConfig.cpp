@@ -67,6 +67,13 @@ QString readConfigPassword()
     return text.isEmpty() ? QStringLiteral("580317") : text;
 }
 
+QString readConfigLanguage()
+{
+    const QString language =
+        readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("language")).trimmed();
+    return language == QLatin1String("en") ? language : QString();
+}
+
 bool readConfigReconnect()
 {
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("reconnect")).trimmed()

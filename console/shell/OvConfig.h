@@ -21,6 +21,10 @@ QString readConfigPassword();
 // absent or anything else leaves it off.
 bool readConfigReconnect();
 
+// The language of the operator's texts: "en" for English; empty (Chinese, the
+// texts as written) when absent, "zh_CN" or anything unknown.
+QString readConfigLanguage();
+
 // Sets <program folder>/qss/<name> as the widget's own style sheet; a missing or
 // unreadable file leaves the widget as it was.
 void applyStyleSheet(QWidget* widget, const QString& name);

@@ -2,11 +2,32 @@
 
 #include "OvBuildInfo.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+// The maker rows' defaults (see CMakeLists.txt), listed for the translators.
+// A studio's own texts have no translation and are shown as given.
+[[maybe_unused]] const char* const DefaultMakerTexts[] = {
+    QT_TRANSLATE_NOOP("OvVersionInfo", "OvCGVestrel 项目"),
+    QT_TRANSLATE_NOOP("OvVersionInfo", "源代码及说明见项目仓库的 README.md"),
+    QT_TRANSLATE_NOOP("OvVersionInfo", "无（请先查阅“帮助 → 帮助信息”）"),
+    QT_TRANSLATE_NOOP("OvVersionInfo", "无（问题请提交到项目仓库）"),
+    QT_TRANSLATE_NOOP("OvVersionInfo", "Copyright (C) 2026 OvCGVestrel 项目"),
+};
+
+QString makerText(const char* text)
+{
+    return QCoreApplication::translate("OvVersionInfo", text);
+}
+
+}  // namespace
+
 const OvVersionInfo& OvVersionInfo::instance()
 {
     static const OvVersionInfo info(QStringLiteral(OV_PRODUCT_NAME), QStringLiteral(OV_PRODUCT_VERSION),
-                                    QStringLiteral(OV_FILE_VERSION), QStringLiteral(OV_COMPANY_NAME),
-                                    QStringLiteral(OV_LEGAL_COPYRIGHT), QStringLiteral(OV_FILE_DESCRIPTION));
+                                    QStringLiteral(OV_FILE_VERSION), makerText(OV_COMPANY_NAME),
+                                    makerText(OV_LEGAL_COPYRIGHT), QStringLiteral(OV_FILE_DESCRIPTION));
     return info;
 }
 
@@ -32,15 +53,15 @@ QString OvVersionInfo::composeVersionText(const QString& productVersion, const Q
 
 QString OvVersionInfo::companyAddress()
 {
-    return QStringLiteral(OV_COMPANY_ADDRESS);
+    return makerText(OV_COMPANY_ADDRESS);
 }
 
 QString OvVersionInfo::companyTelephone()
 {
-    return QStringLiteral(OV_COMPANY_TELEPHONE);
+    return makerText(OV_COMPANY_TELEPHONE);
 }
 
 QString OvVersionInfo::companyMail()
 {
-    return QStringLiteral(OV_COMPANY_MAIL);
+    return makerText(OV_COMPANY_MAIL);
 }

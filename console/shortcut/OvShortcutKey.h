@@ -15,6 +15,7 @@ class OvHotKeyPlatform;
 // activateKeyPress(), which runs the registered callback while the switch is on.
 class OvShortcutKey : public QObject
 {
+    Q_OBJECT
 public:
     static OvShortcutKey& instance();
     ~OvShortcutKey() override;

@@ -11,6 +11,7 @@ class QShowEvent;
 // shortcut table registers.
 class OvShortcutKeyDlg : public OvCGBaseDlg
 {
+    Q_OBJECT
 public:
     explicit OvShortcutKeyDlg(QWidget* parent);
     ~OvShortcutKeyDlg() override;

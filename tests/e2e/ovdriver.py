@@ -278,7 +278,7 @@ class Driver:
             src = os.path.join(self.bin, entry)
             if entry == "OvCGVestrel" or entry.startswith("libOvUIUtility.so"):
                 shutil.copy2(src, dest, follow_symlinks=False)
-            elif entry in ("qss", "help", "Resources") and os.path.isdir(src):
+            elif entry in ("qss", "help", "Resources", "language") and os.path.isdir(src):
                 shutil.copytree(src, os.path.join(dest, entry), dirs_exist_ok=True)
         return os.path.join(dest, "OvCGVestrel")
 

@@ -235,6 +235,58 @@ SCENARIOS["screenshots_views"] = [
     ("exit", "op", 0),
 ]
 
+# The console in English (language=en): texts, log lines, accessible names and
+# the search field, with pictures beside the Chinese ones.
+SCENARIOS["screenshots_english"] = [
+    ("simulator", "a", "--listen", "10.77.0.1"),
+    ("console", "op", {"config": "[CONFIG]\nlanguage=en\n"}),
+    ("log", "op", "System:Welcome to TolvaCGVestrel"),
+    ("see", "op", "Connect to the studio system on the local network to get the CG list", {"role": "label"}),
+    ("click", "op", "Connect", {"within": MAIN}),
+    ("window", "op", "Connection"),
+    ("see", "op", "10.77.0.1(not logged in)", {"within": "Connection"}),
+    ("shot", "login_dialog_en", "op", "Connection"),
+    ("click", "op", "Connect", {"within": "Connection"}),
+    ("no_window", "op", "Connection"),
+    ("see", "op", "Connected", {"role": "push button", "within": MAIN}),
+    ("log", "op", "System:You are connected to the studio"),
+    ("click", "op", "Headline 02", {"role": "frame"}),
+    ("click", "op", "PGM", {"role": "push button"}),
+    ("log", "op", 'You:put "Headline 02" on PGM'),
+    ("described", "op", "Headline 02", "PGM"),
+    ("sim", "a", "status 2 2"),
+    ("described", "op", "Weather 03", "PVW"),
+    ("shot", "main_tiles_en", "op", MAIN),
+    # With the single keys on, Ctrl+F hands the keys to the search field: Z
+    # types there and publishes nothing.
+    ("focus", "op"),
+    ("key", "ctrl+alt+q"),
+    ("log", "op", "System:Single keys on"),
+    ("key", "ctrl+f"),
+    ("key", "w e a z"),
+    ("see", "op", "0 / 12", {"role": "label"}),
+    ("key", "BackSpace"),
+    ("see", "op", "1 / 12", {"role": "label"}),
+    ("not_see", "op", "Headline 02", {"role": "frame"}),
+    ("shot", "main_search_en", "op", MAIN),
+    # Enter makes the match current and hands the keys back: Z publishes it.
+    ("key", "Return"),
+    ("key", "z"),
+    ("log", "op", 'You:put "Weather 03" on PGM'),
+    ("described", "op", "Weather 03", "PGM"),
+    # Esc empties the field and every tile shows again.
+    ("key", "ctrl+f"),
+    ("key", "Escape"),
+    ("see", "op", "Headline 02", {"role": "frame"}),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 2}),
+    ("menu", "op", "Help", HELP_SHORTCUTS, {"within": MAIN}),
+    ("window", "op", "Shortcuts"),
+    ("shot", "shortcut_dialog_en", "op", "Shortcuts"),
+    ("click", "op", "Close", {"within": "Shortcuts"}),
+    ("no_window", "op", "Shortcuts"),
+    ("exit", "op", 0),
+]
+
 SCENARIOS["screenshots_gallery"] = [
     ("program", "ovuigallery", "OvUIUtility 控件一览"),
     ("sleep", 1),

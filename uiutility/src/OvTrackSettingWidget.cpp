@@ -28,15 +28,15 @@ OvButton* OvTrackSettingWidget::makeButton(const char* name, const QString& text
 void OvTrackSettingWidget::initUi()
 {
     m_addSign = makeButton("OvTrackSettingWidget_m_addSign", QStringLiteral("+"), tr("添加标记"));
-    m_removeSign = makeButton("OvTrackSettingWidget_m_removeSign", tr("−"), tr("删除标记"));
+    m_removeSign = makeButton("OvTrackSettingWidget_m_removeSign", QStringLiteral("−"), tr("删除标记"));
     m_removeAllSign =
-        makeButton("OvTrackSettingWidget_m_removeAllSign", tr("×"), tr("删除全部标记"));
-    OvButton* stop = makeButton("OvTrackSettingWidget_stopPlay", tr("■"), tr("停止"));
-    OvButton* back = makeButton("OvTrackSettingWidget_backPlay", tr("◀◀"), tr("回到开头"));
-    OvButton* play = makeButton("OvTrackSettingWidget_normalPlay", tr("▶"), tr("播放"));
+        makeButton("OvTrackSettingWidget_m_removeAllSign", QStringLiteral("×"), tr("删除全部标记"));
+    OvButton* stop = makeButton("OvTrackSettingWidget_stopPlay", QStringLiteral("■"), tr("停止"));
+    OvButton* back = makeButton("OvTrackSettingWidget_backPlay", QStringLiteral("◀◀"), tr("回到开头"));
+    OvButton* play = makeButton("OvTrackSettingWidget_normalPlay", QStringLiteral("▶"), tr("播放"));
     OvButton* forward =
-        makeButton("OvTrackSettingWidget_forwardPlay", tr("▶▶"), tr("跳到结尾"));
-    OvButton* loop = makeButton("OvTrackSettingWidget_loopPlay", tr("↻"), tr("循环播放"));
+        makeButton("OvTrackSettingWidget_forwardPlay", QStringLiteral("▶▶"), tr("跳到结尾"));
+    OvButton* loop = makeButton("OvTrackSettingWidget_loopPlay", QStringLiteral("↻"), tr("循环播放"));
 
     m_scale = new OvScaleWidget(QwtScaleDraw::TopScale, nullptr);
 

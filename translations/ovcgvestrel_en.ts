@@ -1,0 +1,525 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>OvAboutDlg</name>
+    <message>
+        <source>关于软件</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>软件名称: %1</source>
+        <translation>Product: %1</translation>
+    </message>
+    <message>
+        <source>软件版本: %1</source>
+        <translation>Version: %1</translation>
+    </message>
+    <message>
+        <source>公司名称: %1</source>
+        <translation>Maker: %1</translation>
+    </message>
+    <message>
+        <source>公司地址: %1</source>
+        <translation>Address: %1</translation>
+    </message>
+    <message>
+        <source>电话: %1</source>
+        <translation>Telephone: %1</translation>
+    </message>
+    <message>
+        <source>邮箱: %1</source>
+        <translation>E-mail: %1</translation>
+    </message>
+    <message>
+        <source>版权: %1</source>
+        <translation>Copyright: %1</translation>
+    </message>
+</context>
+<context>
+    <name>OvCGMessage</name>
+    <message>
+        <source>系统</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>新增了"%1"</source>
+        <translation>added "%1"</translation>
+    </message>
+    <message>
+        <source>删除了"%1"</source>
+        <translation>removed "%1"</translation>
+    </message>
+    <message>
+        <source>您</source>
+        <translation>You</translation>
+    </message>
+    <message>
+        <source>重命名"%1"为"%2"</source>
+        <translation>renamed "%1" to "%2"</translation>
+    </message>
+    <message>
+        <source>编辑了"%1"</source>
+        <translation>edited "%1"</translation>
+    </message>
+    <message>
+        <source>调整了"%1"的位置 从"%2"至"%3"</source>
+        <translation>moved "%1" from "%2" to "%3"</translation>
+    </message>
+</context>
+<context>
+    <name>OvCGScrollareaWidget</name>
+    <message>
+        <source>CG列表</source>
+        <translation>CG list</translation>
+    </message>
+</context>
+<context>
+    <name>OvCGSearchField</name>
+    <message>
+        <source>搜索CG</source>
+        <translation>Search CG</translation>
+    </message>
+    <message>
+        <source>搜索 (Ctrl+F)</source>
+        <translation>Search (Ctrl+F)</translation>
+    </message>
+</context>
+<context>
+    <name>OvCGShowWidget</name>
+    <message>
+        <source>连接局域网内“采编录播一体化系统”以获取CG列表</source>
+        <translation>Connect to the studio system on the local network to get the CG list</translation>
+    </message>
+    <message>
+        <source>操作日志</source>
+        <translation>Operation log</translation>
+    </message>
+    <message>
+        <source>清空操作日志</source>
+        <translation>Clear the operation log</translation>
+    </message>
+    <message>
+        <source>收起操作日志</source>
+        <translation>Collapse the operation log</translation>
+    </message>
+    <message>
+        <source>展开操作日志</source>
+        <translation>Expand the operation log</translation>
+    </message>
+</context>
+<context>
+    <name>OvCGVestrel</name>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>欢迎使用TolvaCGVestrel</source>
+        <translation>Welcome to TolvaCGVestrel</translation>
+    </message>
+    <message>
+        <source>是否断开远程连接</source>
+        <translation>Disconnect from the server?</translation>
+    </message>
+    <message>
+        <source>您与studio断开连接。</source>
+        <translation>You disconnected from the studio.</translation>
+    </message>
+    <message>
+        <source>您成功与studio建立远程连接</source>
+        <translation>You are connected to the studio</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>重连中…</source>
+        <translation>Reconnecting…</translation>
+    </message>
+</context>
+<context>
+    <name>OvCgStatus</name>
+    <message>
+        <source>取消发布"%1"</source>
+        <translation>took "%1" off air</translation>
+    </message>
+    <message>
+        <source>发布"%1"到%2</source>
+        <translation>put "%1" on %2</translation>
+    </message>
+    <message>
+        <source>studio未响应发布"%1"到%2的请求</source>
+        <translation>the studio did not answer the request to put "%1" on %2</translation>
+    </message>
+    <message>
+        <source>studio未响应取消发布"%1"的请求</source>
+        <translation>the studio did not answer the request to take "%1" off air</translation>
+    </message>
+    <message>
+        <source>发送中</source>
+        <translation>Sending</translation>
+    </message>
+</context>
+<context>
+    <name>OvControlWidget</name>
+    <message>
+        <source>发布到PGM（Z）</source>
+        <translation>Put on PGM (Z)</translation>
+    </message>
+    <message>
+        <source>发布到PVW（X）</source>
+        <translation>Put on PVW (X)</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>取消发布（C）</source>
+        <translation>Take off air (C)</translation>
+    </message>
+</context>
+<context>
+    <name>OvLoginDlg</name>
+    <message>
+        <source>连接设置</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>在线设备:</source>
+        <translation>Servers:</translation>
+    </message>
+    <message>
+        <source>端口设置:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>密码设置:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>OvMsgDlg</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+</context>
+<context>
+    <name>OvNetworkDiscovery</name>
+    <message>
+        <source>未登录</source>
+        <translation>not logged in</translation>
+    </message>
+</context>
+<context>
+    <name>OvProtocol</name>
+    <message>
+        <source>通讯数据异常,连接已断开!</source>
+        <translation>The server sent data the console cannot read; the connection was closed.</translation>
+    </message>
+    <message>
+        <source>远程拒绝连接或连接超时,请检查远程连接设置和网络状况后重试。</source>
+        <translation>The server refused the connection or did not answer in time. Check the connection settings and the network, then try again.</translation>
+    </message>
+    <message>
+        <source>远程断开连接，请检查远程连接设置和网络状况后重试。</source>
+        <translation>The server closed the connection. Check the connection settings and the network, then try again.</translation>
+    </message>
+    <message>
+        <source>连接失败，当前设备已被加入黑名单，请修改远程黑名单设置。</source>
+        <translation>Connection refused: this device is on the server's blacklist. Change the blacklist settings on the server.</translation>
+    </message>
+    <message>
+        <source>登录帐号没有软件使用权限，请联系Tolva客服。</source>
+        <translation>The logged-in account may not use this software. Please contact Tolva support.</translation>
+    </message>
+    <message>
+        <source>采编录播一体化系统未登陆，请登陆后重试。</source>
+        <translation>Nobody is logged in to the studio system. Log in there, then try again.</translation>
+    </message>
+    <message>
+        <source>远程断开连接，当前设备已被加入黑名单。</source>
+        <translation>The server closed the connection: this device was put on the blacklist.</translation>
+    </message>
+    <message>
+        <source>远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。</source>
+        <translation>The server closed the connection: the logged-in account may not use this software. Please contact Tolva support.</translation>
+    </message>
+    <message>
+        <source>您与%1</source>
+        <translation>Your connection: %1</translation>
+    </message>
+    <message>
+        <source>%1 成功与studio建立连接</source>
+        <translation>%1 connected to the studio</translation>
+    </message>
+    <message>
+        <source>%1 与studio断开连接</source>
+        <translation>%1 disconnected from the studio</translation>
+    </message>
+</context>
+<context>
+    <name>OvShortcutKey</name>
+    <message>
+        <source>全局快捷键Ctrl+Alt+Q已恢复</source>
+        <translation>The hot key Ctrl+Alt+Q works again</translation>
+    </message>
+    <message>
+        <source>全局快捷键Ctrl+Alt+Q已失效，键盘布局改变后无法再次注册</source>
+        <translation>The hot key Ctrl+Alt+Q stopped working: it could not be taken again after the keyboard layout changed</translation>
+    </message>
+    <message>
+        <source>快键键已开启</source>
+        <translation>Single keys on</translation>
+    </message>
+    <message>
+        <source>快键键已关闭</source>
+        <translation>Single keys off</translation>
+    </message>
+</context>
+<context>
+    <name>OvShortcutKeyDlg</name>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcuts</translation>
+    </message>
+    <message>
+        <source>快捷键(开启/关闭)</source>
+        <translation>Single keys (on/off)</translation>
+    </message>
+    <message>
+        <source>快捷键选择框移动</source>
+        <translation>Move the selection</translation>
+    </message>
+    <message>
+        <source>上移</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>左移</source>
+        <translation>Left</translation>
+    </message>
+    <message>
+        <source>右移</source>
+        <translation>Right</translation>
+    </message>
+    <message>
+        <source>方向键 ↑</source>
+        <translation>Arrow ↑</translation>
+    </message>
+    <message>
+        <source>方向键 ↓</source>
+        <translation>Arrow ↓</translation>
+    </message>
+    <message>
+        <source>方向键 ←</source>
+        <translation>Arrow ←</translation>
+    </message>
+    <message>
+        <source>方向键 →</source>
+        <translation>Arrow →</translation>
+    </message>
+    <message>
+        <source>发布控制</source>
+        <translation>Publishing</translation>
+    </message>
+    <message>
+        <source>发布PGM</source>
+        <translation>Put on PGM</translation>
+    </message>
+    <message>
+        <source>发布PVW</source>
+        <translation>Put on PVW</translation>
+    </message>
+    <message>
+        <source>取消发布</source>
+        <translation>Take off air</translation>
+    </message>
+    <message>
+        <source>搜索CG</source>
+        <translation>Search CG</translation>
+    </message>
+    <message>
+        <source>搜索</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>选中第一个结果</source>
+        <translation>First match</translation>
+    </message>
+    <message>
+        <source>清空搜索</source>
+        <translation>Clear search</translation>
+    </message>
+    <message>
+        <source>回车</source>
+        <translation>Enter</translation>
+    </message>
+</context>
+<context>
+    <name>OvTitlebar</name>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcuts</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>帮助信息</source>
+        <translation>Help contents</translation>
+    </message>
+    <message>
+        <source>最小化</source>
+        <translation>Minimize</translation>
+    </message>
+    <message>
+        <source>最大化</source>
+        <translation>Maximize</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>还原</source>
+        <translation>Restore</translation>
+    </message>
+</context>
+<context>
+    <name>OvTrackSettingWidget</name>
+    <message>
+        <source>添加标记</source>
+        <translation>Add a mark</translation>
+    </message>
+    <message>
+        <source>删除标记</source>
+        <translation>Remove the mark</translation>
+    </message>
+    <message>
+        <source>删除全部标记</source>
+        <translation>Remove all marks</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>回到开头</source>
+        <translation>Back to the start</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>跳到结尾</source>
+        <translation>Skip to the end</translation>
+    </message>
+    <message>
+        <source>循环播放</source>
+        <translation>Loop</translation>
+    </message>
+    <message>
+        <source>帧数:</source>
+        <translation>Frames:</translation>
+    </message>
+</context>
+<context>
+    <name>OvTransferServer</name>
+    <message>
+        <source>套接字操作失败，因为应用程序缺乏所需的权限。</source>
+        <translation>The socket operation failed: the program lacks the permission it needs.</translation>
+    </message>
+    <message>
+        <source>资源耗尽，本地接口不足。</source>
+        <translation>Out of resources: not enough local network resources.</translation>
+    </message>
+    <message>
+        <source>数据报大于操作系统的限制。</source>
+        <translation>The datagram is larger than the system allows.</translation>
+    </message>
+    <message>
+        <source>地址被占用。</source>
+        <translation>The address is in use.</translation>
+    </message>
+    <message>
+        <source>无效地址。</source>
+        <translation>The address is not valid.</translation>
+    </message>
+    <message>
+        <source>不支持该操作。</source>
+        <translation>The operation is not supported.</translation>
+    </message>
+    <message>
+        <source>操作还在运行。</source>
+        <translation>The operation is still running.</translation>
+    </message>
+    <message>
+        <source>操作错误。</source>
+        <translation>The operation failed.</translation>
+    </message>
+    <message>
+        <source>未知错误。</source>
+        <translation>Unknown error.</translation>
+    </message>
+    <message>
+        <source>正在自动重新连接studio…</source>
+        <translation>Reconnecting to the studio by itself…</translation>
+    </message>
+</context>
+<context>
+    <name>OvVersionInfo</name>
+    <message>
+        <source>OvCGVestrel 项目</source>
+        <translation>The OvCGVestrel project</translation>
+    </message>
+    <message>
+        <source>源代码及说明见项目仓库的 README.md</source>
+        <translation>Source code and documentation: README.md in the project's repository</translation>
+    </message>
+    <message>
+        <source>无（请先查阅“帮助 → 帮助信息”）</source>
+        <translation>None (see Help → Help contents first)</translation>
+    </message>
+    <message>
+        <source>无（问题请提交到项目仓库）</source>
+        <translation>None (please report problems in the project's repository)</translation>
+    </message>
+    <message>
+        <source>Copyright (C) 2026 OvCGVestrel 项目</source>
+        <translation>Copyright (C) 2026 The OvCGVestrel project</translation>
+    </message>
+</context>
+</TS>
