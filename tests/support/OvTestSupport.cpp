@@ -3,7 +3,6 @@
 #include "cg/cgItemData.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,15 +44,14 @@ void closeModalWhenShown(int timeoutMs, int intervalMs, std::function<void(QWidg
     timer->start(intervalMs);
 }
 
-bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+ErrorRecorder::ErrorRecorder()
+    : m_previous(OvErrorPresenter::install([this](const QString& text) { texts.append(text); }))
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+}
+
+ErrorRecorder::~ErrorRecorder()
+{
+    OvErrorPresenter::install(std::move(m_previous));
 }
 
 QString freshDir(const QString& name)
@@ -100,7 +98,7 @@ QString copyProgram(const QString& dest, bool withQss)
 
 bool waitForTcpListener(quint16 port, int timeoutMs)
 {
-    return waitFor(
+    return QTest::qWaitFor(
         [port]() {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, port);
@@ -129,7 +127,7 @@ QString startXvfb(QProcess& xvfb, QString* error)
         return {};
     }
     const QString socketPath = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-    if (!waitFor([&] { return QFile::exists(socketPath) || xvfb.state() == QProcess::NotRunning; }, 10000)
+    if (!QTest::qWaitFor([&] { return QFile::exists(socketPath) || xvfb.state() == QProcess::NotRunning; }, 10000)
         || xvfb.state() != QProcess::Running) {
         *error = QString::fromLocal8Bit(xvfb.readAll());
         return {};
@@ -188,7 +186,7 @@ void closeConsole(QProcess& process)
         socket.write("close");
         socket.waitForBytesWritten(2000);
     }
-    if (!waitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
+    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
         process.kill();
     process.waitForFinished(5000);
 }

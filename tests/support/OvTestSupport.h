@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the test programs.
 
+#include "net/OvErrorPresenter.h"
+
 #include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
@@ -21,8 +23,22 @@ namespace OvTest {
 void closeModalWhenShown(int timeoutMs = 5000, int intervalMs = 20,
                          std::function<void(QWidget*)> inspect = {});
 
-// Polls cond while the event loop runs; true when it held within timeoutMs.
-bool waitFor(const std::function<bool()>& cond, int timeoutMs);
+// Stands in for the connection-error presenter while it lives (the console's
+// box would wait for an operator): records each text in order, and puts the
+// previous presenter back when it goes.
+class ErrorRecorder
+{
+public:
+    ErrorRecorder();
+    ~ErrorRecorder();
+    ErrorRecorder(const ErrorRecorder&) = delete;
+    ErrorRecorder& operator=(const ErrorRecorder&) = delete;
+
+    QStringList texts;
+
+private:
+    OvErrorPresenter::Present m_previous;
+};
 
 // A fresh, empty folder under the test's own TMPDIR.
 QString freshDir(const QString& name);
