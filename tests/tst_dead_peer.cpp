@@ -7,7 +7,6 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
-#include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 
 #include <QElapsedTimer>
@@ -69,11 +68,7 @@ private slots:
             QStringList{"nsenter"} + inServer);
         QVERIFY2(port, qPrintable(error));
 
-        QStringList log;
-        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
-                [&log](MessageType, const QString&, const QString& title, const QString& text) {
-                    log.append(title + QLatin1Char(':') + text);
-                });
+        const OvTest::LogRecorder log;
         OvTransferServer* const client = OvTransferServer::instance();
         client->connectToServer(QStringLiteral("10.88.0.2"), QStringLiteral("580317"), port);
         QTRY_COMPARE_WITH_TIMEOUT(OvCGListModel::instance()->count(), 3, 10000);
@@ -96,7 +91,7 @@ private slots:
         QVERIFY(noticed);
         qInfo("cut link noticed after %lld ms", elapsed);
         QCOMPARE(errors.texts, QStringList(RemoteClosedText));
-        QCOMPARE(log.last(), QStringLiteral(u"系统:您与") + RemoteClosedText);
+        QCOMPARE(log.lines.last(), QStringLiteral(u"系统:您与") + RemoteClosedText);
     }
 };
 

@@ -6,7 +6,6 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
-#include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 
 #include <QProcess>
@@ -28,11 +27,7 @@ private slots:
         const auto command = [&sim](const QString& line) { return OvTest::simCommand(sim, line, 10000); };
         OvTest::ErrorRecorder errors;
 
-        QStringList log;
-        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
-                [&log](MessageType, const QString&, const QString& title, const QString& text) {
-                    log.append(title + QLatin1Char(':') + text);
-                });
+        const OvTest::LogRecorder log;
         OvTransferServer* const client = OvTransferServer::instance();
         QSignalSpy connected(client, &OvTransferServer::signalConnect);
         client->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), port);
@@ -57,7 +52,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 5000);
         QTest::qWait(100);
         QCOMPARE(errors.texts, QStringList(kick1));
-        QCOMPARE(log.last(), QStringLiteral(u"系统:您与") + kick1);
+        QCOMPARE(log.lines.last(), QStringLiteral(u"系统:您与") + kick1);
         QCOMPARE(connected.count(), 2);
         OvTest::stopSimulator(sim);
     }

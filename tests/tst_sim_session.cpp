@@ -3,10 +3,10 @@
 // client of the same simulator.
 
 #include "OvTestPeer.h"
+#include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
-#include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 
 #include <QJsonObject>
@@ -28,11 +28,7 @@ private slots:
             OvTest::startSimulator(sim, {"--listen", "127.0.0.1", "--items", "4", "--discovery-port", "0"}, &error);
         QVERIFY2(port, qPrintable(error));
 
-        QStringList log;
-        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
-                [&log](MessageType, const QString&, const QString& title, const QString& text) {
-                    log.append(title + QLatin1Char(':') + text);
-                });
+        const OvTest::LogRecorder log;
 
         OvTransferServer* const client = OvTransferServer::instance();
         OvCGListModel* const model = OvCGListModel::instance();
@@ -54,8 +50,8 @@ private slots:
             model->sendPvw();
         QCOMPARE(item->status(), 3);
         QTRY_COMPARE_WITH_TIMEOUT(item->status(), before, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!log.isEmpty(), 2000);
-        QVERIFY2(log.last().startsWith(QStringLiteral(u"您:发布")), qPrintable(log.last()));
+        QTRY_VERIFY_WITH_TIMEOUT(!log.lines.isEmpty(), 2000);
+        QVERIFY2(log.lines.last().startsWith(QStringLiteral(u"您:发布")), qPrintable(log.lines.last()));
 
         // A second client renames an item of the same catalogue.
         OvTestPeer other;
@@ -75,9 +71,9 @@ private slots:
                                                                     QUuid::createUuid()
                                                                         .toString()}}}}}});
         QTRY_COMPARE_WITH_TIMEOUT(target->status(), 2, 5000);
-        QTRY_VERIFY2_WITH_TIMEOUT(log.last().endsWith(QStringLiteral(u"发布\"%1\"到PVW").arg(oldName)),
-                                  qPrintable(log.last()), 2000);
-        QVERIFY2(!log.last().startsWith(QStringLiteral(u"您:")), qPrintable(log.last()));
+        QTRY_VERIFY2_WITH_TIMEOUT(log.lines.last().endsWith(QStringLiteral(u"发布\"%1\"到PVW").arg(oldName)),
+                                  qPrintable(log.lines.last()), 2000);
+        QVERIFY2(!log.lines.last().startsWith(QStringLiteral(u"您:")), qPrintable(log.lines.last()));
 
         // The operator leaves: no box, one more signal.
         client->disconnectFromServer();

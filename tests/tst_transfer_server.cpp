@@ -81,20 +81,12 @@ private:
     }
 
     OvTest::ErrorRecorder m_errors;
-    QStringList m_log;
+    OvTest::LogRecorder m_log;
 
 private slots:
-    void initTestCase()
-    {
-        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
-                [this](MessageType, const QString&, const QString& title, const QString& text) {
-                    m_log.append(title + QLatin1Char(':') + text);
-                });
-    }
-
     void init()
     {
-        m_log.clear();
+        m_log.lines.clear();
         m_errors.texts.clear();
     }
 
@@ -191,7 +183,7 @@ private slots:
         QCOMPARE(errorAfterTeardown(), QString());
         QCOMPARE(connected.count(), 2);
         QCOMPARE(connected.last().first().toBool(), false);
-        QVERIFY(m_log.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
         QVERIFY(client()->isSelfOperator(QString()));
     }
 
@@ -228,10 +220,10 @@ private slots:
         QVERIFY(peer.waitFor("notifyMSG", 5, "response"));
 
         QStringList names;
-        for (const QString& line : qAsConst(m_log))
+        for (const QString& line : qAsConst(m_log.lines))
             names.append(line.section(QLatin1Char(':'), 1).section(QLatin1Char(' '), 0, 0));
         QCOMPARE(names, QStringList({"one", "two", "three", "four", "five"}));
-        QCOMPARE(m_log.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
+        QCOMPARE(m_log.lines.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
     }
 
     void notifyMsgAndMissingCmdType()
@@ -243,7 +235,7 @@ private slots:
                    {"messageType", 4},
                    {"value", QJsonObject{{"endpointName", "studio-2"}, {"connectType", 2}}}});
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:studio-2 与studio断开连接")));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:studio-2 与studio断开连接")));
 
         // No "cmdType" at all: still a request.
         QJsonObject n = Peer::notifyCG(GuidB, 2, {{"name", "B2"}});
@@ -283,7 +275,7 @@ private slots:
         QCOMPARE(infos.first().operatorAddr, QStringLiteral("10.0.0.9:5000"));
         QCOMPARE(infos.first().operatorName, QStringLiteral("Zhang"));
         QCOMPARE(infos.first().operatorGuid, QStringLiteral("mine"));
-        QCOMPARE(m_log.last(), QStringLiteral(u"您:发布\"A\"到PGM"));
+        QCOMPARE(m_log.lines.last(), QStringLiteral(u"您:发布\"A\"到PGM"));
 
         QVERIFY(sendAndWait(Peer::notifyCG(GuidA, 3, {{"imageBase64", "not png"}})));
         QTRY_COMPARE_WITH_TIMEOUT(infos.size(), 2, 2000);
@@ -406,11 +398,11 @@ private slots:
                                       peer.port());
             QVERIFY(peer.waitFor("login"));
         }
-        m_log.clear();
+        m_log.lines.clear();
         const int requestsBefore = peer.messages.size();
         peer.sendRaw(frame);
         QCOMPARE(errorAfterTeardown(), box);
-        QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList(QStringLiteral(u"系统:") + log));
+        QCOMPARE(m_log.lines, log.isEmpty() ? QStringList() : QStringList(QStringLiteral(u"系统:") + log));
         QCOMPARE(connected.count(), afterLogin ? 2 : 1);
         QCOMPARE(connected.last().first().toBool(), false);
         QVERIFY(client()->isSelfOperator(QString()));
@@ -471,7 +463,7 @@ private slots:
 
         peer.sendRaw(Peer::frameOf(R"({"cmd":"notifyMSG","value":{"endpointName":["x"],"connectType":"3"}})"));
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log.last(), QStringLiteral(u"系统: 成功与studio建立连接"), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.last(), QStringLiteral(u"系统: 成功与studio建立连接"), 2000);
         peer.sendRaw(Peer::frameOf(R"({"cmd":"heart","cmdType":"response","code":"-2","value":"x"})"));
         QTest::qWait(50);
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
@@ -506,7 +498,7 @@ private slots:
         QSignalSpy connected(client(), &OvTransferServer::signalConnect);
         peer.socket()->disconnectFromHost();
         QCOMPARE(errorAfterTeardown(), RemoteClosedText);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + RemoteClosedText));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:您与") + RemoteClosedText));
         QCOMPARE(connected.count(), 1);
     }
 
@@ -561,12 +553,12 @@ private slots:
         QVERIFY(peer.socket()->waitForBytesWritten(5000));
         QTRY_COMPARE_WITH_TIMEOUT(peer.socket()->bytesToWrite(), qint64(0), 20000);
         QTest::qWait(200);
-        m_log.clear();
+        m_log.lines.clear();
         const QString kick2 =
             QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
         peer.send({{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}});
         QCOMPARE(errorAfterTeardown(5000), kick2);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + kick2));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:您与") + kick2));
     }
 
     // The operator's disconnect waits for unsent bytes for a short while only.
@@ -582,11 +574,11 @@ private slots:
         auto* const socket = client()->findChild<QTcpSocket*>();
         QVERIFY(socket);
         QTRY_VERIFY_WITH_TIMEOUT(socket->bytesToWrite() > 0, 20000);
-        m_log.clear();
+        m_log.lines.clear();
         client()->disconnectFromServer();
         QCOMPARE(client()->connectionState(), OvTransferServer::Closing);
         QCOMPARE(errorAfterTeardown(5000), QString());
-        QVERIFY(m_log.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
     }
 
     // A server that sends on and never reads cannot make the console queue
@@ -598,7 +590,7 @@ private slots:
         peer.stopReading();
         peer.flood(260000);
         QCOMPARE(errorAfterTeardown(60000), ProtocolErrorText);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + ProtocolErrorText));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:") + ProtocolErrorText));
     }
 
     // A burst that takes long to work through lets the event loop run in
@@ -662,7 +654,7 @@ private slots:
                 if (item->name() != QString::number(renamed) && outOfOrder < 0)
                     outOfOrder = renamed;
                 ++renamed;
-                m_log.clear();  // the hub's lines are not what is measured
+                m_log.lines.clear();  // the hub's lines are not what is measured
             });
         const qint64 before = residentBytes();
         qint64 peak = before;
@@ -702,7 +694,7 @@ private slots:
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 3990 && elapsed < 5500, QByteArray::number(elapsed));
         QCOMPARE(connected.count(), 1);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + RefusedText));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:") + RefusedText));
     }
 
     void refusedAfterLoginWait()

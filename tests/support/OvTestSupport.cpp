@@ -1,20 +1,19 @@
 #include "OvTestSupport.h"
 
 #include "cg/cgItemData.h"
+#include "log/OvCGMessage.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <OvUIUtility/OnlyOneApplication.h>
 
 #include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -52,6 +51,14 @@ ErrorRecorder::ErrorRecorder()
 ErrorRecorder::~ErrorRecorder()
 {
     OvErrorPresenter::install(std::move(m_previous));
+}
+
+LogRecorder::LogRecorder()
+{
+    connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+            [this](MessageType, const QString&, const QString& title, const QString& text) {
+                lines.append(title + QLatin1Char(':') + text);
+            });
 }
 
 QString freshDir(const QString& name)
@@ -94,17 +101,6 @@ QString copyProgram(const QString& dest, bool withQss)
             QFile::copy(run.filePath(QStringLiteral("qss/") + f), dest + QStringLiteral("/qss/") + f);
     }
     return dest + QStringLiteral("/OvCGVestrel");
-}
-
-bool waitForTcpListener(quint16 port, int timeoutMs)
-{
-    return QTest::qWaitFor(
-        [port]() {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            return probe.waitForConnected(100);
-        },
-        timeoutMs);
 }
 
 QString startXvfb(QProcess& xvfb, QString* error)

@@ -4,6 +4,7 @@
 #include "net/OvErrorPresenter.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,14 @@ private:
     OvErrorPresenter::Present m_previous;
 };
 
+// Every entry posted to the operation log while it lives, as "title:text".
+class LogRecorder : public QObject
+{
+public:
+    LogRecorder();
+    QStringList lines;
+};
+
 // A fresh, empty folder under the test's own TMPDIR.
 QString freshDir(const QString& name);
 
@@ -51,9 +60,6 @@ QByteArray readFile(const QString& path);
 // empty log/ beside it, so that a test's console writes a log of its own.
 // Returns the program's path.
 QString copyProgram(const QString& dest, bool withQss = true);
-
-// True once something accepts TCP connections on 127.0.0.1:port.
-bool waitForTcpListener(quint16 port, int timeoutMs);
 
 // Starts Xvfb on a display number nobody uses and waits for its socket. Returns
 // the display (":N"), or an empty string with *error set.
