@@ -79,7 +79,8 @@ class TstMainWindow : public QObject
 
 private:
     std::unique_ptr<OvCGVestrel> m_window;
-    OvTest::LogRecorder m_log;
+    // Made after the log file is removed: the hub opens its file on first use.
+    std::unique_ptr<OvTest::LogRecorder> m_log;
     QProcess m_sim;
     quint16 m_port = 0;
 
@@ -110,6 +111,7 @@ private slots:
         QFile::remove(logPath());
         QFile::remove(configPath());
         m_window = std::make_unique<OvCGVestrel>(nullptr);
+        m_log = std::make_unique<OvTest::LogRecorder>();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
@@ -122,7 +124,7 @@ private slots:
         m_window.reset();
     }
 
-    void init() { m_log.lines.clear(); }
+    void init() { m_log->lines.clear(); }
 
     void cleanup()
     {
@@ -412,17 +414,17 @@ private slots:
         QCOMPARE(logIn(), QString());
         QCOMPARE(button->text(), QStringLiteral("已连接"));
         QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connected"));
-        QCOMPARE(m_log.lines.count(QStringLiteral("系统:您成功与studio建立远程连接")), 1);
+        QCOMPARE(m_log->lines.count(QStringLiteral("系统:您成功与studio建立远程连接")), 1);
 
         // "否": the connection stays and nothing is posted.
-        m_log.lines.clear();
+        m_log->lines.clear();
         auto no = answerNextBox(OvMsgDlg::No);
         button->click();
         QVERIFY(no->shown);
         QCOMPARE(no->text, QStringLiteral("是否断开远程连接"));
         QTest::qWait(100);
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
-        QCOMPARE(m_log.lines, QStringList());
+        QCOMPARE(m_log->lines, QStringList());
         QCOMPARE(button->text(), QStringLiteral("已连接"));
 
         // "是": disconnected, one message, button back, catalogue gone.
@@ -431,7 +433,7 @@ private slots:
         QVERIFY(yes->shown);
         QTRY_COMPARE_WITH_TIMEOUT(client()->connectionState(), OvTransferServer::Idle, 3000);
         QTest::qWait(100);
-        QCOMPARE(m_log.lines.count(QStringLiteral("系统:您与studio断开连接。")), 1);
+        QCOMPARE(m_log->lines.count(QStringLiteral("系统:您与studio断开连接。")), 1);
         QCOMPARE(button->text(), QStringLiteral("连接"));
         QCOMPARE(button->property("type").toString(), QStringLiteral("OvControlWidget_connect"));
         QCOMPARE(model()->count(), 0);
@@ -440,7 +442,7 @@ private slots:
     void disconnectQuestionEndsWithTheConnection()
     {
         QCOMPARE(logIn(), QString());
-        m_log.lines.clear();
+        m_log->lines.clear();
         const OvTest::ErrorRecorder errors;
         // The server drops the console while the question is open; the operator
         // answers "是" afterwards if the question is still there.
@@ -471,7 +473,7 @@ private slots:
         driver.stop();
         QVERIFY2(!answeredStale, "the question outlived its connection");
         QCOMPARE(errors.texts, QStringList(QStringLiteral("远程断开连接，请检查远程连接设置和网络状况后重试。")));
-        QCOMPARE(m_log.lines.count(QStringLiteral("系统:您与studio断开连接。")), 0);
+        QCOMPARE(m_log->lines.count(QStringLiteral("系统:您与studio断开连接。")), 0);
         QCOMPARE(m_window->connectButtonWidget()->text(), QStringLiteral("连接"));
     }
 
