@@ -26,6 +26,7 @@
 #include "OvTestPeer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
@@ -282,8 +283,10 @@ int runBurst()
 {
     QProcess sim;
     QString error;
-    const quint16 port = OvTest::startSimulator(
-        sim, {"--listen", "127.0.0.1", "--items", "50", "--discovery-port", "0", "--log", "/dev/null"}, &error);
+    const quint16 port = OvTest::startSimulator(sim,
+                                                {"--listen", "127.0.0.1", "--items", "50", "--discovery-port", "0",
+                                                 "--log", QDir::tempPath() + "/bench-ovcg-sim.log"},
+                                                &error);
     if (port == 0) {
         std::printf("burst - - 0\n");
         std::fprintf(stderr, "%s\n", qPrintable(error));
