@@ -99,7 +99,10 @@ private:
             return error;
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), m_port);
         const bool in = QTest::qWaitFor(
-            [this] { return client()->connectionState() == OvTransferServer::LoggedIn && model()->count() == 4; }, 5000);
+            [this] {
+                return client()->connectionState() == OvTransferServer::LoggedIn && model()->count() == 4;
+            },
+            5000);
         return in ? QString() : QStringLiteral("no login to the simulator");
     }
 

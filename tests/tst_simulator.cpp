@@ -20,22 +20,14 @@
 #include <QUdpSocket>
 #include <QUuid>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
 constexpr int kWait = 5000;
 
-QByteArray frame(const QByteArray& body)
-{
-    return OvTestPeer::frameOf(body);
-}
-
-QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value = {})
-{
-    return OvProtocol::request(cmd, token, value);
-}
+using OvProtocol::request;
+using Peer = OvTestPeer;
 
 // The simulator process with its command channel on standard input/output.
 struct Sim
@@ -57,8 +49,6 @@ struct Sim
     void stop() { OvTest::stopSimulator(process); }
     ~Sim() { stop(); }
 };
-
-using Peer = OvTestPeer;
 
 quint16 freeUdpPort()
 {
@@ -178,7 +168,7 @@ void TestSimulator::heartAndTokenCheck()
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     // Two frames in one write are both answered, in order.
     const QByteArray body = QJsonDocument(request("heart", peer.token)).toJson();
-    peer.socket()->write(frame(body) + frame(body));
+    peer.socket()->write(Peer::frameOf(body) + Peer::frameOf(body));
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     // A token that is not the one issued is refused.
@@ -410,8 +400,8 @@ void TestSimulator::badFramesCloseOnlyThatConnection()
     QCOMPARE(healthy.login("580317"), 0);
 
     const QList<QByteArray> faults{
-        frame("not json at all"),
-        frame("[1, 2, 3]"),
+        Peer::frameOf(QByteArray("not json at all")),
+        Peer::frameOf(QByteArray("[1, 2, 3]")),
         QByteArray::fromHex("7fffffff01000000") + "{",  // announces 2 GiB
         QByteArray::fromHex("0400000101000000"),        // 64 MiB + 1
     };
@@ -422,7 +412,7 @@ void TestSimulator::badFramesCloseOnlyThatConnection()
         QVERIFY2(bad.waitClosed(), fault.toHex().constData());
     }
     // A frame split into pieces is still read once complete.
-    const QByteArray whole = frame(QJsonDocument(request("heart", healthy.token)).toJson());
+    const QByteArray whole = Peer::frameOf(QJsonDocument(request("heart", healthy.token)).toJson());
     for (int i = 0; i < whole.size(); i += 7) {
         healthy.socket()->write(whole.mid(i, 7));
         healthy.socket()->flush();

@@ -129,7 +129,8 @@ private slots:
         QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4);
 
         const QString first = model()->cgAt(0)->guid();
-        server.send(OvTestPeer::notifyCG(first, 3, {{"imageBase64", pngBase64(QSize(8192, 2048), QImage::Format_Mono)}}));
+        const QString wide = pngBase64(QSize(8192, 2048), QImage::Format_Mono);
+        server.send(OvTestPeer::notifyCG(first, 3, {{"imageBase64", wide}}));
         QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(0)->image().width(), 320, 5000);
         QCOMPARE(model()->cgAt(0)->image().size(), QSize(320, 80));
         server.send(OvTestPeer::notifyCG(QString(), 6, cgObject("added", bomb())));

@@ -634,13 +634,12 @@ private slots:
     {
         constexpr qint64 Frames = 250000;
         const QByteArray padding(100, 'p');
-        OvFloodPeer server(QJsonDocument(Peer::response("syncCGList", 0, {{"cgList", QJsonArray{cgObject(GuidA, "A", 0)}}}))
-                               .toJson(QJsonDocument::Compact),
-                             Frames, [&padding](qint64 i) {
-                                 return R"({"cmd":"notifyCG","value":{"operationTarget":")" + GuidA.toUtf8()
-                                        + R"(","operationType":2,"operationValue":{"name":")"
-                                        + QByteArray::number(i) + R"(","pad":")" + padding + R"("}}})";
-                             });
+        const QJsonObject list = Peer::response("syncCGList", 0, {{"cgList", QJsonArray{cgObject(GuidA, "A", 0)}}});
+        OvFloodPeer server(QJsonDocument(list).toJson(QJsonDocument::Compact), Frames, [&padding](qint64 i) {
+            return R"({"cmd":"notifyCG","value":{"operationTarget":")" + GuidA.toUtf8()
+                   + R"(","operationType":2,"operationValue":{"name":")" + QByteArray::number(i) + R"(","pad":")"
+                   + padding + R"("}}})";
+        });
         const quint16 port = server.listen();
         QVERIFY(port != 0);
 

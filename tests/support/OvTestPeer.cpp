@@ -317,7 +317,8 @@ quint16 startSimulator(QProcess& sim, const QStringList& args, QString* error, c
     }
     // Printed once it listens: "ovcg-sim listening on ADDRESS:PORT; ...".
     const QString ready = readLine(sim, 10000);
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^ovcg-sim listening on \\S+:(\\d+);")).match(ready);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^ovcg-sim listening on \\S+:(\\d+);")).match(ready);
     if (!m.hasMatch()) {
         *error = QStringLiteral("the simulator did not report that it listens: \"%1\"").arg(ready);
         return 0;
