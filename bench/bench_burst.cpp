@@ -9,22 +9,19 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/cgItemData.h"
+#include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
 
 #include "OvBenchSupport.h"
-#include "OvFloodServer.h"
+#include "OvTestPeer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QUuid>
-#include <QWidget>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,19 +29,8 @@
 
 namespace {
 
-QByteArray frameOf(const QByteArray& body)
-{
-    QByteArray header(8, '\0');
-    qToBigEndian<quint32>(quint32(body.size()), header.data());
-    header[4] = 1;
-    return header + body;
-}
-
-QByteArray frameOf(const QJsonObject& o)
-{
-    return frameOf(QJsonDocument(o).toJson(QJsonDocument::Compact));
-}
-
+// No sleeps between turns, unlike QTest's waits: the stall probe below must
+// see the event loop as the console would run it.
 bool waitFor(const std::function<bool()>& cond, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -57,70 +43,12 @@ bool waitFor(const std::function<bool()>& cond, int timeoutMs)
     return true;
 }
 
-// Counts the console's frames by their "cmd" text; stops reading on request.
-class Peer : public QObject
-{
-public:
-    Peer()
-    {
-        server.listen(QHostAddress::LocalHost);
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this] {
-                buffer += socket->readAll();
-                while (buffer.size() >= 8) {
-                    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-                    if (quint32(buffer.size()) < 8 + length)
-                        break;
-                    const QJsonObject m =
-                        QJsonDocument::fromJson(buffer.mid(8, int(length))).object();
-                    ++counts[m.value("cmd").toString() + m.value("cmdType").toString()];
-                    buffer.remove(0, int(8 + length));
-                }
-            });
-        });
-    }
-    void stopReading()
-    {
-        socket->disconnect(this);
-        socket->setReadBufferSize(1);
-        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    }
-    void send(const QByteArray& bytes) { socket->write(bytes); }
-
-    QTcpServer server;
-    QTcpSocket* socket = nullptr;
-    QByteArray buffer;
-    QHash<QString, int> counts;
-};
-
-bool login(Peer& peer)
-{
-    OvTransferServer* const client = OvTransferServer::instance();
-    client->connectToServer("127.0.0.1", "pw", peer.server.serverPort());
-    if (!waitFor([&] { return peer.counts.value("loginrequest") > 0; }, 5000))
-        return false;
-    peer.send(frameOf(QJsonObject{{"cmd", "login"}, {"cmdType", "response"}, {"code", 0},
-                                  {"value", QJsonObject{{"token", "t"}}}}));
-    return waitFor([&] { return peer.counts.value("syncCGListrequest") > 0; }, 5000);
-}
-
-void closeBoxes(QObject* owner)
-{
-    auto* closer = new QTimer(owner);
-    QObject::connect(closer, &QTimer::timeout, [] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            w->close();
-    });
-    closer->start(5);
-}
-
 void burstStall()
 {
     constexpr int Items = 100000;
     constexpr int Frames = 2000;
-    Peer peer;
-    if (!login(peer)) {
+    OvTestPeer peer;
+    if (!peer.logInConsole()) {
         std::printf("burst: login failed\n");
         return;
     }
@@ -134,7 +62,7 @@ void burstStall()
     }
     OvCGListModel::instance()->resetCgList(list);
 
-    const QByteArray frame = frameOf(QJsonObject{
+    const QByteArray frame = OvTestPeer::frameOf(QJsonObject{
         {"cmd", "notifyCG"},
         {"cmdType", "request"},
         {"value", QJsonObject{{"operationTarget", QUuid::createUuid().toString()},
@@ -161,10 +89,8 @@ void burstStall()
     QObject::connect(&probe, &QTimer::timeout, [&] { gaps.append(tick.nsecsElapsed()); });
     QElapsedTimer clock;
     clock.start();
-    peer.send(frame.repeated(Frames));
-    peer.socket->flush();
-    const bool done =
-        waitFor([&] { return peer.counts.value("notifyCGresponse") >= Frames; }, 120000);
+    peer.sendRaw(frame.repeated(Frames));
+    const bool done = waitFor([&] { return peer.countOf("notifyCG", "response") >= Frames; }, 120000);
     const qint64 total = clock.elapsed();
     probe.stop();
     QList<qint64> steps;
@@ -186,16 +112,14 @@ void burstStall()
 
 void closingTimes(bool kick)
 {
-    Peer peer;
-    if (!login(peer)) {
+    OvTestPeer peer;
+    if (!peer.logInConsole()) {
         std::printf("closing: login failed\n");
         return;
     }
     peer.stopReading();
-    const QByteArray notify = frameOf(QByteArray(R"({"cmd":"notifyCG","value":{}})"));
-    for (int i = 0; i < 6; ++i)
-        peer.send(notify.repeated(10000));
-    waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 20000);
+    peer.flood(60000);
+    waitFor([&] { return peer.socket()->bytesToWrite() == 0; }, 20000);
     waitFor([] { return false; }, 500);
     OvTransferServer* const client = OvTransferServer::instance();
     // Polled: a teardown that happens within one call is never seen Closing.
@@ -216,8 +140,7 @@ void closingTimes(bool kick)
     poll.start(1);
     clock.start();
     if (kick) {
-        peer.send(frameOf(QJsonObject{{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}}));
-        peer.socket->flush();
+        peer.send(QJsonObject{{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}});
     } else {
         client->disconnectFromServer();
     }
@@ -236,7 +159,7 @@ void closingTimes(bool kick)
                                        .arg(closing))
                       : "still not ended after 10 s");
     if (!ended) {
-        peer.socket->abort();
+        peer.socket()->abort();
         waitFor([&] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
     }
 }
@@ -263,7 +186,7 @@ void floodMemory()
         {"cmd", "syncCGList"}, {"cmdType", "response"}, {"code", 0},
         {"value", QJsonObject{{"cgList", QJsonArray{QJsonObject{{"guid", guid}, {"name", "A"}}}}}}})
                                 .toJson(QJsonDocument::Compact);
-    OvFloodServer server(list, frames, body);
+    OvFloodPeer server(list, frames, body);
     const quint16 port = server.listen();
     OvTransferServer* const client = OvTransferServer::instance();
     OvBench::resetPeak();
@@ -294,7 +217,8 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    closeBoxes(&app);
+    // Nobody to read why a connection ended: the figures tell.
+    OvErrorPresenter::install([](const QString&) {});
     burstStall();
     closingTimes(true);
     closingTimes(false);

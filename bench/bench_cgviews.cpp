@@ -24,17 +24,17 @@
 #include "shell/OvCGVestrel.h"
 #include "shortcut/OvShortcutKey.h"
 #include "OvBenchSupport.h"
+#include "OvTestPeer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QTcpServer>
 #include <QTextStream>
-#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -283,24 +283,17 @@ int runLog()
 
 int runBurst()
 {
-#ifndef OV_SIM_BIN
-    std::printf("burst - - 0\n");
-    return 0;
-#else
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        port = probe.serverPort();
-    }
     QProcess sim;
-    sim.setStandardOutputFile(QProcess::nullDevice());
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start(QStringLiteral(OV_SIM_BIN), {"--port", QString::number(port), "--listen", "127.0.0.1", "--items",
-                                           "50", "--discovery-port", "0"});
-    if (!sim.waitForStarted(5000))
-        return 1;
-    QThread::msleep(500);
+    QString error;
+    const quint16 port = OvTest::startSimulator(sim,
+                                                {"--listen", "127.0.0.1", "--items", "50", "--discovery-port", "0",
+                                                 "--log", QDir::tempPath() + "/bench-ovcg-sim.log"},
+                                                &error);
+    if (port == 0) {
+        std::printf("burst - - 0\n");
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 0;
+    }
     OvCGVestrel window;
     OvCGListModel* const model = OvCGListModel::instance();
     OvTransferServer::instance()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), port);
@@ -322,10 +315,8 @@ int runBurst()
     const double burstMs = nowMs() - t;
     std::printf("burst %.0f %d %d\n", burstMs, messages, window.showWidget()->logList()->count());
     OvTransferServer::instance()->disconnectFromServer();
-    sim.write("quit\n");
-    sim.waitForFinished(3000);
+    OvTest::stopSimulator(sim);
     return 0;
-#endif
 }
 
 }  // namespace

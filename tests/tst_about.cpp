@@ -169,11 +169,11 @@ void TstAbout::helpOpensHtmlWithoutWaiting()
     QVERIFY(process);
     QVERIFY(clock.elapsed() < 1000);
     QCOMPARE(process->parent(), &owner);
-    QVERIFY(OvTest::waitFor([&] { return QFile::exists(record); }, 10000));
-    QVERIFY(OvTest::waitFor([&] { return OvTest::readFile(record) == html.toUtf8(); }, 5000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(OvTest::readFile(record), html.toUtf8(), 5000);
     // Still running, still there; gone once the viewer ends.
     QVERIFY(process);
-    QVERIFY(OvTest::waitFor([&] { return process.isNull(); }, 15000));
+    QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 15000);
 }
 
 void TstAbout::helpPrefersChmWhenViewerExists()
@@ -187,7 +187,7 @@ void TstAbout::helpPrefersChmWhenViewerExists()
     QObject owner;
     QPointer<QProcess> process = OvHelpViewer::open(&owner);
     QVERIFY(process);
-    QVERIFY(OvTest::waitFor([&] { return process.isNull(); }, 15000));
+    QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 15000);
     QCOMPARE(OvTest::readFile(dir + QStringLiteral("/chm.txt")), OvHelpViewer::chmHelpPath().toUtf8());
     QVERIFY(!QFile::exists(dir + QStringLiteral("/html.txt")));
 
@@ -195,7 +195,7 @@ void TstAbout::helpPrefersChmWhenViewerExists()
     OvHelpViewer::setChmViewerCommand(dir + QStringLiteral("/no-such-viewer"));
     process = OvHelpViewer::open(&owner);
     QVERIFY(process);
-    QVERIFY(OvTest::waitFor([&] { return process.isNull(); }, 15000));
+    QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 15000);
     QCOMPARE(OvTest::readFile(dir + QStringLiteral("/html.txt")), OvHelpViewer::htmlHelpPath().toUtf8());
 }
 
@@ -214,8 +214,8 @@ void TstAbout::helpWithoutFilesOrViewer()
     QVERIFY(OvTest::writeFile(OvHelpViewer::htmlHelpPath(), "<html></html>"));
     OvHelpViewer::setHtmlViewerCommand(dir + QStringLiteral("/missing-viewer"));
     QPointer<QProcess> process = OvHelpViewer::open(&owner);
-    QVERIFY(OvTest::waitFor([&] { return process.isNull(); }, 10000));
-    QVERIFY(OvTest::waitFor([&] { return owner.children().isEmpty(); }, 10000));
+    QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(owner.children().isEmpty(), 10000);
 
     // The owner going first takes a running viewer's object with it.
     OvHelpViewer::setHtmlViewerCommand(fakeViewer, {dir + QStringLiteral("/html.txt"), QStringLiteral("5000")});

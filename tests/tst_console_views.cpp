@@ -1,7 +1,7 @@
 // The main window's tiles, control bar and operation log against the CG server
 // simulator on loopback: a publish from the control bar, the sending overlay
 // until the server's notification, and other operators' changes.
-#include "OvTestSupport.h"
+#include "OvTestPeer.h"
 
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGListItemWidget.h"
@@ -16,7 +16,6 @@
 #include <OvUIUtility/OvLabel.h>
 
 #include <QProcess>
-#include <QTcpServer>
 #include <QAccessible>
 #include <QTest>
 
@@ -45,22 +44,12 @@ private:
 private slots:
     void initTestCase()
     {
-#ifndef OV_SIM_BIN
-        QFAIL("the simulator is not built: its tests cannot pass without it");
-#else
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            m_port = probe.serverPort();
-        }
-        m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_sim.start(QStringLiteral(OV_SIM_BIN), {"--port", QString::number(m_port), "--listen", "127.0.0.1",
-                                                 "--items", "6", "--discovery-port", "0"});
-        QVERIFY(m_sim.waitForStarted(5000));
-        QVERIFY(OvTest::waitForTcpListener(m_port, 5000));
+        QString error;
+        m_port =
+            OvTest::startSimulator(m_sim, {"--listen", "127.0.0.1", "--items", "6", "--discovery-port", "0"}, &error);
+        QVERIFY2(m_port, qPrintable(error));
         m_window = std::make_unique<OvCGVestrel>(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-#endif
     }
 
     void cleanupTestCase()
@@ -68,12 +57,8 @@ private slots:
         OvTransferServer* const client = OvTransferServer::instance();
         if (client->connectionState() != OvTransferServer::Idle)
             client->disconnectFromServer();
-        OvTest::waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 3000);
-        if (m_sim.state() == QProcess::Running) {
-            simCommand("quit");
-            if (!m_sim.waitForFinished(3000))
-                m_sim.kill();
-        }
+        QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 3000);
+        OvTest::stopSimulator(m_sim);
         m_window.reset();
     }
 
@@ -81,7 +66,7 @@ private slots:
     {
         QVERIFY(m_window->showWidget()->hintLabel()->isVisible());
         OvTransferServer::instance()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("580317"), m_port);
-        QVERIFY(OvTest::waitFor([this] { return grid()->tileCount() == 6; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(grid()->tileCount(), 6, 5000);
         QVERIFY(grid()->isVisible());
         QVERIFY(!m_window->showWidget()->hintLabel()->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 5000);
@@ -131,31 +116,31 @@ private slots:
     {
         OvSubCGItem* const first = model()->cgAt(0);
         simCommand("rename 0 \"<b>x</b>\"");
-        QVERIFY(OvTest::waitFor([&] { return first->name() == QStringLiteral("<b>x</b>"); }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(first->name(), QStringLiteral("<b>x</b>"), 5000);
         QCOMPARE(grid()->tileAt(0)->nameLabel()->text(), QStringLiteral("<b>x</b>"));
         QVERIFY(lastLogEntry().startsWith(QStringLiteral("ovcg-sim:重命名")));
 
         simCommand("status 0 2");
-        QVERIFY(OvTest::waitFor([&] { return first->status() == 2; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(first->status(), 2, 5000);
         QCOMPARE(grid()->tileAt(0)->pictureLabel()->property("type").toString(), QStringLiteral("sendPVW"));
         QCOMPARE(lastLogEntry(), QStringLiteral("ovcg-sim:发布\"<b>x</b>\"到PVW"));
 
         simCommand("move 0 5");
-        QVERIFY(OvTest::waitFor([&] { return grid()->tileAt(5)->cgItem() == first; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(grid()->tileAt(5)->cgItem(), first, 5000);
 
         simCommand("remove 5");
-        QVERIFY(OvTest::waitFor([&] { return grid()->tileCount() == 5; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(grid()->tileCount(), 5, 5000);
         simCommand("add Extra");
-        QVERIFY(OvTest::waitFor([&] { return grid()->tileCount() == 6; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(grid()->tileCount(), 6, 5000);
         QCOMPARE(grid()->tileAt(5)->cgItem()->name(), QStringLiteral("Extra"));
     }
 
     void disconnectShowsHint()
     {
         OvTransferServer::instance()->disconnectFromServer();
-        QVERIFY(OvTest::waitFor([this] { return m_window->showWidget()->hintLabel()->isVisible(); }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->showWidget()->hintLabel()->isVisible(), 5000);
         QVERIFY(!grid()->isVisible());
-        QVERIFY(OvTest::waitFor([this] { return grid()->tileCount() == 0; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(grid()->tileCount(), 0, 5000);
     }
 };
 

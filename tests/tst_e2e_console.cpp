@@ -81,7 +81,7 @@ private slots:
         QVERIFY(!window.isEmpty());
 
         // Exactly one welcome line, once the window is up.
-        QVERIFY(OvTest::waitFor([&] { return logText().contains(QStringLiteral("欢迎使用")); }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QStringLiteral("欢迎使用")), 5000);
         QCOMPARE(logText().count(QStringLiteral("系统:欢迎使用TolvaCGVestrel")), 1);
 
         QTest::qWait(500);  // let the first paint land
@@ -111,13 +111,12 @@ private slots:
                      {"mousemove", QString::number(x), QString::number(y), "click", "1"}, m_env)
                      .exitCode,
                  0);
-        QVERIFY2(OvTest::waitFor([&] { return visibleWindows().size() > before; }, 5000),
-                 "the connect button did not open the login dialog");
+        QTRY_VERIFY2_WITH_TIMEOUT(visibleWindows().size() > before, "the connect button did not open the login dialog",
+                                  5000);
         const QString dialog = visibleWindows().last();
         OvTest::runProgram(QStringLiteral("xdotool"), {"windowfocus", "--sync", dialog}, m_env);
         QCOMPARE(OvTest::runProgram(QStringLiteral("xdotool"), {"key", "Escape"}, m_env).exitCode, 0);
-        QVERIFY2(OvTest::waitFor([&] { return visibleWindows().size() == before; }, 5000),
-                 "Escape did not close the login dialog");
+        QTRY_VERIFY2_WITH_TIMEOUT(visibleWindows().size() == before, "Escape did not close the login dialog", 5000);
         QVERIFY(mainWindowShown());
         QCOMPARE(m_console.state(), QProcess::Running);
 

@@ -1,6 +1,7 @@
 // The system-wide hot key and the single keys, end to end: the real console
 // under a real X server (Xvfb), logged in to the CG server simulator, with
 // another X client in front; keys come from xdotool.
+#include "OvTestPeer.h"
 #include "OvTestSupport.h"
 
 #include <QDir>
@@ -13,7 +14,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -81,7 +81,7 @@ private:
     {
         const qint64 before = simLines().size();
         m_sim.write(line.toUtf8() + '\n');
-        return OvTest::waitFor([&] { return simLines().size() > before + 1; }, 5000);
+        return QTest::qWaitFor([&] { return simLines().size() > before + 1; }, 5000);
     }
 
     // Key presses from xdotool go to the window that has the focus.
@@ -97,7 +97,7 @@ private:
         const int before = logText().count(expected);
         if (!keysTo(m_otherWindow, QStringLiteral("ctrl+alt+q")))
             return false;
-        return OvTest::waitFor([&] { return logText().count(expected) == before + 1; }, 5000);
+        return QTest::qWaitFor([&] { return logText().count(expected) == before + 1; }, 5000);
     }
 
     QString findWindow(const QString& name) const
@@ -124,7 +124,7 @@ private:
         m_mainWindow = findWindow(QStringLiteral("^CGVestrel$"));
         const int welcomes = logText().count(QStringLiteral("欢迎使用"));
         return !m_mainWindow.isEmpty()
-               && OvTest::waitFor([&] { return logText().count(QStringLiteral("欢迎使用")) > welcomes - 1; }, 5000);
+               && QTest::qWaitFor([&] { return logText().count(QStringLiteral("欢迎使用")) > welcomes - 1; }, 5000);
     }
 
     // Opens the login dialog with the connect button (bottom left) and confirms
@@ -141,32 +141,35 @@ private:
         const int y = g.value(QStringLiteral("Y")) + g.value(QStringLiteral("HEIGHT")) - 2 - 10 - 16;
         const int before = consoleWindows().size();
         xdotool({"mousemove", QString::number(x), QString::number(y), "click", "1"});
-        if (!OvTest::waitFor([&] { return consoleWindows().size() > before; }, 5000))
+        if (!QTest::qWaitFor([&] { return consoleWindows().size() > before; }, 5000))
             return false;
         const QString dialog = consoleWindows().last();
         // The server list fills from discovery within one announcement period.
-        if (!OvTest::waitFor([&] {
+        if (!QTest::qWaitFor([&] {
                 return simLines().filter(QStringLiteral("discovery: announcement")).size() > 0;
             }, 8000))
             return false;
         QTest::qWait(300);
         if (!keysTo(dialog, QStringLiteral("Return")))
             return false;
-        return OvTest::waitFor([&] { return logText().contains(QStringLiteral("您成功与studio建立远程连接")); }, 8000)
-               && OvTest::waitFor([&] { return simLines().filter(QStringLiteral("syncCGList")).size() >= 2; }, 5000);
+        return QTest::qWaitFor([&] { return logText().contains(QStringLiteral("您成功与studio建立远程连接")); }, 8000)
+               && QTest::qWaitFor([&] { return simLines().filter(QStringLiteral("syncCGList")).size() >= 2; }, 5000);
     }
 
 private slots:
     void initTestCase()
     {
-#ifndef OV_SIM_BIN
-        QFAIL("the simulator is not built: its tests cannot pass without it");
-#else
+        // Found by discovery on the usual port, as a studio's server.
+        m_simLog = QDir::currentPath() + QStringLiteral("/sim.log");
+        QFile::remove(m_simLog);
+        QString error;
+        const quint16 port = OvTest::startSimulator(m_sim, {"--items", "4", "--log", m_simLog}, &error);
+        QVERIFY2(port, qPrintable(error));
+
         for (const char* tool : {"Xvfb", "xdotool", "xmessage", "timeout"})
             if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
 
-        QString error;
         m_display = OvTest::startXvfb(m_xvfb, &error);
         QVERIFY2(!m_display.isEmpty(), qPrintable(error));
         m_env = OvTest::x11Environment(m_display);
@@ -174,20 +177,8 @@ private slots:
         m_app = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/app"));
         QVERIFY(QFileInfo(m_app).isExecutable());
 
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::Any));
-            port = probe.serverPort();
-        }
         QVERIFY(OvTest::writeFile(QFileInfo(m_app).absolutePath() + QStringLiteral("/config.ini"),
                                   QStringLiteral("[CONFIG]\nport=%1\npassword=580317\n").arg(port).toUtf8()));
-        m_simLog = QDir::currentPath() + QStringLiteral("/sim.log");
-        QFile::remove(m_simLog);
-        m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_sim.start(QStringLiteral(OV_SIM_BIN), {"--port", QString::number(port), "--items", "4", "--log", m_simLog});
-        QVERIFY(m_sim.waitForStarted(5000));
-        QVERIFY(OvTest::waitForTcpListener(port, 5000));
 
         // Another X client, to have the focus when the hot key is pressed.
         m_other.setProcessEnvironment(m_env);
@@ -198,17 +189,12 @@ private slots:
 
         QVERIFY(startConsole());
         QVERIFY2(logIn(), "the console did not log in to the simulator");
-#endif
     }
 
     void cleanupTestCase()
     {
         OvTest::closeConsole(m_console);
-        if (m_sim.state() == QProcess::Running) {
-            m_sim.write("quit\n");
-            if (!m_sim.waitForFinished(3000))
-                OvTest::stopProcess(m_sim);
-        }
+        OvTest::stopSimulator(m_sim);
         OvTest::stopProcess(m_other);
         OvTest::stopProcess(m_xvfb);
     }
@@ -237,11 +223,10 @@ private slots:
         QVERIFY(hotKeyTogglesTo(kOn));
         // The first tile is the current CG once the catalogue is in.
         QVERIFY(keysTo(m_mainWindow, QStringLiteral("z")));
-        QVERIFY(OvTest::waitFor([&] { return updateRequests().size() == 1; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(updateRequests().size(), 1, 5000);
         QVERIFY2(updateRequests().first().contains(QStringLiteral("\"curStatus\":1")),
                  qPrintable(updateRequests().first()));
-        QVERIFY(OvTest::waitFor([&] { return statusChanges().filter(QStringLiteral(" item 0 ")).size() == 1; },
-                                5000));
+        QTRY_COMPARE_WITH_TIMEOUT(statusChanges().filter(QStringLiteral(" item 0 ")).size(), 1, 5000);
     }
 
     void rightThenXPublishesSecondTile()
@@ -250,7 +235,7 @@ private slots:
         const int before = statusChanges().size();
         QVERIFY(keysTo(m_mainWindow, QStringLiteral("Right")));
         QVERIFY(keysTo(m_mainWindow, QStringLiteral("x")));
-        QVERIFY(OvTest::waitFor([&] { return statusChanges().size() == before + 1; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(statusChanges().size(), before + 1, 5000);
         QVERIFY2(statusChanges().last().contains(QRegularExpression(QStringLiteral(" item 1 \".*\" status 2 "))),
                  qPrintable(statusChanges().last()));
         QVERIFY(keysTo(m_mainWindow, QStringLiteral("Left")));
@@ -291,7 +276,7 @@ private slots:
         QTest::qWait(300);
         const int before = updateRequests().size();
         QVERIFY(keysTo(m_mainWindow, QStringLiteral("z")));
-        QVERIFY(OvTest::waitFor([&] { return updateRequests().size() == before + 1; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(updateRequests().size(), before + 1, 5000);
         QVERIFY(hotKeyTogglesTo(kOff));
     }
 
@@ -304,7 +289,7 @@ private slots:
         QTest::qWait(1500);  // well past the X server's auto-repeat delay
         const bool up = xdotool({"keyup", "ctrl+alt+q"}).exitCode == 0;
         QVERIFY(down && up);
-        QVERIFY(OvTest::waitFor([&] { return logText().count(kOn) > ons; }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(logText().count(kOn) > ons, 5000);
         QTest::qWait(300);
         QCOMPARE(logText().count(kOn), ons + 1);
         QCOMPARE(logText().count(kOff), offs);
@@ -337,7 +322,7 @@ private slots:
         grabber.setProcessEnvironment(m_env);
         grabber.start(QStringLiteral(OV_TEST_PROGS_DIR "/ov_x11_keys"), {"grab"});
         QVERIFY(grabber.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor([&] { return grabber.canReadLine(); }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(grabber.canReadLine(), 5000);
         QCOMPARE(QString::fromLatin1(grabber.readLine()).trimmed(), QStringLiteral("grabbed"));
 
         // The console starts normally and its shortcuts stay off, in every lock

@@ -38,7 +38,7 @@ QString otherClientGrab()
 {
     QProcess p;
     p.start(kKeysTool, {"grab"});
-    if (!p.waitForStarted(5000) || !OvTest::waitFor([&] { return p.canReadLine(); }, 5000))
+    if (!p.waitForStarted(5000) || !QTest::qWaitFor([&] { return p.canReadLine(); }, 5000))
         return QStringLiteral("no answer");
     const QString answer = QString::fromLatin1(p.readLine()).trimmed();
     p.closeWriteChannel();
@@ -72,7 +72,7 @@ private slots:
             QCOMPARE(otherClientGrab(), QStringLiteral("refused"));
 
             QCOMPARE(xdotool({"key", "ctrl+alt+q"}), 0);
-            QVERIFY(OvTest::waitFor([&] { return presses == 1; }, 5000));
+            QTRY_COMPARE_WITH_TIMEOUT(presses, 1, 5000);
             // Other keys and other modifiers are not the hot key.
             for (const char* keys : {"q", "ctrl+q", "ctrl+alt+w", "ctrl+alt+shift+q"})
                 QCOMPARE(xdotool({"key", QString::fromLatin1(keys)}), 0);
@@ -110,14 +110,14 @@ private slots:
             return p.waitForFinished(5000) && p.readAll().trimmed() == "mapped";
         };
         QVERIFY(mapQ("off"));
-        QVERIFY(OvTest::waitFor([&] { return held == QList<bool>{false}; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(held, QList<bool>{false}, 5000);
         QVERIFY(mapQ("off"));  // a second change that still has no Q: no new line
         QTest::qWait(300);
         QCOMPARE(held, QList<bool>{false});
         QVERIFY(mapQ("on"));
-        QVERIFY(OvTest::waitFor([&] { return held == (QList<bool>{false, true}); }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(held, (QList<bool>{false, true}), 5000);
         QCOMPARE(xdotool({"key", "ctrl+alt+q"}), 0);
-        QVERIFY(OvTest::waitFor([&] { return presses == 1; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 1, 5000);
         qApp->removeNativeEventFilter(&hotKey);
     }
 
@@ -126,7 +126,7 @@ private slots:
         QProcess holder;
         holder.start(kKeysTool, {"grab"});
         QVERIFY(holder.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor([&] { return holder.canReadLine(); }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 5000);
         QCOMPARE(QString::fromLatin1(holder.readLine()).trimmed(), QStringLiteral("grabbed"));
 
         int presses = 0;
@@ -137,7 +137,7 @@ private slots:
         // Other combinations are still free.
         QVERIFY(hotKey.registerHotKey(Qt::Key_F5, Qt::ShiftModifier));
         QCOMPARE(xdotool({"key", "shift+F5"}), 0);
-        QVERIFY(OvTest::waitFor([&] { return presses == 1; }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 1, 5000);
 
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));

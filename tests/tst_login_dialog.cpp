@@ -2,13 +2,13 @@
 // its widgets and settings, the automatic choice of the first server found,
 // failed attempts that keep it open, and the login that closes it.
 
+#include "OvTestPeer.h"
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
 #include "shell/OvLoginDlg.h"
 #include "net/OvNetworkDiscovery.h"
 #include "net/OvTransferServer.h"
-#include "shell/OvMsgDlg.h"
 #include "shell/OvTitlebar.h"
 
 #include <OvUIUtility/OvComboBoxListView.h>
@@ -27,8 +27,6 @@
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
@@ -56,31 +54,6 @@ QString configPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
 }
 
-// Closes the transfer client's message boxes as they come, remembering their
-// texts; the login dialog beneath them is left alone.
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this]() {
-            const QWidgetList widgets = QApplication::topLevelWidgets();
-            for (QWidget* widget : widgets) {
-                auto* box = qobject_cast<OvMsgDlg*>(widget);
-                if (box && box->isVisible()) {
-                    texts << box->messageLabel()->text();
-                    box->close();
-                }
-            }
-        });
-        m_timer.start(20);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
-
 }  // namespace
 
 class TestLoginDialog : public QObject
@@ -99,8 +72,6 @@ private slots:
     void badPortFailsAfterTheWait();
 
 private:
-    bool startSimulator();
-
     QProcess m_sim;
     quint16 m_simPort = 0;
     std::unique_ptr<OvLoginDlg> m_dialog;
@@ -110,9 +81,6 @@ void TestLoginDialog::initTestCase()
 {
     if (!insideTestNetwork())
         QSKIP("needs the private test network (10.77.0.x); run through scripts/netns-run");
-#ifndef OV_SIM_BIN
-    QFAIL("the CG server simulator is not built: its tests cannot pass without it");
-#endif
     QFile qss(QStringLiteral(OV_SOURCE_DIR "/qss/default.qss"));
     if (qss.open(QIODevice::ReadOnly))
         qApp->setStyleSheet(QString::fromUtf8(qss.readAll()));
@@ -122,34 +90,8 @@ void TestLoginDialog::initTestCase()
 void TestLoginDialog::cleanupTestCase()
 {
     m_dialog.reset();
-    if (m_sim.state() != QProcess::NotRunning) {
-        m_sim.write("quit\n");
-        if (!m_sim.waitForFinished(3000))
-            m_sim.kill();
-        m_sim.waitForFinished(3000);
-    }
+    OvTest::stopSimulator(m_sim);
     QFile::remove(configPath());
-}
-
-bool TestLoginDialog::startSimulator()
-{
-#ifdef OV_SIM_BIN
-    {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::AnyIPv4, 0))
-            return false;
-        m_simPort = probe.serverPort();
-    }
-    m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_sim.start(QStringLiteral(OV_SIM_BIN),
-                {"--port", QString::number(m_simPort), "--password", SimPassword, "--items", "3",
-                 "--name", "studio-sim"});
-    if (!m_sim.waitForStarted(5000))
-        return false;
-    return OvTest::waitForTcpListener(m_simPort, 5000);
-#else
-    return false;
-#endif
 }
 
 void TestLoginDialog::settingsAreReadOnce()
@@ -269,15 +211,21 @@ void TestLoginDialog::firstServerChosenAndLogin()
     OvNetworkDiscovery* const discovery = OvNetworkDiscovery::instance();
 
     // Whatever earlier cases saw has long expired: the list starts empty.
-    QVERIFY(OvTest::waitFor([&]() { return discovery->rowCount() == 0; }, 8000));
+    QTRY_COMPARE_WITH_TIMEOUT(discovery->rowCount(), 0, 8000);
     QCOMPARE(list->currentIndex(), -1);
     QVERIFY(m_dialog->selectedAddress().isEmpty());
 
-    QVERIFY(startSimulator());
+    // On every address and the usual discovery port, as a studio's server.
+    QString error;
+    m_simPort = OvTest::startSimulator(m_sim,
+                                       {"--listen", "0.0.0.0", "--discovery-port", "45320", "--password", SimPassword,
+                                        "--items", "3", "--name", "studio-sim"},
+                                       &error);
+    QVERIFY2(m_simPort, qPrintable(error));
     QElapsedTimer sinceStart;
     sinceStart.start();
     // The simulator answers the next announcement: within one period.
-    QVERIFY(OvTest::waitFor([&]() { return discovery->rowCount() > 0; }, 3000 + 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(discovery->rowCount() > 0, 3000 + 1000);
     qInfo("simulator listed after %lld ms", sinceStart.elapsed());
     QCOMPARE(list->currentIndex(), 0);
     const auto endpoint = discovery->index(0).data(Qt::UserRole).value<networkEndpoint>();
@@ -293,16 +241,16 @@ void TestLoginDialog::firstServerChosenAndLogin()
     QVERIFY(m_dialog->grab().save(QDir::tempPath() + QStringLiteral("/login.png")));
 
     // The password goes out as typed: trimmed, the simulator refuses it.
-    BoxCloser closer;
+    const OvTest::ErrorRecorder errors;
     OvTransferServer* const client = OvTransferServer::instance();
     QSignalSpy connectSpy(client, &OvTransferServer::signalConnect);
     passwordEdit->setText(SimPassword.trimmed());
     QTest::mouseClick(m_dialog->findChild<OvYellowButton*>(QStringLiteral("OvYellowButton")), Qt::LeftButton);
-    QVERIFY(OvTest::waitFor([&]() { return !closer.texts.isEmpty(); }, 6000));
+    QTRY_VERIFY_WITH_TIMEOUT(!errors.texts.isEmpty(), 6000);
     QCOMPARE(connectSpy.count(), 1);
     QCOMPARE(connectSpy.at(0).at(0).toBool(), false);
     QVERIFY(m_dialog->isVisible());
-    QVERIFY(OvTest::waitFor([&]() { return client->connectionState() == OvTransferServer::Idle; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 3000);
 
     // Exactly as configured on the server, spaces and all: the login closes
     // the dialog, run modally as the main window does.
@@ -316,11 +264,11 @@ void TestLoginDialog::firstServerChosenAndLogin()
     QCOMPARE(client->connectionState(), OvTransferServer::LoggedIn);
     QCOMPARE(connectSpy.count(), 2);
     QCOMPARE(connectSpy.at(1).at(0).toBool(), true);
-    QVERIFY(OvTest::waitFor([]() { return OvCGListModel::instance()->count() == 3; }, 5000));
+    QTRY_COMPARE_WITH_TIMEOUT(OvCGListModel::instance()->count(), 3, 5000);
 
     client->disconnectFromServer();
-    QVERIFY(OvTest::waitFor([&]() { return client->connectionState() == OvTransferServer::Idle; }, 3000));
-    QCOMPARE(closer.texts.size(), 1);  // no box for the operator's own disconnect
+    QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 3000);
+    QCOMPARE(errors.texts.size(), 1);  // nothing for the operator's own disconnect
     // The field contents stay for the next showing.
     QCOMPARE(passwordEdit->text(), SimPassword);
 }
@@ -339,7 +287,7 @@ void TestLoginDialog::otherRowChangesTheAddress()
                                                         {"account_name", "ops"}})
                                   .toJson();
     other.writeDatagram(answer, QHostAddress::LocalHost, OvNetworkDiscovery::DefaultListenPort);
-    QVERIFY(OvTest::waitFor([&]() { return discovery->rowCount() == 2; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(discovery->rowCount(), 2, 3000);
     // A new row does not take the choice away from the current one.
     QCOMPARE(m_dialog->selectedAddress(), first);
     QCOMPARE(list->itemText(1), QStringLiteral("10.77.0.2(ops)"));
@@ -356,7 +304,7 @@ void TestLoginDialog::badPortFailsAfterTheWait()
     edits.at(0)->setText(QStringLiteral("19999abc"));
     m_dialog->show();
 
-    BoxCloser closer;
+    const OvTest::ErrorRecorder errors;
     OvTransferServer* const client = OvTransferServer::instance();
     QSignalSpy connectSpy(client, &OvTransferServer::signalConnect);
     QElapsedTimer elapsed;
@@ -365,10 +313,10 @@ void TestLoginDialog::badPortFailsAfterTheWait()
     QCOMPARE(client->connectionState(), OvTransferServer::Connecting);
     // A second press while the attempt runs changes nothing.
     QTest::mouseClick(m_dialog->findChild<OvYellowButton*>(QStringLiteral("OvYellowButton")), Qt::LeftButton);
-    QVERIFY(OvTest::waitFor([&]() { return !closer.texts.isEmpty(); }, 8000));
+    QTRY_VERIFY_WITH_TIMEOUT(!errors.texts.isEmpty(), 8000);
     // The whole login wait passes before the attempt is given up.
     QVERIFY2(elapsed.elapsed() >= 3990, qPrintable(QString::number(elapsed.elapsed())));
-    QCOMPARE(closer.texts.first(), RefusedText);
+    QCOMPARE(errors.texts.first(), RefusedText);
     QCOMPARE(connectSpy.count(), 1);
     QCOMPARE(connectSpy.at(0).at(0).toBool(), false);
     QVERIFY(m_dialog->isVisible());

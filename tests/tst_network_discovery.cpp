@@ -145,7 +145,7 @@ bool TestNetworkDiscovery::sendAndWait(const QByteArray& bytes, const QHostAddre
         json({{"cg_server_ver", 1}, {"name", QStringLiteral("marker%1").arg(m_received)}});
     marker.writeDatagram(markerBytes, QHostAddress::LocalHost, m_listenPort);
     const QString expected = QStringLiteral("marker%1").arg(m_received);
-    return OvTest::waitFor(
+    return QTest::qWaitFor(
         [&]() {
             for (int row = 0; row < m_model->rowCount(); ++row) {
                 const auto endpoint =
@@ -164,7 +164,7 @@ void TestNetworkDiscovery::bareServerMarkerGivesPlainRow()
     QVERIFY(model->isListening());
     QCOMPARE(model->rowCount(), 0);
     QVERIFY(send(R"({"cg_server_ver": 1})"));
-    QVERIFY(OvTest::waitFor([&]() { return model->rowCount() == 1; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 1, 3000);
 
     const QModelIndex row = model->index(0);
     QCOMPARE(row.data(Qt::DisplayRole).toString(), QStringLiteral("127.0.0.1(") + NotLoggedIn + ")");
@@ -208,17 +208,13 @@ void TestNetworkDiscovery::rowRulesAndNotifications()
     // The same datagram again: only the time moves on.
     m_now += 1000;
     QVERIFY(send(json(first)));
-    QVERIFY(OvTest::waitFor(
-        [&]() { return model->index(0).data(Qt::UserRole).value<networkEndpoint>().lastSeen == m_now; },
-        3000));
+    QTRY_COMPARE_WITH_TIMEOUT(model->index(0).data(Qt::UserRole).value<networkEndpoint>().lastSeen, m_now, 3000);
     // A different "type" alone is no change either.
     QJsonObject otherType = first;
     otherType["type"] = 7;
     m_now += 1000;
     QVERIFY(send(json(otherType)));
-    QVERIFY(OvTest::waitFor(
-        [&]() { return model->index(0).data(Qt::UserRole).value<networkEndpoint>().lastSeen == m_now; },
-        3000));
+    QTRY_COMPARE_WITH_TIMEOUT(model->index(0).data(Qt::UserRole).value<networkEndpoint>().lastSeen, m_now, 3000);
     QCOMPARE(model->index(0).data(Qt::UserRole).value<networkEndpoint>().type, 1);
     QCOMPARE(inserted.count(), 0);
     QCOMPARE(changed.count(), 0);
@@ -227,7 +223,7 @@ void TestNetworkDiscovery::rowRulesAndNotifications()
     QJsonObject renamed = first;
     renamed["name"] = "studio-b";
     QVERIFY(send(json(renamed)));
-    QVERIFY(OvTest::waitFor([&]() { return changed.count() == 1; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 3000);
     QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 0);
     QCOMPARE(changed.at(0).at(1).toModelIndex().row(), 0);
     QCOMPARE(model->rowCount(), 2);
@@ -236,7 +232,7 @@ void TestNetworkDiscovery::rowRulesAndNotifications()
     // So does a new port.
     renamed["port"] = 20000;
     QVERIFY(send(json(renamed)));
-    QVERIFY(OvTest::waitFor([&]() { return changed.count() == 2; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 2, 3000);
     QCOMPARE(model->index(0).data(Qt::UserRole).value<networkEndpoint>().port, 20000);
     QCOMPARE(inserted.count(), 0);
 }
@@ -252,7 +248,7 @@ void TestNetworkDiscovery::accountNameOnlyWhileLoggedIn()
 
     // Logged out: the account in the datagram is not read, and losing it is a change.
     QVERIFY(send(json({{"cg_server_ver", 1}, {"is_login", false}, {"account_name", QStringLiteral(u"编辑部")}})));
-    QVERIFY(OvTest::waitFor([&]() { return changed.count() == 1; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(changed.count(), 1, 3000);
     QCOMPARE(model->index(0).data().toString(), QStringLiteral("127.0.0.1(") + NotLoggedIn + ")");
     QVERIFY(model->index(0).data(Qt::UserRole).value<networkEndpoint>().accountName.isEmpty());
 
@@ -344,7 +340,7 @@ void TestNetworkDiscovery::announcementContentAndFirstTick()
     QElapsedTimer clock;
     clock.start();
     OvNetworkDiscovery model(settings);
-    QVERIFY(OvTest::waitFor([&]() { return listener.hasPendingDatagrams(); }, 6000));
+    QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingDatagrams(), 6000);
     const qint64 first = clock.elapsed();
     // A coarse timer may fire up to 5 % early.
     QVERIFY2(first >= 2850 && first < 4500, qPrintable(QString::number(first)));
@@ -370,7 +366,7 @@ void TestNetworkDiscovery::announcementContentAndFirstTick()
     model.setLocalMac(QStringLiteral("02:00:00:00:00:42"));
     while (listener.hasPendingDatagrams())
         listener.receiveDatagram();
-    QVERIFY(OvTest::waitFor([&]() { return listener.hasPendingDatagrams(); }, 4500));
+    QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingDatagrams(), 4500);
     const QJsonObject next = QJsonDocument::fromJson(listener.receiveDatagram().data()).object();
     QCOMPARE(next.value("mac").toString(), QStringLiteral("02:00:00:00:00:42"));
 }
@@ -399,21 +395,21 @@ void TestNetworkDiscovery::macFollowsTheConnection()
     OvTransferServer* const client = OvTransferServer::instance();
     client->connectToServer(QStringLiteral("10.78.0.2"), QStringLiteral("580317"), server.serverPort());
     QVERIFY(server.waitForNewConnection(4000));
-    QVERIFY(OvTest::waitFor([&]() { return client->deviceMac() == secondMac; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(client->deviceMac(), secondMac, 3000);
     QCOMPARE(discovery->localMac(), secondMac);
 
     // The next announcement on the wire carries it.
     QUdpSocket listener;
     QVERIFY(listener.bind(QHostAddress(QHostAddress::AnyIPv4), OvNetworkDiscovery::DefaultAnnouncePort,
                           QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
-    QVERIFY(OvTest::waitFor([&]() { return listener.hasPendingDatagrams(); }, 4500));
+    QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingDatagrams(), 4500);
     const QJsonObject announced = QJsonDocument::fromJson(listener.receiveDatagram().data()).object();
     QCOMPARE(announced.value("mac").toString(), secondMac);
 
     // Leave without a message box: an operator-style disconnect reports nothing.
     QSignalSpy connectSpy(client, &OvTransferServer::signalConnect);
     client->disconnectFromServer();
-    QVERIFY(OvTest::waitFor([&]() { return client->connectionState() == OvTransferServer::Idle; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 3000);
     QCOMPARE(connectSpy.count(), 1);
 }
 

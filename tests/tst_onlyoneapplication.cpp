@@ -34,7 +34,7 @@ private:
         p->start(probe(), QStringList{key} + extra);
         if (!p->waitForStarted(5000))
             return nullptr;
-        const bool ok = OvTest::waitFor([&]() { return p->canReadLine() || p->state() != QProcess::Running; }, 10000);
+        const bool ok = QTest::qWaitFor([&]() { return p->canReadLine() || p->state() != QProcess::Running; }, 10000);
         if (!ok || p->readLine() != "serving\n")
             return nullptr;
         return p;
@@ -90,7 +90,7 @@ private slots:
         QProcess second;
         second.start(probe(), {key});
         QVERIFY(second.waitForFinished(5000));
-        QVERIFY(OvTest::waitFor([&]() { return first->canReadLine(); }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(first->canReadLine(), 5000);
         QCOMPARE(first->readLine(), QByteArray("window shown\n"));
         stop(first.get());
     }
@@ -114,7 +114,7 @@ private slots:
         QVERIFY(first);
         sendToKey(key, message);
         if (quits) {
-            QVERIFY(OvTest::waitFor([&]() { return first->state() == QProcess::NotRunning; }, 5000));
+            QTRY_COMPARE_WITH_TIMEOUT(first->state(), QProcess::NotRunning, 5000);
             QCOMPARE(first->exitCode(), 0);
             QVERIFY(first->readAllStandardOutput().contains("quit"));
             // The name is gone: a new process serves it at once.
@@ -170,7 +170,7 @@ private slots:
             int serving = 0;
             for (int k = 0; k < 2; ++k) {
                 QProcess* const p = procs[size_t(2 * i + k)].get();
-                OvTest::waitFor([p] { return p->canReadLine() || p->state() != QProcess::Running; }, 15000);
+                (void)QTest::qWaitFor([p] { return p->canReadLine() || p->state() != QProcess::Running; }, 15000);
                 serving += p->canReadLine() && p->readLine() == "serving\n";
             }
             bothServed += serving == 2;
@@ -188,7 +188,7 @@ private slots:
         auto p = std::make_unique<QProcess>();
         p->start(QStringLiteral("/bin/sh"), {"-c", "umask 000; exec \"$0\" \"$1\"", probe(), key});
         QVERIFY(p->waitForStarted(5000));
-        QVERIFY(OvTest::waitFor([&] { return p->canReadLine(); }, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(p->canReadLine(), 10000);
         QCOMPARE(p->readLine(), QByteArray("serving\n"));
         const QFileInfo socket(OnlyOneApplication::socketPath(key));
         QVERIFY(socket.exists());
@@ -231,7 +231,7 @@ private slots:
         started.start();
         p.start(probe(), {key});
         QVERIFY(p.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor([&] { return p.canReadLine() || p.state() != QProcess::Running; }, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(p.canReadLine() || p.state() != QProcess::Running, 10000);
         QCOMPARE(p.readLine(), QByteArray("serving\n"));
         QVERIFY2(started.elapsed() < 4000, "a planted lock must not hold the start");
         QVERIFY(!QFileInfo::exists(open + QLatin1Char('/') + key));
@@ -258,7 +258,7 @@ private slots:
         closer.write("close");
         QVERIFY(closer.waitForBytesWritten(2000));
         // Eight seconds before; well under that now.
-        QVERIFY(OvTest::waitFor([&] { return first->state() == QProcess::NotRunning; }, 4000));
+        QTRY_COMPARE_WITH_TIMEOUT(first->state(), QProcess::NotRunning, 4000);
         QCOMPARE(first->exitCode(), 0);
     }
 };

@@ -112,7 +112,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QApplication::setActiveWindow(&window);
         window.setFocus();
-        QVERIFY(OvTest::waitFor([&] { return window.hasFocus(); }, 2000));
+        QTRY_VERIFY_WITH_TIMEOUT(window.hasFocus(), 2000);
 
         for (QTableWidget* table : dlg.findChildren<QTableWidget*>()) {
             const QRect cell = table->visualItemRect(table->item(0, 0));

@@ -2,7 +2,10 @@
 // protocol by hand: framing, login, catalogue, heartbeat, publish notifications
 // to several consoles, discovery answers, operator commands and faults.
 
+#include "OvTestPeer.h"
 #include "OvTestSupport.h"
+
+#include "net/OvProtocol.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -11,164 +14,39 @@
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
 #include <QUuid>
-#include <QtEndian>
 
-#include <functional>
 #include <memory>
 
 namespace {
 
 constexpr int kWait = 5000;
 
-QByteArray frame(const QByteArray& body)
-{
-    QByteArray head(8, '\0');
-    qToBigEndian<quint32>(static_cast<quint32>(body.size()), head.data());
-    head[4] = 1;
-    return head + body;
-}
-
-QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value = {})
-{
-    return {{"cmd", cmd}, {"cmdType", "request"}, {"token", token}, {"value", value}};
-}
-
-// A console written by hand: frames in both directions, everything received
-// kept in an inbox.
-struct Peer
-{
-    QTcpSocket socket;
-    QByteArray buffer;
-    QList<QJsonObject> inbox;
-    QList<QByteArray> badBodies;
-    QString token;
-
-    bool open(quint16 port)
-    {
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        return socket.waitForConnected(kWait);
-    }
-    void send(const QJsonObject& message)
-    {
-        socket.write(frame(QJsonDocument(message).toJson(QJsonDocument::Indented)));
-        socket.flush();
-    }
-    void pump()
-    {
-        buffer.append(socket.readAll());
-        while (buffer.size() >= 8) {
-            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-            if (length > 1024u * 1024u * 1024u || buffer.size() < 8 + static_cast<int>(length))
-                return;
-            const QByteArray body = buffer.mid(8, static_cast<int>(length));
-            buffer.remove(0, 8 + static_cast<int>(length));
-            const QJsonDocument document = QJsonDocument::fromJson(body);
-            if (document.isObject())
-                inbox.append(document.object());
-            else
-                badBodies.append(body);
-        }
-    }
-    // Takes the first message that matches out of the inbox; empty after kWait.
-    QJsonObject take(const std::function<bool(const QJsonObject&)>& match, int timeoutMs = kWait)
-    {
-        QJsonObject found;
-        OvTest::waitFor(
-            [&]() {
-                pump();
-                for (int i = 0; i < inbox.size(); ++i) {
-                    if (match(inbox.at(i))) {
-                        found = inbox.takeAt(i);
-                        return true;
-                    }
-                }
-                return false;
-            },
-            timeoutMs);
-        return found;
-    }
-    QJsonObject take(const QString& cmd, const QString& cmdType, int timeoutMs = kWait)
-    {
-        return take([&](const QJsonObject& m) { return m["cmd"] == cmd && m["cmdType"] == cmdType; },
-                    timeoutMs);
-    }
-    int login(const QString& password, const QString& deviceName = QStringLiteral("test-console"))
-    {
-        send(request("login", "",
-                     {{"deviceName", deviceName}, {"password", password}, {"deviceType", "PC"},
-                      {"deviceMac", "02:00:00:00:00:01"}, {"clientVer", 1}}));
-        const QJsonObject answer = take("login", "response");
-        if (answer.isEmpty())
-            return 1000;  // no answer at all
-        token = answer["value"].toObject()["token"].toString();
-        return answer["code"].toInt();
-    }
-    bool waitClosed()
-    {
-        return OvTest::waitFor([&]() { return socket.state() == QAbstractSocket::UnconnectedState; }, kWait);
-    }
-};
+using OvProtocol::request;
+using Peer = OvTestPeer;
 
 // The simulator process with its command channel on standard input/output.
 struct Sim
 {
     QProcess process;
     quint16 port = 0;
-    quint16 controlPort = 0;
 
+    // Its log goes beside the test's other files, not into the test's output.
     bool start(const QStringList& extra)
     {
-        process.setProgram(QStringLiteral(OV_SIM_BIN));
-        process.setArguments(QStringList{"--listen", "127.0.0.1", "--port", "0"} + extra);
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.setStandardErrorFile(QDir::tempPath() + "/ovcg-sim.log", QIODevice::Append);
-        process.start();
-        if (!process.waitForStarted(kWait))
-            return false;
-        const QString ready = readLine();
-        const QRegularExpressionMatch m =
-            QRegularExpression("^ovcg-sim listening on 127\\.0\\.0\\.1:(\\d+);.*control (?:127\\.0\\.0\\.1:(\\d+)|off)")
-                .match(ready);
-        if (!m.hasMatch())
-            return false;
-        port = static_cast<quint16>(m.captured(1).toUInt());
-        controlPort = static_cast<quint16>(m.captured(2).toUInt());
+        QString error;
+        port = OvTest::startSimulator(
+            process, QStringList{"--listen", "127.0.0.1", "--log", QDir::tempPath() + "/ovcg-sim.log"} + extra, &error);
+        if (port == 0)
+            qWarning("%s", qPrintable(error));
         return port != 0;
     }
-    QString readLine()
-    {
-        OvTest::waitFor([&]() { return process.canReadLine() || process.state() == QProcess::NotRunning; }, kWait);
-        return QString::fromUtf8(process.readLine()).trimmed();
-    }
-    // All reply lines; the last is the "ok"/"error" line.
-    QStringList command(const QString& line)
-    {
-        process.write(line.toUtf8() + '\n');
-        QStringList reply;
-        for (int i = 0; i < 200; ++i) {
-            const QString text = readLine();
-            if (text.isEmpty())
-                break;
-            reply.append(text);
-            if (text.startsWith("ok") || text.startsWith("error"))
-                break;
-        }
-        return reply;
-    }
-    void stop()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.write("quit\n");
-        if (!process.waitForFinished(kWait)) {
-            process.kill();
-            process.waitForFinished(kWait);
-        }
-    }
+    QStringList command(const QString& line) { return OvTest::simCommand(process, line); }
+    void stop() { OvTest::stopSimulator(process); }
     ~Sim() { stop(); }
 };
 
@@ -177,6 +55,13 @@ quint16 freeUdpPort()
     QUdpSocket probe;
     probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
     return probe.localPort();
+}
+
+quint16 freeTcpPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
 }
 
 }  // namespace
@@ -226,26 +111,26 @@ void TestSimulator::loginChecksPasswordAndToken()
 {
     // Requests before a login are refused with the "not logged in" code.
     Peer early;
-    QVERIFY(early.open(m_sim->port));
+    QVERIFY(early.connectTo(m_sim->port));
     early.send(request("syncCGList", ""));
     QCOMPARE(early.take("syncCGList", "response")["code"].toInt(), -4);
 
     Peer wrong;
-    QVERIFY(wrong.open(m_sim->port));
+    QVERIFY(wrong.connectTo(m_sim->port));
     QCOMPARE(wrong.login("000000"), -2);
     QVERIFY(wrong.token.isEmpty());
     // A refused console is expected to hang up; one that does not is cut off.
     QVERIFY(wrong.waitClosed());
 
     Peer right;
-    QVERIFY(right.open(m_sim->port));
+    QVERIFY(right.connectTo(m_sim->port));
     QCOMPARE(right.login("580317"), 0);
     QCOMPARE(right.token.size(), 38);
     QVERIFY(!QUuid::fromString(right.token).isNull());
     QCOMPARE(right.token, right.token.toLower());
 
     Peer other;
-    QVERIFY(other.open(m_sim->port));
+    QVERIFY(other.connectTo(m_sim->port));
     QCOMPARE(other.login("580317"), 0);
     QVERIFY(other.token != right.token);
 }
@@ -253,7 +138,7 @@ void TestSimulator::loginChecksPasswordAndToken()
 void TestSimulator::catalogueHasDecodableCards()
 {
     Peer peer;
-    QVERIFY(peer.open(m_sim->port));
+    QVERIFY(peer.connectTo(m_sim->port));
     QCOMPARE(peer.login("580317"), 0);
     peer.send(request("syncCGList", peer.token));
     const QJsonObject answer = peer.take("syncCGList", "response");
@@ -277,13 +162,13 @@ void TestSimulator::catalogueHasDecodableCards()
 void TestSimulator::heartAndTokenCheck()
 {
     Peer peer;
-    QVERIFY(peer.open(m_sim->port));
+    QVERIFY(peer.connectTo(m_sim->port));
     QCOMPARE(peer.login("580317"), 0);
     peer.send(request("heart", peer.token));
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     // Two frames in one write are both answered, in order.
     const QByteArray body = QJsonDocument(request("heart", peer.token)).toJson();
-    peer.socket.write(frame(body) + frame(body));
+    peer.socket()->write(Peer::frameOf(body) + Peer::frameOf(body));
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     QCOMPARE(peer.take("heart", "response")["code"].toInt(-99), 0);
     // A token that is not the one issued is refused.
@@ -294,10 +179,10 @@ void TestSimulator::heartAndTokenCheck()
 void TestSimulator::publishNotifiesEveryConsole()
 {
     Peer asker;
-    QVERIFY(asker.open(m_sim->port));
+    QVERIFY(asker.connectTo(m_sim->port));
     QCOMPARE(asker.login("580317", "console-a"), 0);
     Peer watcher;
-    QVERIFY(watcher.open(m_sim->port));
+    QVERIFY(watcher.connectTo(m_sim->port));
     QCOMPARE(watcher.login("580317", "console-b"), 0);
 
     // The first console hears that the second one connected.
@@ -343,7 +228,7 @@ void TestSimulator::publishNotifiesEveryConsole()
     QVERIFY(watcher.take("notifyCG", "request", 300).isEmpty());
 
     // The watcher leaves: the asker hears it.
-    watcher.socket.disconnectFromHost();
+    watcher.socket()->disconnectFromHost();
     const QJsonObject left = asker.take([](const QJsonObject& m) {
         return m["cmd"] == "notifyMSG" && m["value"].toObject()["endpointName"].toString().contains("console-b");
     });
@@ -359,13 +244,9 @@ void TestSimulator::discoveryAnswersAnnouncements()
     udp.writeDatagram("hello", QHostAddress::LocalHost, m_discoveryPort);
     const QJsonObject announcement{{"cg_publish_ver", 1}, {"name", "test"}, {"type_name", "PC"}, {"mac", ""}};
     udp.writeDatagram(QJsonDocument(announcement).toJson(), QHostAddress::LocalHost, m_discoveryPort);
-    QList<QNetworkDatagram> replies;
-    OvTest::waitFor([&]() {
-        while (udp.hasPendingDatagrams())
-            replies.append(udp.receiveDatagram());
-        return !replies.isEmpty();
-    }, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(udp.hasPendingDatagrams(), kWait);
     QTest::qWait(200);
+    QList<QNetworkDatagram> replies;
     while (udp.hasPendingDatagrams())
         replies.append(udp.receiveDatagram());
     QCOMPARE(replies.size(), 1);
@@ -379,7 +260,7 @@ void TestSimulator::discoveryAnswersAnnouncements()
 
     QCOMPARE(m_sim->command("account Anna Li").last(), QStringLiteral("ok account \"Anna Li\" logged in"));
     udp.writeDatagram(QJsonDocument(announcement).toJson(), QHostAddress::LocalHost, m_discoveryPort);
-    QVERIFY(OvTest::waitFor([&]() { return udp.hasPendingDatagrams(); }, kWait));
+    QTRY_VERIFY_WITH_TIMEOUT(udp.hasPendingDatagrams(), kWait);
     const QJsonObject second = QJsonDocument::fromJson(udp.receiveDatagram().data()).object();
     QCOMPARE(second["is_login"].toBool(), true);
     QCOMPARE(second["account_name"].toString(), QStringLiteral("Anna Li"));
@@ -389,7 +270,7 @@ void TestSimulator::discoveryAnswersAnnouncements()
 void TestSimulator::commandsChangeCatalogue()
 {
     Peer peer;
-    QVERIFY(peer.open(m_sim->port));
+    QVERIFY(peer.connectTo(m_sim->port));
     QCOMPARE(peer.login("580317"), 0);
     const auto opOf = [](const QJsonObject& notify) {
         return notify["value"].toObject()["operator"].toObject();
@@ -440,10 +321,10 @@ void TestSimulator::commandsChangeCatalogue()
 void TestSimulator::kickAndClose()
 {
     Peer stay;
-    QVERIFY(stay.open(m_sim->port));
+    QVERIFY(stay.connectTo(m_sim->port));
     QCOMPARE(stay.login("580317", "stays"), 0);
     Peer kicked;
-    QVERIFY(kicked.open(m_sim->port));
+    QVERIFY(kicked.connectTo(m_sim->port));
     QCOMPARE(kicked.login("580317", "gets-kicked"), 0);
 
     const QStringList consoles = m_sim->command("consoles");
@@ -455,7 +336,7 @@ void TestSimulator::kickAndClose()
     QCOMPARE(kick["value"].toObject()["kickType"].toInt(), 2);
     // Like the console: answer, then hang up.
     kicked.send({{"cmd", "kickOff"}, {"cmdType", "response"}, {"code", 0}, {"codeInfo", ""}, {"value", QJsonObject{}}});
-    kicked.socket.disconnectFromHost();
+    kicked.socket()->disconnectFromHost();
     const QJsonObject left = stay.take([](const QJsonObject& m) {
         return m["cmd"] == "notifyMSG" && m["value"].toObject()["endpointName"].toString().contains("gets-kicked")
             && m["value"].toObject()["connectType"].toInt() == 1;
@@ -471,7 +352,7 @@ void TestSimulator::kickAndClose()
 void TestSimulator::faultsOnCommand()
 {
     Peer peer;
-    QVERIFY(peer.open(m_sim->port));
+    QVERIFY(peer.connectTo(m_sim->port));
     QCOMPARE(peer.login("580317"), 0);
 
     QVERIFY(m_sim->command("code heart -3").last().startsWith("ok"));
@@ -482,31 +363,29 @@ void TestSimulator::faultsOnCommand()
 
     QVERIFY(m_sim->command("code login 5").last().startsWith("ok"));
     Peer five;
-    QVERIFY(five.open(m_sim->port));
+    QVERIFY(five.connectTo(m_sim->port));
     QCOMPARE(five.login("580317"), 5);
     QVERIFY(!five.token.isEmpty());
 
     const QString id = m_sim->command("consoles").filter(peer.token).value(0).section(' ', 0, 0, QString::SectionSkipEmpty);
     QVERIFY(m_sim->command("garbage " + id).last().startsWith("ok"));
-    QVERIFY(OvTest::waitFor([&]() { peer.pump(); return !peer.badBodies.isEmpty(); }, kWait));
+    QTRY_VERIFY_WITH_TIMEOUT(!peer.badBodies.isEmpty(), kWait);
     QVERIFY(five.badBodies.isEmpty());
 
     QVERIFY(m_sim->command("oversize " + id).last().startsWith("ok"));
-    QVERIFY(OvTest::waitFor([&]() {
-        peer.buffer.append(peer.socket.readAll());
-        return peer.buffer.size() >= 8 && qFromBigEndian<quint32>(peer.buffer.constData()) > 64u * 1024u * 1024u;
-    }, kWait));
+    // A header announcing more than 64 MiB.
+    QTRY_VERIFY_WITH_TIMEOUT(peer.overlong, kWait);
 
     QVERIFY(m_sim->command("ignore-login on").last().startsWith("ok"));
     Peer ignored;
-    QVERIFY(ignored.open(m_sim->port));
+    QVERIFY(ignored.connectTo(m_sim->port));
     ignored.send(request("login", "", {{"password", "580317"}, {"deviceType", "PC"}, {"clientVer", 1}}));
     QVERIFY(ignored.take("login", "response", 400).isEmpty());
     QVERIFY(m_sim->command("ignore-login off").last().startsWith("ok"));
 
     QVERIFY(m_sim->command("login-delay 400").last().startsWith("ok"));
     Peer delayed;
-    QVERIFY(delayed.open(m_sim->port));
+    QVERIFY(delayed.connectTo(m_sim->port));
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(delayed.login("580317"), 0);
@@ -517,26 +396,26 @@ void TestSimulator::faultsOnCommand()
 void TestSimulator::badFramesCloseOnlyThatConnection()
 {
     Peer healthy;
-    QVERIFY(healthy.open(m_sim->port));
+    QVERIFY(healthy.connectTo(m_sim->port));
     QCOMPARE(healthy.login("580317"), 0);
 
     const QList<QByteArray> faults{
-        frame("not json at all"),
-        frame("[1, 2, 3]"),
+        Peer::frameOf(QByteArray("not json at all")),
+        Peer::frameOf(QByteArray("[1, 2, 3]")),
         QByteArray::fromHex("7fffffff01000000") + "{",  // announces 2 GiB
         QByteArray::fromHex("0400000101000000"),        // 64 MiB + 1
     };
     for (const QByteArray& fault : faults) {
         Peer bad;
-        QVERIFY(bad.open(m_sim->port));
-        bad.socket.write(fault);
+        QVERIFY(bad.connectTo(m_sim->port));
+        bad.socket()->write(fault);
         QVERIFY2(bad.waitClosed(), fault.toHex().constData());
     }
     // A frame split into pieces is still read once complete.
-    const QByteArray whole = frame(QJsonDocument(request("heart", healthy.token)).toJson());
+    const QByteArray whole = Peer::frameOf(QJsonDocument(request("heart", healthy.token)).toJson());
     for (int i = 0; i < whole.size(); i += 7) {
-        healthy.socket.write(whole.mid(i, 7));
-        healthy.socket.flush();
+        healthy.socket()->write(whole.mid(i, 7));
+        healthy.socket()->flush();
         QTest::qWait(2);
     }
     QCOMPARE(healthy.take("heart", "response")["code"].toInt(-99), 0);
@@ -554,15 +433,17 @@ void TestSimulator::controlSocketAndImageFolder()
     QVERIFY(small.save(folder + "/a-icon.png"));
     QVERIFY(OvTest::writeFile(folder + "/c-broken.png", "not a png"));
 
+    const quint16 controlPort = freeTcpPort();
+    QVERIFY(controlPort != 0);
     Sim second;
-    QVERIFY(second.start({"--images", folder, "--discovery-port", "0", "--control-port", "0", "--password", "pw"}));
-    QVERIFY(second.controlPort != 0);
+    QVERIFY(second.start({"--images", folder, "--discovery-port", "0", "--control-port", QString::number(controlPort),
+                          "--password", "pw"}));
 
     Peer peer;
-    QVERIFY(peer.open(second.port));
+    QVERIFY(peer.connectTo(second.port));
     QCOMPARE(peer.login("580317"), -2);
     Peer okPeer;
-    QVERIFY(okPeer.open(second.port));
+    QVERIFY(okPeer.connectTo(second.port));
     QCOMPARE(okPeer.login("pw"), 0);
     okPeer.send(request("syncCGList", okPeer.token));
     const QJsonArray list = okPeer.take("syncCGList", "response")["value"].toObject()["cgList"].toArray();
@@ -573,10 +454,10 @@ void TestSimulator::controlSocketAndImageFolder()
     QCOMPARE(banner.size(), QSize(320, 40));
 
     QTcpSocket control;
-    control.connectToHost(QHostAddress::LocalHost, second.controlPort);
+    control.connectToHost(QHostAddress::LocalHost, controlPort);
     QVERIFY(control.waitForConnected(kWait));
     control.write("rename 1 Banner\n");
-    QVERIFY(OvTest::waitFor([&]() { return control.canReadLine(); }, kWait));
+    QTRY_VERIFY_WITH_TIMEOUT(control.canReadLine(), kWait);
     QVERIFY(control.readLine().startsWith("ok renamed 1"));
     QCOMPARE(okPeer.take("notifyCG", "request")["value"].toObject()["operationValue"].toObject()["name"].toString(),
              QStringLiteral("Banner"));
@@ -590,7 +471,7 @@ void TestSimulator::controlSocketAndImageFolder()
 void TestSimulator::heldPublishesWaitForRelease()
 {
     Peer peer;
-    QVERIFY(peer.open(m_sim->port));
+    QVERIFY(peer.connectTo(m_sim->port));
     QCOMPARE(peer.login("580317", "console-held"), 0);
     peer.send(request("syncCGList", peer.token));
     const QJsonArray list = peer.take("syncCGList", "response")["value"].toObject()["cgList"].toArray();

@@ -36,7 +36,7 @@ private slots:
         QProcess first;
         first.start(m_app, QStringList());
         QVERIFY(first.waitForStarted(5000));
-        QVERIFY2(OvTest::waitFor(serving, 15000), "the first console never served its key");
+        QTRY_VERIFY2_WITH_TIMEOUT(serving(), "the first console never served its key", 15000);
 
         QProcess second;
         second.start(m_app, QStringList());
@@ -68,7 +68,7 @@ private slots:
         QProcess console;
         console.start(linked, QStringList());
         QVERIFY(console.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor(serving, 15000));
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
         OvTest::closeConsole(console);
         QCOMPARE(console.exitCode(), 0);
         QVERIFY(target.open(QIODevice::ReadOnly));
@@ -81,7 +81,7 @@ private slots:
         QProcess console;
         console.start(bare, QStringList());
         QVERIFY(console.waitForStarted(5000));
-        QVERIFY(OvTest::waitFor(serving, 15000));
+        QTRY_VERIFY_WITH_TIMEOUT(serving(), 15000);
         QCOMPARE(console.state(), QProcess::Running);
         OvTest::closeConsole(console);
         QCOMPARE(console.exitCode(), 0);

@@ -241,7 +241,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&host));
         QPoint menuPos;
         QTimer::singleShot(0, button, [&]() {
-            OvTest::waitFor([&]() { return button->getMenu()->isVisible(); }, 3000);
+            (void)QTest::qWaitFor([&]() { return button->getMenu()->isVisible(); }, 3000);
             menuPos = button->getMenu()->pos();
             button->getMenu()->close();
         });

@@ -1,7 +1,7 @@
 // Thumbnails from a server: decoded scaled down, held to the catalogue's byte
 // budget, and a list's decoded on several threads with the same outcome.
 
-#include "OvTestSupport.h"
+#include "OvTestPeer.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvSubCGItem.h"
@@ -10,11 +10,8 @@
 
 #include <QBuffer>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QUuid>
 #include <QtEndian>
@@ -96,69 +93,6 @@ QJsonObject cgObject(const QString& name, const QString& image)
     return {{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}, {"imageBase64", image}};
 }
 
-// The server end: logs one console in and sends what the test asks for.
-class Server : public QObject
-{
-public:
-    Server()
-    {
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
-        });
-    }
-
-    void read()
-    {
-        buffer += socket->readAll();
-        while (buffer.size() >= 8) {
-            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-            if (quint32(buffer.size()) < 8 + length)
-                break;
-            requests.append(QJsonDocument::fromJson(buffer.mid(8, int(length))).object().value("cmd").toString());
-            buffer.remove(0, int(8 + length));
-        }
-    }
-
-    void send(const QJsonObject& o)
-    {
-        const QByteArray body = QJsonDocument(o).toJson(QJsonDocument::Compact);
-        QByteArray header(8, '\0');
-        qToBigEndian<quint32>(quint32(body.size()), header.data());
-        header[4] = 1;
-        socket->write(header + body);
-        socket->flush();
-    }
-
-    bool logIn(const QJsonArray& list)
-    {
-        OvTransferServer::instance()->connectToServer("127.0.0.1", "pw", server.serverPort());
-        if (!OvTest::waitFor([&] { return requests.contains("login"); }, 3000))
-            return false;
-        send({{"cmd", "login"}, {"cmdType", "response"}, {"code", 0}, {"value", QJsonObject{{"token", "t"}}}});
-        if (!OvTest::waitFor([&] { return requests.contains("syncCGList"); }, 3000))
-            return false;
-        send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"code", 0}, {"value", QJsonObject{{"cgList", list}}}});
-        return OvTest::waitFor([&] { return OvCGListModel::instance()->count() == list.size(); }, 10000);
-    }
-
-    void notify(const QString& target, int type, const QJsonObject& value)
-    {
-        send({{"cmd", "notifyCG"},
-              {"cmdType", "request"},
-              {"value", QJsonObject{{"operationTarget", target},
-                                    {"operationType", type},
-                                    {"operationValue", value},
-                                    {"operator", QJsonObject{{"operationID", "{op}"}, {"operatorName", "Zhang"}}}}}});
-    }
-
-    QTcpServer server;
-    QTcpSocket* socket = nullptr;
-    QByteArray buffer;
-    QStringList requests;
-};
-
 }  // namespace
 
 class TstThumbnails : public QObject
@@ -174,7 +108,7 @@ private slots:
         OvTransferServer* const client = OvTransferServer::instance();
         if (client->connectionState() != OvTransferServer::Idle) {
             client->disconnectFromServer();
-            OvTest::waitFor([&] { return client->connectionState() == OvTransferServer::Idle; }, 3000);
+            QTRY_COMPARE_WITH_TIMEOUT(client->connectionState(), OvTransferServer::Idle, 3000);
         }
         model()->clearCg();
         model()->setImageBudget(OvCGListModel::DefaultImageBudget);
@@ -184,22 +118,23 @@ private slots:
     void bombsDecodeSmall()
     {
         // Thirty in the list, then one more by each kind of notification.
-        Server server;
+        OvTestPeer server;
         QJsonArray list;
         for (int i = 0; i < 30; ++i)
             list.append(cgObject(QStringLiteral("bomb %1").arg(i), bomb()));
-        QVERIFY(server.logIn(list));
+        QVERIFY(server.logInConsole("t", list));
         QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 10000);
         for (OvSubCGItem* item : model()->cgList())
             QCOMPARE(item->image().size(), QSize(180, 180));
         QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4);
 
         const QString first = model()->cgAt(0)->guid();
-        server.notify(first, 3, {{"imageBase64", pngBase64(QSize(8192, 2048), QImage::Format_Mono)}});
-        QVERIFY(OvTest::waitFor([&] { return model()->cgAt(0)->image().width() == 320; }, 5000));
+        const QString wide = pngBase64(QSize(8192, 2048), QImage::Format_Mono);
+        server.send(OvTestPeer::notifyCG(first, 3, {{"imageBase64", wide}}));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(0)->image().width(), 320, 5000);
         QCOMPARE(model()->cgAt(0)->image().size(), QSize(320, 80));
-        server.notify(QString(), 6, cgObject("added", bomb()));
-        QVERIFY(OvTest::waitFor([&] { return model()->count() == 31; }, 5000));
+        server.send(OvTestPeer::notifyCG(QString(), 6, cgObject("added", bomb())));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 31, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(30)->image().size(), QSize(180, 180), 5000);
         QCOMPARE(model()->imageBytes(), 30 * 180 * 180 * 4 + 320 * 80 * 4);
     }
@@ -249,12 +184,12 @@ private slots:
         // Room for three full-size thumbnails: the fourth and fifth show none.
         const qint64 one = 320 * 180 * 4;
         model()->setImageBudget(3 * one + one / 2);
-        Server server;
+        OvTestPeer server;
         QJsonArray list;
         for (int i = 0; i < 5; ++i)
             list.append(cgObject(QString::number(i), pngBase64(QSize(640, 360))));
         list.append(cgObject("small", pngBase64(QSize(16, 9))));  // fits into what is left
-        QVERIFY(server.logIn(list));
+        QVERIFY(server.logInConsole("t", list));
         QTRY_COMPARE_WITH_TIMEOUT(model()->thumbnailsPending(), 0, 10000);
         QStringList pictured;
         for (OvSubCGItem* item : model()->cgList())
@@ -265,16 +200,16 @@ private slots:
         // A changed picture beyond the budget is dropped, still signalled.
         QSignalSpy updates(model(), &OvCGListModel::SingalCGUpdate);
         const QString fourth = model()->cgAt(3)->guid();
-        server.notify(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}});
+        server.send(OvTestPeer::notifyCG(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}}));
         QVERIFY(updates.wait(3000));
         QCOMPARE(updates.first().at(1).toInt(), int(OvSubCGItem::ImageUpdate));
         QVERIFY(model()->cgAt(3)->image().isNull());
         // Once a pictured item goes, its share is free again.
-        server.notify(model()->cgAt(0)->guid(), 5, {});
-        QVERIFY(OvTest::waitFor([&] { return model()->count() == 5; }, 3000));
+        server.send(OvTestPeer::notifyCG(model()->cgAt(0)->guid(), 5, {}));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 5, 3000);
         QCOMPARE(model()->imageBytes(), 2 * one + 16 * 9 * 4);
-        server.notify(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}});
-        QVERIFY(OvTest::waitFor([&] { return !model()->cgAt(2)->image().isNull(); }, 3000));
+        server.send(OvTestPeer::notifyCG(fourth, 3, {{"imageBase64", pngBase64(QSize(320, 180))}}));
+        QTRY_VERIFY_WITH_TIMEOUT(!model()->cgAt(2)->image().isNull(), 3000);
         QCOMPARE(model()->imageBytes(), 3 * one + 16 * 9 * 4);
     }
 

@@ -417,7 +417,7 @@ void TstTitlebar::maximizeRestoreProperties()
     QCOMPARE(dialog.bar->maximizeButton()->accessibleName(), QStringLiteral("最大化"));
 
     QTest::mouseClick(dialog.bar->maximizeButton(), Qt::LeftButton);
-    QVERIFY(OvTest::waitFor([&] { return dialog.isMaximized(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isMaximized(), 2000);
     QCOMPARE(dialog.property("type").toString(), QString());
     dialog.bar->updateMaximizeState();
     QCOMPARE(dialog.bar->maximizeButton()->property("max"), QVariant(false));
@@ -425,18 +425,18 @@ void TstTitlebar::maximizeRestoreProperties()
 
     // A double click on the bar restores.
     QTest::mouseDClick(dialog.bar, Qt::LeftButton, Qt::NoModifier, QPoint(150, 10));
-    QVERIFY(OvTest::waitFor([&] { return !dialog.isMaximized(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isMaximized(), 2000);
     QCOMPARE(dialog.property("type").toString(), QStringLiteral("small"));
     dialog.bar->updateMaximizeState();
     QCOMPARE(dialog.bar->maximizeButton()->property("max"), QVariant(true));
 
     // And maximizes again.
     QTest::mouseDClick(dialog.bar, Qt::LeftButton, Qt::NoModifier, QPoint(150, 10));
-    QVERIFY(OvTest::waitFor([&] { return dialog.isMaximized(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isMaximized(), 2000);
     QCOMPARE(dialog.property("type").toString(), QString());
 
     QTest::mouseClick(dialog.bar->minimizeButton(), Qt::LeftButton);
-    QVERIFY(OvTest::waitFor([&] { return dialog.isMinimized(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isMinimized(), 2000);
 }
 
 void TstTitlebar::maximizedDialogDragRestoresAndKeepsRatio()
@@ -447,7 +447,7 @@ void TstTitlebar::maximizedDialogDragRestoresAndKeepsRatio()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     const int normalWidth = dialog.width();
     dialog.showMaximized();
-    QVERIFY(OvTest::waitFor([&] { return dialog.isMaximized() && dialog.width() > normalWidth; }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isMaximized() && dialog.width() > normalWidth, 2000);
     const int maxWidth = dialog.bar->width();
 
     // Grab the bar three quarters along.
@@ -460,7 +460,7 @@ void TstTitlebar::maximizedDialogDragRestoresAndKeepsRatio()
     QMouseEvent first(QEvent::MouseMove, press + QPoint(5, 5), pressGlobal + QPoint(5, 5), Qt::NoButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dialog.bar, &first);
-    QVERIFY(OvTest::waitFor([&] { return !dialog.isMaximized() && dialog.width() == normalWidth; }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isMaximized() && dialog.width() == normalWidth, 2000);
     QVERIFY(TitleMouseMovePressState::instance()->hasRestoreRatio());
 
     // Second move: the bar goes under the pointer at the same relative place.
@@ -504,7 +504,7 @@ void TstTitlebar::maximizedWindowIgnoresHelper()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.showMaximized();
-    QVERIFY(OvTest::waitFor([&] { return window.isMaximized(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(window.isMaximized(), 2000);
     const QRect maxGeometry = window.frameGeometry();
 
     // No resize cursors.

@@ -2,7 +2,7 @@
 // dispatch of server messages into the model and the hub, teardown texts and
 // the two timers.
 
-#include "OvFloodServer.h"
+#include "OvTestPeer.h"
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
@@ -10,11 +10,7 @@
 #include "log/OvCGMessage.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
-#include "shell/OvMsgDlg.h"
 
-#include <OvUIUtility/OvLabel.h>
-
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -26,7 +22,6 @@
 #include <QNetworkInterface>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QtEndian>
 
@@ -42,14 +37,6 @@ const QString GuidA = QStringLiteral("{0f8fad5b-d9cb-469f-a165-70867728950e}");
 const QString GuidB = QStringLiteral("{7c9e6679-7425-40de-944b-e07fc1f90ae7}");
 const QString GuidC = QStringLiteral("{16fd2706-8baf-433b-82eb-8c7fada847da}");
 
-QByteArray frameOf(const QByteArray& body)
-{
-    QByteArray header(8, '\0');
-    qToBigEndian<quint32>(quint32(body.size()), header.data());
-    header[4] = 1;
-    return header + body;
-}
-
 // Resident memory of this process in bytes.
 qint64 residentBytes()
 {
@@ -59,119 +46,12 @@ qint64 residentBytes()
     return statm.readAll().split(' ').value(1).toLongLong() * 4096;
 }
 
-QByteArray compact(const QJsonObject& o)
-{
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
-
 QJsonObject cgObject(const QString& guid, const QString& name, int status)
 {
     return {{"guid", guid}, {"name", name}, {"status", status}, {"imageBase64", ""}};
 }
 
-QJsonObject notifyCG(const QString& target, int type, const QJsonObject& value,
-                     const QString& operatorName = QStringLiteral("Zhang"),
-                     const QString& operatorGuid = QStringLiteral("someone"))
-{
-    return {{"cmd", "notifyCG"},
-            {"cmdType", "request"},
-            {"value",
-             QJsonObject{{"operationTarget", target},
-                         {"operationType", type},
-                         {"operationValue", value},
-                         {"operator", QJsonObject{{"operationID", "{op}"},
-                                                  {"operatorAddr", "10.0.0.9:5000"},
-                                                  {"operatorName", operatorName},
-                                                  {"operatorGuid", operatorGuid}}}}}};
-}
-
-QJsonObject response(const QString& cmd, int code, const QJsonObject& value = {})
-{
-    return {{"cmd", cmd}, {"cmdType", "response"}, {"code", code}, {"value", value}};
-}
-
-// The server end of the connection: accepts one console, splits what it sends
-// into frames (headers kept for inspection) and sends raw bytes back.
-class Peer : public QObject
-{
-public:
-    Peer()
-    {
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        connect(&server, &QTcpServer::newConnection, this, [this] {
-            socket = server.nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, this, [this] { read(); });
-        });
-    }
-
-    quint16 port() const { return server.serverPort(); }
-
-    void read()
-    {
-        buffer += socket->readAll();
-        while (buffer.size() >= 8) {
-            const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-            if (quint32(buffer.size()) < 8 + length)
-                break;
-            headers.append(buffer.left(8));
-            bodies.append(buffer.mid(8, int(length)));
-            messages.append(QJsonDocument::fromJson(bodies.last()).object());
-            buffer.remove(0, int(8 + length));
-        }
-    }
-
-    int countOf(const QString& cmd, const QString& cmdType = QStringLiteral("request")) const
-    {
-        int n = 0;
-        for (const QJsonObject& m : messages)
-            n += m.value("cmd").toString() == cmd && m.value("cmdType").toString() == cmdType;
-        return n;
-    }
-
-    QJsonObject last(const QString& cmd) const
-    {
-        for (int i = messages.size() - 1; i >= 0; --i)
-            if (messages[i].value("cmd").toString() == cmd)
-                return messages[i];
-        return {};
-    }
-
-    bool waitFor(const QString& cmd, int count = 1,
-                 const QString& cmdType = QStringLiteral("request"), int timeoutMs = 3000) const
-    {
-        return OvTest::waitFor([&] { return countOf(cmd, cmdType) >= count; }, timeoutMs);
-    }
-
-    void sendRaw(const QByteArray& bytes)
-    {
-        socket->write(bytes);
-        socket->flush();
-    }
-    void send(const QJsonObject& o) { sendRaw(frameOf(compact(o))); }
-
-    // Reads nothing more, so what the console sends backs up.
-    void stopReading()
-    {
-        socket->disconnect(this);
-        socket->setReadBufferSize(1);
-        socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-    }
-
-    // count copies of one small request, each answered by the console.
-    void flood(int count)
-    {
-        const QByteArray frame = frameOf(R"({"cmd":"notifyCG","value":{}})");
-        for (int sent = 0; sent < count; sent += 10000)
-            socket->write(frame.repeated(qMin(10000, count - sent)));
-    }
-
-    QTcpServer server;
-    QTcpSocket* socket = nullptr;
-    QByteArray buffer;
-    QList<QByteArray> headers;
-    QList<QByteArray> bodies;
-    QList<QJsonObject> messages;
-};
+using Peer = OvTestPeer;
 
 }  // namespace
 
@@ -183,68 +63,38 @@ private:
     OvTransferServer* client() const { return OvTransferServer::instance(); }
     OvCGListModel* model() const { return OvCGListModel::instance(); }
 
-    // Logs in to peer with token and loads the given catalogue.
-    bool login(Peer& peer, const QString& token, const QJsonArray& list = {})
-    {
-        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
-        if (!peer.waitFor("login"))
-            return false;
-        peer.send(response("login", 0, {{"token", token}}));
-        if (!peer.waitFor("syncCGList"))
-            return false;
-        peer.send(response("syncCGList", 0, {{"cgList", list}}));
-        return OvTest::waitFor([&] { return model()->count() == list.size(); }, 3000)
-            && client()->connectionState() == OvTransferServer::LoggedIn;
-    }
-
     QJsonArray threeItems() const
     {
         return {cgObject(GuidA, "A", 0), cgObject(GuidB, "B", 1), cgObject(GuidC, "C", 2)};
     }
 
-    // Waits for the client to reach Idle, closing the box if one shows and
-    // reporting its text ("" when none showed).
-    QString boxTextAfterTeardown(int timeoutMs = 3000)
+    // Waits for the client to reach Idle and reports what it presented to
+    // the operator meanwhile ("" when nothing).
+    QString errorAfterTeardown(int timeoutMs = 3000)
     {
-        QString text;
-        bool shown = false;
-        // A closer of our own, alive only as long as this wait: a box that
-        // belongs to a later case must not be answered here.
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                shown = true;
-                if (auto* box = qobject_cast<OvMsgDlg*>(w))
-                    text = box->messageLabel()->text();
-                w->close();
-            }
-        });
-        closer.start(10);
-        if (!OvTest::waitFor([&] { return client()->connectionState() == OvTransferServer::Idle; },
-                             timeoutMs))
+        if (!QTest::qWaitFor([&] { return client()->connectionState() == OvTransferServer::Idle; }, timeoutMs))
             return QStringLiteral("<still connected>");
         QTest::qWait(50);
-        return shown ? text : QString();
+        const QString text = m_errors.texts.join(QLatin1Char('\n'));
+        m_errors.texts.clear();
+        return text;
     }
 
-    QStringList m_log;
+    OvTest::ErrorRecorder m_errors;
+    OvTest::LogRecorder m_log;
 
 private slots:
-    void initTestCase()
+    void init()
     {
-        connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
-                [this](MessageType, const QString&, const QString& title, const QString& text) {
-                    m_log.append(title + QLatin1Char(':') + text);
-                });
+        m_log.lines.clear();
+        m_errors.texts.clear();
     }
-
-    void init() { m_log.clear(); }
 
     void cleanup()
     {
         if (client()->connectionState() != OvTransferServer::Idle) {
             client()->disconnectFromServer();
-            boxTextAfterTeardown();
+            errorAfterTeardown();
         }
         QCOMPARE(client()->connectionState(), OvTransferServer::Idle);
         model()->clearCg();
@@ -256,8 +106,8 @@ private slots:
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("p w\"1"),
                                   peer.port());
         QVERIFY(peer.waitFor("login"));
-        QCOMPARE(peer.headers.first().mid(4), QByteArray("\x01\x00\x00\x00", 4));
-        QCOMPARE(qFromBigEndian<quint32>(peer.headers.first().constData()),
+        QCOMPARE(peer.received.mid(4, 4), QByteArray("\x01\x00\x00\x00", 4));
+        QCOMPARE(qFromBigEndian<quint32>(peer.received.constData()),
                  quint32(peer.bodies.first().size()));
 
         QString mac;
@@ -283,7 +133,7 @@ private slots:
         QCOMPARE(peer.bodies.first(), expected);
 
         // The answer to a server request, byte for byte.
-        peer.send(response("login", 0, {{"token", "t"}}));
+        peer.send(Peer::response("login", 0, {{"token", "t"}}));
         QVERIFY(peer.waitFor("syncCGList"));
         peer.send({{"cmd", "notifyMSG"}, {"cmdType", "request"}, {"value", QJsonObject()}});
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
@@ -295,7 +145,7 @@ private slots:
                                                 "    \"value\": {\n"
                                                 "    }\n"
                                                 "}\n"));
-        QCOMPARE(peer.headers.last(), frameOf(peer.bodies.last()).left(8));
+        QVERIFY(peer.received.endsWith(Peer::frameOf(peer.bodies.last())));
     }
 
     void loginAndCatalogue()
@@ -311,7 +161,7 @@ private slots:
         // A second attempt while the first runs is ignored and stores no text.
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("x"), 1);
         // Code 5 is success, whatever else the response lacks.
-        peer.send(response("login", 5, {{"token", "tok-1"}}));
+        peer.send(Peer::response("login", 5, {{"token", "tok-1"}}));
         QVERIFY(peer.waitFor("syncCGList"));
         QCOMPARE(connected.count(), 1);
         QCOMPARE(connected.first().first().toBool(), true);
@@ -321,8 +171,8 @@ private slots:
 
         QJsonArray list = threeItems();
         list.append(cgObject("not a uuid", "D", 0));
-        peer.send(response("syncCGList", 0, {{"cgList", list}}));
-        QVERIFY(OvTest::waitFor([&] { return model()->count() == 4; }, 3000));
+        peer.send(Peer::response("syncCGList", 0, {{"cgList", list}}));
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 4, 3000);
         QCOMPARE(model()->cgAt(1)->guid(), GuidB);
         QCOMPARE(model()->cgAt(1)->status(), 1);
         QVERIFY(QUuid(model()->cgAt(3)->guid()).isNull());
@@ -330,19 +180,19 @@ private slots:
 
         // The operator's disconnect: one signal, no box, no log entry.
         client()->disconnectFromServer();
-        QCOMPARE(boxTextAfterTeardown(), QString());
+        QCOMPARE(errorAfterTeardown(), QString());
         QCOMPARE(connected.count(), 2);
         QCOMPARE(connected.last().first().toBool(), false);
-        QVERIFY(m_log.isEmpty());
+        QVERIFY(m_log.lines.isEmpty());
         QVERIFY(client()->isSelfOperator(QString()));
     }
 
     void framing()
     {
         Peer peer;
-        QVERIFY(login(peer, "t"));
+        QVERIFY(peer.logInConsole("t"));
         auto msg = [](const QString& name) {
-            return frameOf(compact({{"cmd", "notifyMSG"},
+            return Peer::frameOf((QJsonObject{{"cmd", "notifyMSG"},
                                     {"value", QJsonObject{{"endpointName", name},
                                                           {"connectType", 0}}}}));
         };
@@ -370,25 +220,25 @@ private slots:
         QVERIFY(peer.waitFor("notifyMSG", 5, "response"));
 
         QStringList names;
-        for (const QString& line : qAsConst(m_log))
+        for (const QString& line : qAsConst(m_log.lines))
             names.append(line.section(QLatin1Char(':'), 1).section(QLatin1Char(' '), 0, 0));
         QCOMPARE(names, QStringList({"one", "two", "three", "four", "five"}));
-        QCOMPARE(m_log.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
+        QCOMPARE(m_log.lines.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
     }
 
     void notifyMsgAndMissingCmdType()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         peer.send({{"cmd", "notifyMSG"},
                    {"cmdType", "request"},
                    {"messageType", 4},
                    {"value", QJsonObject{{"endpointName", "studio-2"}, {"connectType", 2}}}});
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:studio-2 与studio断开连接")));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:studio-2 与studio断开连接")));
 
         // No "cmdType" at all: still a request.
-        QJsonObject n = notifyCG(GuidB, 2, {{"name", "B2"}});
+        QJsonObject n = Peer::notifyCG(GuidB, 2, {{"name", "B2"}});
         n.remove("cmdType");
         peer.send(n);
         QVERIFY(peer.waitFor("notifyCG", 1, "response"));
@@ -399,7 +249,7 @@ private slots:
     void notifyCGOperations()
     {
         Peer peer;
-        QVERIFY(login(peer, "mine", threeItems()));
+        QVERIFY(peer.logInConsole("mine", threeItems()));
         QList<operatorInfo> infos;
         const QMetaObject::Connection c1 =
             connect(model(), &OvCGListModel::SingalCGUpdate, this,
@@ -418,41 +268,41 @@ private slots:
             ++answered;
             return peer.waitFor("notifyCG", answered, "response");
         };
-        QVERIFY(sendAndWait(notifyCG(GuidA, 1, {{"status", 1}}, "Zhang", "mine")));
+        QVERIFY(sendAndWait(Peer::notifyCG(GuidA, 1, {{"status", 1}}, "Zhang", "mine")));
         QTRY_COMPARE_WITH_TIMEOUT(model()->findCg(GuidA)->status(), 1, 2000);
         QCOMPARE(infos.size(), 1);
         QCOMPARE(infos.first().operationID, QStringLiteral("{op}"));
         QCOMPARE(infos.first().operatorAddr, QStringLiteral("10.0.0.9:5000"));
         QCOMPARE(infos.first().operatorName, QStringLiteral("Zhang"));
         QCOMPARE(infos.first().operatorGuid, QStringLiteral("mine"));
-        QCOMPARE(m_log.last(), QStringLiteral(u"您:发布\"A\"到PGM"));
+        QCOMPARE(m_log.lines.last(), QStringLiteral(u"您:发布\"A\"到PGM"));
 
-        QVERIFY(sendAndWait(notifyCG(GuidA, 3, {{"imageBase64", "not png"}})));
+        QVERIFY(sendAndWait(Peer::notifyCG(GuidA, 3, {{"imageBase64", "not png"}})));
         QTRY_COMPARE_WITH_TIMEOUT(infos.size(), 2, 2000);
 
-        QVERIFY(sendAndWait(notifyCG(GuidA, 4, {{"index", 2}})));
+        QVERIFY(sendAndWait(Peer::notifyCG(GuidA, 4, {{"index", 2}})));
         QTRY_COMPARE_WITH_TIMEOUT(model()->cgAt(2)->guid(), GuidA, 2000);
 
         // Upper case and brace-less targets name no item.
         const QString upper = GuidB.toUpper();
         QString bare = GuidB;
         bare.remove(QLatin1Char('{')).remove(QLatin1Char('}'));
-        QVERIFY(sendAndWait(notifyCG(upper, 2, {{"name", "X"}})));
-        QVERIFY(sendAndWait(notifyCG(bare, 5, {})));
+        QVERIFY(sendAndWait(Peer::notifyCG(upper, 2, {{"name", "X"}})));
+        QVERIFY(sendAndWait(Peer::notifyCG(bare, 5, {})));
         // Type 7 for an existing item: answered, nothing else.
-        QVERIFY(sendAndWait(notifyCG(GuidB, 7, {{"status", 2}, {"name", "Y"}})));
+        QVERIFY(sendAndWait(Peer::notifyCG(GuidB, 7, {{"status", 2}, {"name", "Y"}})));
         QTest::qWait(50);
         QCOMPARE(model()->count(), 3);
         QCOMPARE(model()->findCg(GuidB)->name(), QStringLiteral("B"));
         QCOMPARE(infos.size(), 3);
 
         // Type 6 ignores the target and appends, duplicates included.
-        QVERIFY(sendAndWait(notifyCG(upper, 6, cgObject(GuidC, "C again", 2))));
+        QVERIFY(sendAndWait(Peer::notifyCG(upper, 6, cgObject(GuidC, "C again", 2))));
         QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 4, 2000);
         QCOMPARE(model()->cgAt(3)->name(), QStringLiteral("C again"));
         QCOMPARE(model()->cgAt(3)->guid(), GuidC);
 
-        QVERIFY(sendAndWait(notifyCG(GuidB, 5, {})));
+        QVERIFY(sendAndWait(Peer::notifyCG(GuidB, 5, {})));
         QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 3, 2000);
         QVERIFY(!model()->findCg(GuidB));
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
@@ -463,7 +313,7 @@ private slots:
     void publishSendsUpdateCG()
     {
         Peer peer;
-        QVERIFY(login(peer, "tk", threeItems()));
+        QVERIFY(peer.logInConsole("tk", threeItems()));
         model()->setCurrentCg(model()->findCg(GuidA));
         model()->sendPgm();
         QVERIFY(peer.waitFor("updateCG"));
@@ -488,7 +338,7 @@ private slots:
             QCOMPARE(id, id.toLower());
             QVERIFY(!QUuid(id).isNull());
         }
-        peer.send(response("updateCG", 0));
+        peer.send(Peer::response("updateCG", 0));
         QTest::qWait(50);
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
     }
@@ -502,30 +352,30 @@ private slots:
         const QString noRight = QStringLiteral(u"登录帐号没有软件使用权限，请联系Tolva客服。");
         const QString kick2 =
             QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
-        QTest::newRow("login -3") << frameOf(compact(response("login", -3))) << false << noRight
+        QTest::newRow("login -3") << Peer::frameOf((Peer::response("login", -3))) << false << noRight
                                   << noRight;
         // Codes and kick types without a text of their own: the server ended it.
-        QTest::newRow("login -9") << frameOf(compact(response("login", -9))) << false
+        QTest::newRow("login -9") << Peer::frameOf((Peer::response("login", -9))) << false
                                   << RemoteClosedText << RemoteClosedText;
-        QTest::newRow("heart -2") << frameOf(compact(response("heart", -2))) << true
+        QTest::newRow("heart -2") << Peer::frameOf((Peer::response("heart", -2))) << true
                                   << RefusedText << RefusedText;
-        QTest::newRow("kick 2") << frameOf(compact({{"cmd", "kickOff"},
+        QTest::newRow("kick 2") << Peer::frameOf((QJsonObject{{"cmd", "kickOff"},
                                                     {"value", QJsonObject{{"kickType", 2}}}}))
                                 << true << kick2 << QStringLiteral(u"您与") + kick2;
-        QTest::newRow("kick 9") << frameOf(compact({{"cmd", "kickOff"},
+        QTest::newRow("kick 9") << Peer::frameOf((QJsonObject{{"cmd", "kickOff"},
                                                     {"value", QJsonObject{{"kickType", 9}}}}))
                                 << true << RemoteClosedText
                                 << QStringLiteral(u"您与") + RemoteClosedText;
-        QTest::newRow("array body") << frameOf("[1, 2]") << true << ProtocolErrorText
+        QTest::newRow("array body") << Peer::frameOf("[1, 2]") << true << ProtocolErrorText
                                     << ProtocolErrorText;
-        QTest::newRow("not json") << frameOf("{\"cmd\": ") << true << ProtocolErrorText
+        QTest::newRow("not json") << Peer::frameOf("{\"cmd\": ") << true << ProtocolErrorText
                                   << ProtocolErrorText;
-        QTest::newRow("empty body") << frameOf(QByteArray()) << true << ProtocolErrorText
+        QTest::newRow("empty body") << Peer::frameOf(QByteArray()) << true << ProtocolErrorText
                                     << ProtocolErrorText;
         QTest::newRow("unknown request")
-            << frameOf(compact({{"cmd", "reboot"}, {"cmdType", "request"}})) << true
+            << Peer::frameOf((QJsonObject{{"cmd", "reboot"}, {"cmdType", "request"}})) << true
             << ProtocolErrorText << ProtocolErrorText;
-        QTest::newRow("unknown response") << frameOf(compact(response("reboot", 0))) << true
+        QTest::newRow("unknown response") << Peer::frameOf((Peer::response("reboot", 0))) << true
                                           << ProtocolErrorText << ProtocolErrorText;
         QByteArray huge(8, '\0');
         qToBigEndian<quint32>(64u * 1024u * 1024u + 1u, huge.data());
@@ -542,17 +392,17 @@ private slots:
         Peer peer;
         QSignalSpy connected(client(), &OvTransferServer::signalConnect);
         if (afterLogin) {
-            QVERIFY(login(peer, "t", threeItems()));
+            QVERIFY(peer.logInConsole("t", threeItems()));
         } else {
             client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"),
                                       peer.port());
             QVERIFY(peer.waitFor("login"));
         }
-        m_log.clear();
+        m_log.lines.clear();
         const int requestsBefore = peer.messages.size();
         peer.sendRaw(frame);
-        QCOMPARE(boxTextAfterTeardown(), box);
-        QCOMPARE(m_log, log.isEmpty() ? QStringList() : QStringList(QStringLiteral(u"系统:") + log));
+        QCOMPARE(errorAfterTeardown(), box);
+        QCOMPARE(m_log.lines, log.isEmpty() ? QStringList() : QStringList(QStringLiteral(u"系统:") + log));
         QCOMPARE(connected.count(), afterLogin ? 2 : 1);
         QCOMPARE(connected.last().first().toBool(), false);
         QVERIFY(client()->isSelfOperator(QString()));
@@ -561,8 +411,7 @@ private slots:
             QCOMPARE(peer.messages.size(), requestsBefore + 1);
         }
         // The remote end sees the connection go.
-        QVERIFY(OvTest::waitFor(
-            [&] { return peer.socket->state() == QAbstractSocket::UnconnectedState; }, 3000));
+        QTRY_COMPARE_WITH_TIMEOUT(peer.socket()->state(), QAbstractSocket::UnconnectedState, 3000);
     }
 
     // Members of the wrong JSON type, values out of range and garbage where
@@ -571,10 +420,10 @@ private slots:
     void hostileShapes()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         int answered = 0;
         auto sendAndWait = [&](const QByteArray& body) {
-            peer.sendRaw(frameOf(body));
+            peer.sendRaw(Peer::frameOf(body));
             ++answered;
             return peer.waitFor("notifyCG", answered, "response");
         };
@@ -612,17 +461,17 @@ private slots:
         QCOMPARE(model()->cgAt(0)->guid(), GuidA);
         QCOMPARE(model()->cgAt(1)->guid(), GuidB);
 
-        peer.sendRaw(frameOf(R"({"cmd":"notifyMSG","value":{"endpointName":["x"],"connectType":"3"}})"));
+        peer.sendRaw(Peer::frameOf(R"({"cmd":"notifyMSG","value":{"endpointName":["x"],"connectType":"3"}})"));
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log.last(), QStringLiteral(u"系统: 成功与studio建立连接"), 2000);
-        peer.sendRaw(frameOf(R"({"cmd":"heart","cmdType":"response","code":"-2","value":"x"})"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.lines.last(), QStringLiteral(u"系统: 成功与studio建立连接"), 2000);
+        peer.sendRaw(Peer::frameOf(R"({"cmd":"heart","cmdType":"response","code":"-2","value":"x"})"));
         QTest::qWait(50);
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
         QCOMPARE(model()->count(), 3);
 
         // Nesting deeper than the parser follows is no JSON.
-        peer.sendRaw(frameOf(QByteArray(5000, '[') + QByteArray(5000, ']')));
-        QCOMPARE(boxTextAfterTeardown(), ProtocolErrorText);
+        peer.sendRaw(Peer::frameOf(QByteArray(5000, '[') + QByteArray(5000, ']')));
+        QCOMPARE(errorAfterTeardown(), ProtocolErrorText);
         QCOMPARE(model()->count(), 3);
     }
 
@@ -634,9 +483,9 @@ private slots:
         QJsonArray list;
         for (int i = 0; i < OvProtocol::MaxCgItems; ++i)
             list.append(QJsonObject{{"name", QString::number(i)}});
-        QVERIFY(login(peer, "t", list));
-        peer.send(notifyCG(GuidA, 6, cgObject(GuidA, "one too many", 0)));
-        QCOMPARE(boxTextAfterTeardown(), ProtocolErrorText);
+        QVERIFY(peer.logInConsole("t", list));
+        peer.send(Peer::notifyCG(GuidA, 6, cgObject(GuidA, "one too many", 0)));
+        QCOMPARE(errorAfterTeardown(), ProtocolErrorText);
         QVERIFY(peer.waitFor("notifyCG", 1, "response"));
         QCOMPARE(model()->count(), OvProtocol::MaxCgItems);
         QVERIFY(!model()->findCg(GuidA));
@@ -645,11 +494,11 @@ private slots:
     void serverClosesWhileLoggedIn()
     {
         Peer peer;
-        QVERIFY(login(peer, "t"));
+        QVERIFY(peer.logInConsole("t"));
         QSignalSpy connected(client(), &OvTransferServer::signalConnect);
-        peer.socket->disconnectFromHost();
-        QCOMPARE(boxTextAfterTeardown(), RemoteClosedText);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + RemoteClosedText));
+        peer.socket()->disconnectFromHost();
+        QCOMPARE(errorAfterTeardown(), RemoteClosedText);
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:您与") + RemoteClosedText));
         QCOMPARE(connected.count(), 1);
     }
 
@@ -662,7 +511,7 @@ private slots:
         peer.send({{"cmd", "login"}, {"cmdType", "response"}});
         QVERIFY(peer.waitFor("syncCGList"));
         QVERIFY(client()->isSelfOperator(QString()));
-        peer.send(response("syncCGList", 0, {{"cgList", threeItems()}}));
+        peer.send(Peer::response("syncCGList", 0, {{"cgList", threeItems()}}));
         QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 3, 2000);
         peer.send({{"cmd", "syncCGList"}, {"cmdType", "response"}, {"value", QJsonObject()}});
         QTRY_COMPARE_WITH_TIMEOUT(model()->count(), 0, 2000);
@@ -679,10 +528,10 @@ private slots:
     {
         Peer peer;
         QSignalSpy connected(client(), &OvTransferServer::signalConnect);
-        QVERIFY(login(peer, "first", threeItems()));
-        peer.send(response("login", 0, {{"token", "second"}}));
-        peer.send(response("login", 3, {{"token", "third"}}));
-        peer.send(response("login", -3));
+        QVERIFY(peer.logInConsole("first", threeItems()));
+        peer.send(Peer::response("login", 0, {{"token", "second"}}));
+        peer.send(Peer::response("login", 3, {{"token", "third"}}));
+        peer.send(Peer::response("login", -3));
         // A request behind them shows they were read.
         peer.send({{"cmd", "notifyMSG"}, {"value", QJsonObject{{"endpointName", "x"}}}});
         QVERIFY(peer.waitFor("notifyMSG", 1, "response"));
@@ -698,39 +547,38 @@ private slots:
     void kickFromAServerThatDoesNotRead()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         peer.stopReading();
         peer.flood(60000);
-        QVERIFY(peer.socket->waitForBytesWritten(5000));
-        while (peer.socket->bytesToWrite() > 0)
-            QTest::qWait(20);
+        QVERIFY(peer.socket()->waitForBytesWritten(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(peer.socket()->bytesToWrite(), qint64(0), 20000);
         QTest::qWait(200);
-        m_log.clear();
+        m_log.lines.clear();
         const QString kick2 =
             QStringLiteral(u"远程断开连接，登录帐号没有软件使用权限，请联系Tolva客服。");
         peer.send({{"cmd", "kickOff"}, {"value", QJsonObject{{"kickType", 2}}}});
-        QCOMPARE(boxTextAfterTeardown(5000), kick2);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:您与") + kick2));
+        QCOMPARE(errorAfterTeardown(5000), kick2);
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:您与") + kick2));
     }
 
     // The operator's disconnect waits for unsent bytes for a short while only.
     void disconnectFromAServerThatDoesNotRead()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         peer.stopReading();
         peer.flood(60000);
-        QVERIFY(OvTest::waitFor([&] { return peer.socket->bytesToWrite() == 0; }, 10000));
+        QTRY_COMPARE_WITH_TIMEOUT(peer.socket()->bytesToWrite(), qint64(0), 10000);
         // The console reads no faster than it handles: wait until its answers
         // back up behind the server that does not read.
         auto* const socket = client()->findChild<QTcpSocket*>();
         QVERIFY(socket);
         QTRY_VERIFY_WITH_TIMEOUT(socket->bytesToWrite() > 0, 20000);
-        m_log.clear();
+        m_log.lines.clear();
         client()->disconnectFromServer();
         QCOMPARE(client()->connectionState(), OvTransferServer::Closing);
-        QCOMPARE(boxTextAfterTeardown(5000), QString());
-        QVERIFY(m_log.isEmpty());
+        QCOMPARE(errorAfterTeardown(5000), QString());
+        QVERIFY(m_log.lines.isEmpty());
     }
 
     // A server that sends on and never reads cannot make the console queue
@@ -738,11 +586,11 @@ private slots:
     void unsentBacklogIsBounded()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         peer.stopReading();
         peer.flood(260000);
-        QCOMPARE(boxTextAfterTeardown(60000), ProtocolErrorText);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + ProtocolErrorText));
+        QCOMPARE(errorAfterTeardown(60000), ProtocolErrorText);
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:") + ProtocolErrorText));
     }
 
     // A burst that takes long to work through lets the event loop run in
@@ -750,7 +598,7 @@ private slots:
     void longBurstYieldsToTheEventLoop()
     {
         Peer peer;
-        QVERIFY(login(peer, "t", threeItems()));
+        QVERIFY(peer.logInConsole("t", threeItems()));
         constexpr int Frames = 200;
         int handled = 0;
         int handledWhenLoopRan = -1;
@@ -767,7 +615,7 @@ private slots:
         QStringList sent;
         for (int i = 0; i < Frames; ++i) {
             sent.append(QString::number(i));
-            burst += frameOf(compact({{"cmd", "notifyMSG"},
+            burst += Peer::frameOf((QJsonObject{{"cmd", "notifyMSG"},
                                       {"value", QJsonObject{{"endpointName", sent.last()}}}}));
         }
         peer.sendRaw(burst);
@@ -786,12 +634,12 @@ private slots:
     {
         constexpr qint64 Frames = 250000;
         const QByteArray padding(100, 'p');
-        OvFloodServer server(compact(response("syncCGList", 0, {{"cgList", QJsonArray{cgObject(GuidA, "A", 0)}}})),
-                             Frames, [&padding](qint64 i) {
-                                 return R"({"cmd":"notifyCG","value":{"operationTarget":")" + GuidA.toUtf8()
-                                        + R"(","operationType":2,"operationValue":{"name":")"
-                                        + QByteArray::number(i) + R"(","pad":")" + padding + R"("}}})";
-                             });
+        const QJsonObject list = Peer::response("syncCGList", 0, {{"cgList", QJsonArray{cgObject(GuidA, "A", 0)}}});
+        OvFloodPeer server(QJsonDocument(list).toJson(QJsonDocument::Compact), Frames, [&padding](qint64 i) {
+            return R"({"cmd":"notifyCG","value":{"operationTarget":")" + GuidA.toUtf8()
+                   + R"(","operationType":2,"operationValue":{"name":")" + QByteArray::number(i) + R"(","pad":")"
+                   + padding + R"("}}})";
+        });
         const quint16 port = server.listen();
         QVERIFY(port != 0);
 
@@ -805,7 +653,7 @@ private slots:
                 if (item->name() != QString::number(renamed) && outOfOrder < 0)
                     outOfOrder = renamed;
                 ++renamed;
-                m_log.clear();  // the hub's lines are not what is measured
+                m_log.lines.clear();  // the hub's lines are not what is measured
             });
         const qint64 before = residentBytes();
         qint64 peak = before;
@@ -814,7 +662,7 @@ private slots:
         sample.start(2);
         // The flood follows the catalogue at once.
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), port);
-        const bool done = OvTest::waitFor([&] { return server.answers() >= Frames; }, 120000);
+        const bool done = QTest::qWaitFor([&] { return server.answers() >= Frames; }, 120000);
         sample.stop();
         disconnect(c);
         QVERIFY2(done, qPrintable(QStringLiteral("%1 of %2 answered").arg(server.answers()).arg(Frames)));
@@ -841,11 +689,11 @@ private slots:
         clock.start();
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
         QVERIFY(peer.waitFor("login"));
-        QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
+        QCOMPARE(errorAfterTeardown(6000), RefusedText);
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 3990 && elapsed < 5500, QByteArray::number(elapsed));
         QCOMPARE(connected.count(), 1);
-        QCOMPARE(m_log, QStringList(QStringLiteral(u"系统:") + RefusedText));
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:") + RefusedText));
     }
 
     void refusedAfterLoginWait()
@@ -863,7 +711,7 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(connected.count(), 0);
         QCOMPARE(client()->connectionState(), OvTransferServer::Connecting);
-        QCOMPARE(boxTextAfterTeardown(6000), RefusedText);
+        QCOMPARE(errorAfterTeardown(6000), RefusedText);
         QVERIFY2(clock.elapsed() >= 3990, QByteArray::number(clock.elapsed()));
         QCOMPARE(connected.count(), 1);
     }
@@ -875,7 +723,7 @@ private slots:
         QList<qint64> beats;
         client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
         QVERIFY(peer.waitFor("login"));
-        peer.send(response("login", 0, {{"token", "hb"}}));
+        peer.send(Peer::response("login", 0, {{"token", "hb"}}));
         clock.start();
         QVERIFY(peer.waitFor("syncCGList"));
         for (int i = 1; i <= 2; ++i) {
@@ -888,7 +736,7 @@ private slots:
         QCOMPARE(peer.last("heart").value("token").toString(), QStringLiteral("hb"));
         QCOMPARE(peer.last("heart").value("value").toObject(), QJsonObject());
         client()->disconnectFromServer();
-        QCOMPARE(boxTextAfterTeardown(), QString());
+        QCOMPARE(errorAfterTeardown(), QString());
         QTest::qWait(3300);
         QCOMPARE(peer.countOf("heart"), 2);
     }

@@ -1,21 +1,19 @@
 #include "OvTestSupport.h"
 
 #include "cg/cgItemData.h"
+#include "log/OvCGMessage.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <OvUIUtility/OnlyOneApplication.h>
 
 #include <QLocalSocket>
 #include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -45,15 +43,22 @@ void closeModalWhenShown(int timeoutMs, int intervalMs, std::function<void(QWidg
     timer->start(intervalMs);
 }
 
-bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+ErrorRecorder::ErrorRecorder()
+    : m_previous(OvErrorPresenter::install([this](const QString& text) { texts.append(text); }))
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
+}
+
+ErrorRecorder::~ErrorRecorder()
+{
+    OvErrorPresenter::install(std::move(m_previous));
+}
+
+LogRecorder::LogRecorder()
+{
+    connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this,
+            [this](MessageType, const QString&, const QString& title, const QString& text) {
+                lines.append(title + QLatin1Char(':') + text);
+            });
 }
 
 QString freshDir(const QString& name)
@@ -98,17 +103,6 @@ QString copyProgram(const QString& dest, bool withQss)
     return dest + QStringLiteral("/OvCGVestrel");
 }
 
-bool waitForTcpListener(quint16 port, int timeoutMs)
-{
-    return waitFor(
-        [port]() {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, port);
-            return probe.waitForConnected(100);
-        },
-        timeoutMs);
-}
-
 QString startXvfb(QProcess& xvfb, QString* error)
 {
     QString display;
@@ -129,7 +123,7 @@ QString startXvfb(QProcess& xvfb, QString* error)
         return {};
     }
     const QString socketPath = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-    if (!waitFor([&] { return QFile::exists(socketPath) || xvfb.state() == QProcess::NotRunning; }, 10000)
+    if (!QTest::qWaitFor([&] { return QFile::exists(socketPath) || xvfb.state() == QProcess::NotRunning; }, 10000)
         || xvfb.state() != QProcess::Running) {
         *error = QString::fromLocal8Bit(xvfb.readAll());
         return {};
@@ -188,7 +182,7 @@ void closeConsole(QProcess& process)
         socket.write("close");
         socket.waitForBytesWritten(2000);
     }
-    if (!waitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
+    if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
         process.kill();
     process.waitForFinished(5000);
 }

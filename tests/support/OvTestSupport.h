@@ -1,7 +1,10 @@
 #pragma once
 // Helpers shared by the test programs.
 
+#include "net/OvErrorPresenter.h"
+
 #include <QByteArray>
+#include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -21,8 +24,30 @@ namespace OvTest {
 void closeModalWhenShown(int timeoutMs = 5000, int intervalMs = 20,
                          std::function<void(QWidget*)> inspect = {});
 
-// Polls cond while the event loop runs; true when it held within timeoutMs.
-bool waitFor(const std::function<bool()>& cond, int timeoutMs);
+// Stands in for the connection-error presenter while it lives (the console's
+// box would wait for an operator): records each text in order, and puts the
+// previous presenter back when it goes.
+class ErrorRecorder
+{
+public:
+    ErrorRecorder();
+    ~ErrorRecorder();
+    ErrorRecorder(const ErrorRecorder&) = delete;
+    ErrorRecorder& operator=(const ErrorRecorder&) = delete;
+
+    QStringList texts;
+
+private:
+    OvErrorPresenter::Present m_previous;
+};
+
+// Every entry posted to the operation log while it lives, as "title:text".
+class LogRecorder : public QObject
+{
+public:
+    LogRecorder();
+    QStringList lines;
+};
 
 // A fresh, empty folder under the test's own TMPDIR.
 QString freshDir(const QString& name);
@@ -35,9 +60,6 @@ QByteArray readFile(const QString& path);
 // empty log/ beside it, so that a test's console writes a log of its own.
 // Returns the program's path.
 QString copyProgram(const QString& dest, bool withQss = true);
-
-// True once something accepts TCP connections on 127.0.0.1:port.
-bool waitForTcpListener(quint16 port, int timeoutMs);
 
 // Starts Xvfb on a display number nobody uses and waits for its socket. Returns
 // the display (":N"), or an empty string with *error set.
