@@ -17,9 +17,9 @@
 
 #include <cerrno>
 
-OvTestPeer::OvTestPeer()
+OvTestPeer::OvTestPeer(quint16 port)
 {
-    m_server.listen(QHostAddress::LocalHost);
+    m_server.listen(QHostAddress::LocalHost, port);
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         if (!m_socket)
             adopt(m_server.nextPendingConnection());
@@ -50,9 +50,14 @@ void OvTestPeer::read()
     while ((result = m_reader.next(&body)) == OvFrameReader::Result::Frame) {
         bodies.append(body);
         const QJsonDocument document = QJsonDocument::fromJson(body);
-        if (document.isObject())
+        if (document.isObject()) {
             messages.append(document.object());
-        else
+            const QString cmd = document.object().value("cmd").toString();
+            if (m_answerLogins && cmd == QLatin1String("login"))
+                send(response(cmd, 0, {{"token", m_answerToken}}));
+            else if (m_answerLogins && cmd == QLatin1String("syncCGList"))
+                send(response(cmd, 0, {{"cgList", m_answerList}}));
+        } else
             badBodies.append(body);
     }
     overlong = overlong || result == OvFrameReader::Result::TooLong;
@@ -144,6 +149,13 @@ bool OvTestPeer::logInConsole(const QString& token, const QJsonArray& list, int 
                 && client->connectionState() == OvTransferServer::LoggedIn;
         },
         timeoutMs);
+}
+
+void OvTestPeer::answerLogins(const QString& token, const QJsonArray& list)
+{
+    m_answerLogins = true;
+    m_answerToken = token;
+    m_answerList = list;
 }
 
 void OvTestPeer::stopReading()

@@ -25,8 +25,9 @@ class QProcess;
 class OvTestPeer : public QObject
 {
 public:
-    // Listens on 127.0.0.1 at once; the first connection is the one served.
-    OvTestPeer();
+    // Listens on 127.0.0.1 at once (on port, 0: any); the first connection is
+    // the one served.
+    explicit OvTestPeer(quint16 port = 0);
     // Connects to a server on 127.0.0.1 instead; false when nobody answers.
     bool connectTo(quint16 port, int timeoutMs = 5000);
     quint16 port() const { return m_server.serverPort(); }
@@ -53,6 +54,10 @@ public:
     // client is logged in and the model lists the catalogue.
     bool logInConsole(const QString& token = QStringLiteral("t"), const QJsonArray& list = {},
                       int timeoutMs = 10000);
+
+    // As the server, answers every login with token and every catalogue
+    // request with list by itself, even while the test waits in a nested loop.
+    void answerLogins(const QString& token, const QJsonArray& list);
 
     // Reads nothing more, so that what the console sends backs up.
     void stopReading();
@@ -81,6 +86,9 @@ private:
     QTcpServer m_server;
     QTcpSocket* m_socket = nullptr;
     OvFrameReader m_reader;
+    bool m_answerLogins = false;
+    QString m_answerToken;
+    QJsonArray m_answerList;
 };
 
 // A CG server that sends as fast as the console takes, on loopback, in a
