@@ -26,7 +26,7 @@ void OvCGSearchField::keyPressEvent(QKeyEvent* event)
     } else {
         QLineEdit::keyPressEvent(event);
     }
-    // Whatever the line edit left (Up, Down, Page keys) stops here too: the
-    // window would take it for a shortcut.
+    // Whatever the line edit leaves unused stops here too: the window would
+    // take it for a shortcut.
     event->accept();
 }

@@ -1,0 +1,154 @@
+// The search above the tiles, in the real main window: what the filter shows
+// as the catalogue changes, the current item it hides, and the keys while the
+// field has the keyboard (sent to the focused widget, as the desktop does).
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGSearchField.h"
+#include "cg/OvCGShowWidget.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/cgItemData.h"
+#include "net/OvTransferServer.h"
+#include "shell/OvCGVestrel.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <OvUIUtility/OvLabel.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QStringList Names = {"Lower Third 01", "lower third 02", "Headline", "天气预报", "明日天气", "Weather"};
+
+OvCGListModel* model()
+{
+    return OvCGListModel::instance();
+}
+
+}  // namespace
+
+class TstSearch : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<OvCGVestrel> m_window;
+    OvCGScrollareaWidget* grid() const { return m_window->showWidget()->grid(); }
+    OvCGSearchField* field() const { return m_window->showWidget()->searchField(); }
+
+    // The names the grid shows, in order, and the count beside the field.
+    QString shown() const
+    {
+        QStringList names;
+        for (int i = 0; i < grid()->shownCount(); ++i)
+            names.append(grid()->shownAt(i)->name());
+        return names.join(QLatin1Char('|')) + QStringLiteral(" [") + m_window->showWidget()->searchCount()->text()
+               + QLatin1Char(']');
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        emit OvTransferServer::instance()->signalConnect(true);  // the grid and the field show
+    }
+
+    void init()
+    {
+        QList<cgItemData> list;
+        for (const QString& name : Names)
+            list.append(OvTest::cgRecord(name));
+        model()->resetCgList(list);
+        model()->setCurrentCg(model()->cgAt(2));
+        field()->clear();
+        m_window->activateWindow();
+        m_window->setFocus();
+        QCoreApplication::processEvents();
+    }
+
+    void cleanup()
+    {
+        if (OvShortcutKey::instance().isEnabled())
+            OvShortcutKey::instance().toggleShortcuts();
+    }
+
+    void filterFollowsTheCatalogue()
+    {
+        field()->setText(QStringLiteral("THIRD"));
+        QTRY_COMPARE(shown(), QStringLiteral("Lower Third 01|lower third 02 [2 / 6]"));
+        field()->setText(QStringLiteral("天气"));
+        QTRY_COMPARE(shown(), QStringLiteral("天气预报|明日天气 [2 / 6]"));
+        // A rename in, an addition, a removal and a move, then a new list.
+        model()->cgAt(5)->setName(QStringLiteral("天气 3"), localOperatorInfo());
+        auto* added = new OvSubCGItem(OvTest::cgRecord(QStringLiteral("今日天气")));
+        model()->insertCg(added, localOperatorInfo());
+        model()->removeCg(model()->cgAt(3), localOperatorInfo());
+        model()->moveCg(model()->indexOfCg(added), 0, localOperatorInfo());
+        QTRY_COMPARE(shown(), QStringLiteral("今日天气|明日天气|天气 3 [3 / 6]"));
+        model()->resetCgList({OvTest::cgRecord(QStringLiteral("天气")), OvTest::cgRecord(QStringLiteral("Other"))});
+        QTRY_COMPARE(shown(), QStringLiteral("天气 [1 / 2]"));
+        field()->setText(QStringLiteral("nothing like it"));
+        QTRY_COMPARE(shown(), QStringLiteral(" [0 / 2]"));
+        field()->clear();
+        QTRY_COMPARE(shown(), QStringLiteral("天气|Other []"));
+    }
+
+    // The current item stays current while hidden; the arrows move among the
+    // shown tiles and start from the first of them.
+    void hiddenCurrentItem()
+    {
+        OvShortcutKey::instance().toggleShortcuts();
+        field()->setText(QStringLiteral("third"));
+        QTRY_COMPARE(grid()->shownCount(), 2);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("Headline"));
+        QVERIFY(!grid()->currentTile());
+        QTest::keyClick(m_window.get(), Qt::Key_Right);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("Lower Third 01"));
+        QTest::keyClick(m_window.get(), Qt::Key_Right);
+        QTest::keyClick(m_window.get(), Qt::Key_Right);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("lower third 02"));
+        QTest::keyClick(m_window.get(), Qt::Key_Left);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("Lower Third 01"));
+    }
+
+    // Ctrl+F gives the field the keys: Z, X, C and the arrows type or do
+    // nothing there, single keys on or not. Enter picks the first match and
+    // gives the keys back (Z then publishes it); Esc empties the field.
+    void keysWhileSearching()
+    {
+        OvShortcutKey::instance().toggleShortcuts();
+        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), field());
+        QTest::keyClicks(field(), QStringLiteral("wzxc"));
+        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right})
+            QTest::keyClick(field(), key);
+        QCOMPARE(field()->text(), QStringLiteral("wzxc"));
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("Headline"));
+        for (OvSubCGItem* item : model()->cgList())
+            QCOMPARE(item->status(), int(OvCgStatus::Idle));
+
+        field()->setText(QStringLiteral("wea"));
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(model()->currentCg()->name(), QStringLiteral("Weather"));
+        QVERIFY(QApplication::focusWidget() != field());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z);
+        QCOMPARE(model()->currentCg()->status(), int(OvCgStatus::Sending));
+
+        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), field());
+        QTest::keyClick(field(), Qt::Key_Escape);
+        QCOMPARE(field()->text(), QString());
+        QTRY_COMPARE(grid()->shownCount(), Names.size());
+        QVERIFY(QApplication::focusWidget() != field());
+        QVERIFY(m_window->isVisible());
+    }
+};
+
+QTEST_MAIN(TstSearch)
+#include "tst_search.moc"
