@@ -137,6 +137,22 @@
         <source>重连中…</source>
         <translation>Reconnecting…</translation>
     </message>
+    <message>
+        <source>不是本机地址</source>
+        <translation>not an address of this machine</translation>
+    </message>
+    <message>
+        <source>OSC控制无法在%1:%2上监听：%3</source>
+        <translation>OSC control cannot listen on %1:%2: %3</translation>
+    </message>
+    <message>
+        <source>OSC反馈地址“%1”无效，应为“地址:端口”</source>
+        <translation>OSC feedback address "%1" is not valid; it must be "address:port"</translation>
+    </message>
+    <message>
+        <source>OSC控制在%1:%2上监听</source>
+        <translation>OSC control listens on %1:%2</translation>
+    </message>
 </context>
 <context>
     <name>OvCgStatus</name>

@@ -407,6 +407,12 @@ QString OvCGListModel::pendingOperationId(const OvSubCGItem* item) const
     return it == m_pending.cend() ? QString() : it->operationId;
 }
 
+int OvCGListModel::confirmedStatus(const OvSubCGItem* item) const
+{
+    const auto it = m_pending.constFind(item);
+    return it == m_pending.cend() ? item->status() : it->previousStatus;
+}
+
 void OvCGListModel::GuidChain::append(OvSubCGItem* item)
 {
     item->m_guidPrev = last;

@@ -93,6 +93,9 @@ public:
     // The operation identifier of this console's request for item that the
     // server has not yet answered with a status; empty when none is outstanding.
     QString pendingOperationId(const OvSubCGItem* item) const;
+    // The item's status as the server last confirmed it: while this console's
+    // request is outstanding, the status from before it.
+    int confirmedStatus(const OvSubCGItem* item) const;
 
 signals:
     void SingalCGInserted(int index, OvSubCGItem* newCG, operatorInfo info);

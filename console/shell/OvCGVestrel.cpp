@@ -11,7 +11,9 @@
 #include "cg/OvControlWidget.h"
 #include "log/OvCGMessage.h"
 #include "shell/OvLoginDlg.h"
+#include "cg/OvCGScrollareaWidget.h"
 #include "net/OvErrorPresenter.h"
+#include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
@@ -78,6 +80,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(client, &OvTransferServer::signalConnect, this, &OvCGVestrel::slotConnect);
     connect(client, &OvTransferServer::reconnectingChanged, this, &OvCGVestrel::setReconnectingState);
     client->setReconnect(readConfigReconnect());
+    startOscControl();
     connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, m_showWidget, &OvCGShowWidget::focusSearch);
@@ -170,6 +173,34 @@ void OvCGVestrel::setReconnectingState(bool reconnecting)
     } else {
         setConnectButtonState(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
     }
+}
+
+void OvCGVestrel::startOscControl()
+{
+    const int port = readConfigOscPort();
+    if (port == 0)
+        return;
+    auto log = [](const QString& text) {
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    };
+    auto* osc = new OvOscControl(this);
+    const QString addressText = readConfigOscAddress();
+    QString error = tr("不是本机地址");
+    if (QHostAddress(addressText).isNull() || !osc->listen(QHostAddress(addressText), quint16(port), &error)) {
+        log(tr("OSC控制无法在%1:%2上监听：%3").arg(addressText).arg(port).arg(error));
+        delete osc;
+        return;
+    }
+    OvCGScrollareaWidget* const grid = m_showWidget->grid();
+    osc->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
+    const QString feedback = readConfigOscFeedback();
+    QHostAddress host;
+    quint16 feedbackPort = 0;
+    if (OvOscControl::parseHostPort(feedback, &host, &feedbackPort))
+        osc->setFeedback(host, feedbackPort);
+    else if (!feedback.isEmpty())
+        log(tr("OSC反馈地址“%1”无效，应为“地址:端口”").arg(feedback));
+    log(tr("OSC控制在%1:%2上监听").arg(addressText).arg(port));
 }
 
 void OvCGVestrel::quickWidget()

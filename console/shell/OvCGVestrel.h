@@ -41,6 +41,8 @@ private slots:
 private:
     void setConnectButtonState(bool connected);
     void setReconnectingState(bool reconnecting);
+    // The OSC remote control, when config.ini turns it on.
+    void startOscControl();
 
     OvTitlebar* m_titlebar = nullptr;
     OvLoginDlg* m_loginDlg = nullptr;

@@ -74,6 +74,25 @@ QString readConfigLanguage()
     return language == QLatin1String("en") ? language : QString();
 }
 
+int readConfigOscPort()
+{
+    bool ok = false;
+    const int port = readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_port")).trimmed().toInt(&ok);
+    return ok && port > 0 && port <= 65535 ? port : 0;
+}
+
+QString readConfigOscAddress()
+{
+    const QString address =
+        readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_address")).trimmed();
+    return address.isEmpty() ? QStringLiteral("127.0.0.1") : address;
+}
+
+QString readConfigOscFeedback()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_feedback")).trimmed();
+}
+
 bool readConfigReconnect()
 {
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("reconnect")).trimmed()

@@ -25,6 +25,13 @@ bool readConfigReconnect();
 // texts as written) when absent, "zh_CN" or anything unknown.
 QString readConfigLanguage();
 
+// The OSC remote control: the UDP port it listens on (0, absent or not a port:
+// off), the address it binds ("127.0.0.1" unless given) and where the tally
+// goes ("host:port", empty: nowhere).
+int readConfigOscPort();
+QString readConfigOscAddress();
+QString readConfigOscFeedback();
+
 // Sets <program folder>/qss/<name> as the widget's own style sheet; a missing or
 // unreadable file leaves the widget as it was.
 void applyStyleSheet(QWidget* widget, const QString& name);

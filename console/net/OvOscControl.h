@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class OvSubCGItem;
+class QUdpSocket;
+
+// Remote control over OSC (UDP), for button panels and show-control systems,
+// and the tally sent back to them. Commands go through the model exactly as
+// the operator's clicks do, with the same refusals; anything else is ignored
+// and counted. Runs on the GUI thread: the socket is read from the event loop,
+// a bounded number of packets per turn.
+//
+//   /ovcg/pgm, /ovcg/pvw, /ovcg/cancel   [position (int, from 1) | name (string)]
+//   /ovcg/select  position | name        /ovcg/next, /ovcg/prev
+//   /ovcg/refresh                        the whole list as /ovcg/status
+// Tally: /ovcg/status and /ovcg/current (name, position, status 0-2) and
+// /ovcg/connected (1 or 0).
+class OvOscControl : public QObject
+{
+    Q_OBJECT
+public:
+    // Packets handled per turn of the event loop; the rest wait for the next.
+    static constexpr int PacketsPerTurn = 64;
+    // Status messages of a refresh sent per turn of the event loop.
+    static constexpr int RefreshPerTurn = 500;
+    static constexpr int WarningEveryMs = 10000;
+
+    explicit OvOscControl(QObject* parent = nullptr);
+    ~OvOscControl() override;
+
+    // Listens on address:port; false, with *error, when it cannot.
+    bool listen(const QHostAddress& address, quint16 port, QString* error);
+    quint16 port() const;
+    QHostAddress address() const;
+    // Where the tally goes; without one nothing is sent.
+    void setFeedback(const QHostAddress& host, quint16 port);
+    // What /ovcg/next and /ovcg/prev do: the grid's Right and Left arrows.
+    // Without them they step through the list in its order.
+    void setStepHandlers(std::function<void()> next, std::function<void()> previous);
+    // Packets and messages ignored so far.
+    qint64 ignoredCount() const { return m_ignored; }
+
+    // "host:port" with a numeric address; false when the text is no such thing.
+    static bool parseHostPort(const QString& text, QHostAddress* host, quint16* port);
+
+private:
+    void readPending();
+    // liblo reads the bytes in place, hence not const.
+    void handlePacket(char* data, int size, int depth);
+    void handleMessage(char* data, int size);
+    void ignore(const char* why);
+    OvSubCGItem* itemByName(const QString& name);
+    void step(int delta);
+    void sendItem(const char* path, const OvSubCGItem* item, int position, int status);
+    void sendConnected(bool connected);
+    void sendRefreshSlice();
+    void send(const QByteArray& datagram);
+
+    QUdpSocket* m_socket = nullptr;
+    QUdpSocket* m_out = nullptr;
+    QHostAddress m_feedbackHost;
+    quint16 m_feedbackPort = 0;
+    std::function<void()> m_next;
+    std::function<void()> m_previous;
+    // First item of each name, rebuilt after the catalogue changed.
+    QHash<QString, OvSubCGItem*> m_byName;
+    bool m_byNameDirty = true;
+    int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
+    bool m_readQueued = false;
+    qint64 m_ignored = 0;
+    qint64 m_ignoredWarned = 0;
+    QElapsedTimer m_warned;
+};
