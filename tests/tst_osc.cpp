@@ -1,0 +1,233 @@
+// The OSC remote control through real UDP sockets on loopback: commands and
+// their arguments against the model, the model's refusals, garbage, the tally
+// and its order, and where it listens.
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvSubCGItem.h"
+#include "net/OvOscControl.h"
+#include "net/OvTransferServer.h"
+
+#include <QTest>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <lo/lo.h>
+
+#include <cstdlib>
+
+namespace {
+
+OvCGListModel* model()
+{
+    return OvCGListModel::instance();
+}
+
+// One OSC message from "path types args...": i (int), s (string), f (float).
+QByteArray osc(const char* path, const QString& types = QString(), const QStringList& args = {})
+{
+    const lo_message m = lo_message_new();
+    for (int i = 0; i < types.size(); ++i) {
+        if (types[i] == QLatin1Char('i'))
+            lo_message_add_int32(m, args.at(i).toInt());
+        else if (types[i] == QLatin1Char('s'))
+            lo_message_add_string(m, args.at(i).toUtf8().constData());
+        else
+            lo_message_add_float(m, args.at(i).toFloat());
+    }
+    size_t size = 0;
+    void* data = lo_message_serialise(m, path, nullptr, &size);
+    const QByteArray bytes(static_cast<const char*>(data), int(size));
+    std::free(data);
+    lo_message_free(m);
+    return bytes;
+}
+
+QByteArray bundle(const QList<QByteArray>& elements)
+{
+    QByteArray b("#bundle\0", 8);
+    b.append(QByteArray(8, '\0'));
+    for (const QByteArray& e : elements) {
+        char length[4];
+        qToBigEndian<qint32>(e.size(), length);
+        b.append(length, 4).append(e);
+    }
+    return b;
+}
+
+// "path arg arg ..." of a received tally message.
+QString readable(QByteArray datagram)
+{
+    const lo_message m = lo_message_deserialise(datagram.data(), size_t(datagram.size()), nullptr);
+    if (!m)
+        return QStringLiteral("<not OSC>");
+    QStringList words{QString::fromUtf8(lo_get_path(datagram.data(), datagram.size()))};
+    const char* types = lo_message_get_types(m);
+    lo_arg** argv = lo_message_get_argv(m);
+    for (int i = 0; i < lo_message_get_argc(m); ++i)
+        words.append(types[i] == LO_STRING ? QString::fromUtf8(&argv[i]->s) : QString::number(argv[i]->i));
+    lo_message_free(m);
+    return words.join(QLatin1Char(' '));
+}
+
+// The catalogue as "name:status" and the current item's name.
+QString state()
+{
+    QStringList items;
+    for (const OvSubCGItem* item : model()->cgList())
+        items.append(item->name() + QLatin1Char(':') + QString::number(item->status()));
+    return items.join(QLatin1Char(' ')) + QStringLiteral(" @") + (model()->currentCg() ? model()->currentCg()->name() : "-");
+}
+
+// The server confirms the status an item was asked for.
+void confirm(int position, int status)
+{
+    OvSubCGItem* const item = model()->cgAt(position - 1);
+    operatorInfo info = localOperatorInfo();
+    info.operationID = model()->pendingOperationId(item);
+    info.operatorName = QStringLiteral("studio");
+    item->setStatus(status, info);
+}
+
+}  // namespace
+
+class TstOsc : public QObject
+{
+    Q_OBJECT
+
+    OvOscControl* m_osc = nullptr;
+    QUdpSocket m_panel;
+    QUdpSocket m_tally;
+
+    void send(const QByteArray& datagram)
+    {
+        m_panel.writeDatagram(datagram, QHostAddress::LocalHost, m_osc->port());
+    }
+    QStringList tally(int atLeast, int timeoutMs = 2000)
+    {
+        QStringList seen;
+        (void)QTest::qWaitFor(
+            [&] {
+                while (m_tally.hasPendingDatagrams()) {
+                    QByteArray d(int(m_tally.pendingDatagramSize()), '\0');
+                    m_tally.readDatagram(d.data(), d.size());
+                    seen.append(readable(d));
+                }
+                return seen.size() >= atLeast;
+            },
+            timeoutMs);
+        return seen;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tally.bind(QHostAddress(QHostAddress::LocalHost)));
+    }
+
+    void init()
+    {
+        m_osc = new OvOscControl(this);
+        QString error;
+        QVERIFY2(m_osc->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+        m_osc->setFeedback(QHostAddress::LocalHost, m_tally.localPort());
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B", OvCgStatus::OnPgm), OvTest::cgRecord("C"),
+                              OvTest::cgRecord("B", OvCgStatus::OnPvw)});
+        model()->setCurrentCg(model()->cgAt(0));
+        tally(100, 30);  // what the set-up sent
+    }
+
+    void cleanup()
+    {
+        delete m_osc;
+        model()->clearCg();
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("packets");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("select by position") << QList<QByteArray>{osc("/ovcg/select", "i", {"3"})} << "A:0 B:1 C:0 B:2 @C";
+        QTest::newRow("select by name: the first") << QList<QByteArray>{osc("/ovcg/select", "s", {"B"})}
+                                                    << "A:0 B:1 C:0 B:2 @B";
+        QTest::newRow("pgm: the current item") << QList<QByteArray>{osc("/ovcg/pgm")} << "A:3 B:1 C:0 B:2 @A";
+        QTest::newRow("pvw by position") << QList<QByteArray>{osc("/ovcg/pvw", "i", {"3"})} << "A:0 B:1 C:3 B:2 @C";
+        QTest::newRow("cancel by name") << QList<QByteArray>{osc("/ovcg/cancel", "s", {"B"})} << "A:0 B:3 C:0 B:2 @B";
+        QTest::newRow("next, next, prev") << QList<QByteArray>{osc("/ovcg/next"), osc("/ovcg/next"), osc("/ovcg/prev")}
+                                          << "A:0 B:1 C:0 B:2 @B";
+        QTest::newRow("in a bundle") << QList<QByteArray>{bundle({osc("/ovcg/select", "i", {"2"}), osc("/ovcg/pvw")})}
+                                     << "A:0 B:3 C:0 B:2 @B";
+        // The model's refusals, as for a click: the status it has, a request outstanding.
+        QTest::newRow("pgm of an item on PGM") << QList<QByteArray>{osc("/ovcg/pgm", "i", {"2"})} << "A:0 B:1 C:0 B:2 @B";
+        QTest::newRow("pvw while sending") << QList<QByteArray>{osc("/ovcg/pgm"), osc("/ovcg/pvw")} << "A:3 B:1 C:0 B:2 @A";
+    }
+
+    void commands()
+    {
+        QFETCH(QList<QByteArray>, packets);
+        QFETCH(QString, expected);
+        for (const QByteArray& p : packets)
+            send(p);
+        QTRY_COMPARE(state(), expected);
+        QTest::qWait(50);
+        QCOMPARE(state(), expected);
+        QCOMPARE(m_osc->ignoredCount(), 0);
+    }
+
+    // Each is ignored and counted; nothing changes, nothing is published.
+    void garbage()
+    {
+        const QList<QByteArray> packets = {
+            osc("/ovcg/launch"), osc("/other/pgm"), osc("/ovcg/pgm", "f", {"1"}), osc("/ovcg/pgm", "ii", {"1", "2"}),
+            osc("/ovcg/pgm", "i", {"0"}), osc("/ovcg/pvw", "i", {"99"}), osc("/ovcg/cancel", "s", {"no such"}),
+            osc("/ovcg/select"), osc("/ovcg/next", "i", {"1"}), QByteArray("hello, not OSC"),
+            osc("/ovcg/pgm", "i", {"1"}).left(10), bundle({QByteArray(12, '\x7f')}),
+            bundle({bundle({bundle({bundle({bundle({osc("/ovcg/pgm")})})})})})};
+        const QString before = state();
+        for (const QByteArray& p : packets)
+            send(p);
+        QTRY_COMPARE(m_osc->ignoredCount(), packets.size());
+        QCOMPARE(state(), before);
+    }
+
+    // The tally says what the server confirmed, in order, never the console's
+    // provisional state; a refresh lists everything.
+    void tallyFollowsTheServer()
+    {
+        send(osc("/ovcg/select", "i", {"3"}));
+        QCOMPARE(tally(1), QStringList{"/ovcg/current C 3 0"});
+        send(osc("/ovcg/pgm"));
+        QTRY_COMPARE(model()->cgAt(2)->status(), int(OvCgStatus::Sending));
+        QCOMPARE(tally(1, 300), QStringList());
+        confirm(3, OvCgStatus::OnPgm);
+        confirm(2, OvCgStatus::Idle);
+        QCOMPARE(tally(2), (QStringList{"/ovcg/status C 3 1", "/ovcg/status B 2 0"}));
+        emit OvTransferServer::instance()->signalConnect(true);
+        QCOMPARE(tally(1), QStringList{"/ovcg/connected 1"});
+        send(osc("/ovcg/refresh"));
+        QCOMPARE(tally(4), (QStringList{"/ovcg/status A 1 0", "/ovcg/status B 2 0", "/ovcg/status C 3 1",
+                                        "/ovcg/status B 4 2"}));
+    }
+
+    void whereItListens()
+    {
+        QCOMPARE(m_osc->address(), QHostAddress(QHostAddress::LocalHost));
+        OvOscControl other;
+        QString error;
+        QVERIFY(!other.listen(QHostAddress(QStringLiteral("192.0.2.1")), 0, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!other.listen(QHostAddress::LocalHost, m_osc->port(), &error));
+        QHostAddress host;
+        quint16 port = 0;
+        QVERIFY(OvOscControl::parseHostPort(QStringLiteral("10.1.2.3:9001"), &host, &port));
+        QCOMPARE(host.toString() + QLatin1Char(':') + QString::number(port), QStringLiteral("10.1.2.3:9001"));
+        QVERIFY(OvOscControl::parseHostPort(QStringLiteral("[::1]:9"), &host, &port));
+        for (const char* bad : {"", "10.1.2.3", "10.1.2.3:0", "10.1.2.3:70000", "panel.local:9000", ":9000"})
+            QVERIFY2(!OvOscControl::parseHostPort(QString::fromLatin1(bad), &host, &port), bad);
+    }
+};
+
+QTEST_MAIN(TstOsc)
+#include "tst_osc.moc"
