@@ -244,6 +244,7 @@ class Driver:
         self.sims = {}
         self.consoles = {}
         self.extra = []
+        self.oscdumps = {}
         self.display = None
         self.atspi = None
 
@@ -459,6 +460,25 @@ class Driver:
 
     def step_kill_simulator(self, name):
         self.sim(name).kill()
+
+    def step_oscdump(self, name, port):
+        """Starts Debian's oscdump on port, as a button panel that shows the tally."""
+        path = os.path.join(self.work, f"oscdump-{name}.txt")
+        self.extra.append(subprocess.Popen(["oscdump", "-L", str(port)], stdout=open(path, "w"),
+                                           stderr=subprocess.STDOUT, env=self.env))
+        self.oscdumps[name] = path
+
+    def step_oscsend(self, port, address, types=None, *values):
+        """Sends one OSC message to 127.0.0.1:port with Debian's oscsend."""
+        run(["oscsend", "127.0.0.1", str(port), address] + ([types, *map(str, values)] if types else []),
+            env=self.env)
+
+    def step_osc_seen(self, name, pattern, count=1):
+        """Waits until the oscdump named name printed count lines matching pattern."""
+        def lines():
+            with open(self.oscdumps[name], encoding="utf-8", errors="replace") as f:
+                return [line.rstrip("\n") for line in f if re.search(pattern, line)]
+        wait_for(lambda: len(lines()) == count, f"{count} OSC message(s) /{pattern}/ at {name} (has {len(lines())})")
 
     def tiles(self, console):
         """The console's tiles in grid order, as (name, description) pairs."""

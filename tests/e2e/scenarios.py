@@ -307,6 +307,36 @@ INSTALLED_SCENARIOS = {
     ],
 }
 
+# A button panel over OSC: commands by position, by name and for the current
+# item (Debian's oscsend), and the tally that follows (Debian's oscdump).
+OSC_CONFIG = "[CONFIG]\nosc_port=9000\nosc_feedback=127.0.0.1:9001\n"
+SCENARIOS["osc_panel"] = [
+    ("simulator", "a", "--listen", "10.77.0.1"),
+    ("oscdump", "panel", 9001),
+    ("console", "op", {"config": OSC_CONFIG}),
+    ("log", "op", "系统:OSC控制在127.0.0.1:9000上监听"),
+    *login("op"),
+    ("osc_seen", "panel", r" /ovcg/connected i 1$"),
+    ("oscsend", 9000, "/ovcg/pgm", "i", 2),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG".*"curStatus":1'),
+    ("log", "op", PUBLISHED.format("Headline 02", "PGM")),
+    ("osc_seen", "panel", r' /ovcg/status sii "Headline 02" 2 1$'),
+    ("oscsend", 9000, "/ovcg/pvw", "s", "Weather 03"),
+    ("osc_seen", "panel", r' /ovcg/current sii "Weather 03" 3 0$'),
+    ("log", "op", PUBLISHED.format("Weather 03", "PVW")),
+    ("osc_seen", "panel", r' /ovcg/status sii "Weather 03" 3 2$'),
+    ("described", "op", "Weather 03", "PVW"),
+    ("oscsend", 9000, "/ovcg/cancel"),
+    ("log", "op", CANCELLED.format("Weather 03")),
+    ("osc_seen", "panel", r' /ovcg/status sii "Weather 03" 3 0$'),
+    # Garbage changes nothing: three requests in all reached the server.
+    ("oscsend", 9000, "/ovcg/launch", "i", 1),
+    ("oscsend", 9000, "/ovcg/pgm", "i", 99),
+    ("sleep", 0.5),
+    ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 3}),
+    ("exit", "op", 0),
+]
+
 # Three consoles that reconnect by themselves, random publishes and server
 # changes for two minutes, two server crashes: every console ends up showing
 # exactly the server's list.
