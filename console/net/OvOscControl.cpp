@@ -135,7 +135,9 @@ bool OvOscControl::parseHostPort(const QString& text, QHostAddress* host, quint1
 
 void OvOscControl::readPending()
 {
-    m_readQueued = false;
+    // A bounded number per turn; the socket signals again on the next turn
+    // while more wait, so a flood cannot hold the window. Read only here: a
+    // datagram taken outside readyRead would leave Qt's notifier switched off.
     QByteArray buffer;
     for (int n = 0; n < PacketsPerTurn && m_socket->hasPendingDatagrams(); ++n) {
         buffer.resize(int(qBound<qint64>(1, m_socket->pendingDatagramSize(), 65536)));
@@ -144,11 +146,6 @@ void OvOscControl::readPending()
             ignore("an empty or unreadable datagram");
         else
             handlePacket(buffer.data(), int(size), 0);
-    }
-    // A flood waits for the next turn: the window keeps painting meanwhile.
-    if (m_socket->hasPendingDatagrams() && !m_readQueued) {
-        m_readQueued = true;
-        QTimer::singleShot(0, this, &OvOscControl::readPending);
     }
 }
 

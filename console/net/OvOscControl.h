@@ -73,7 +73,6 @@ private:
     QHash<QString, OvSubCGItem*> m_byName;
     bool m_byNameDirty = true;
     int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
-    bool m_readQueued = false;
     qint64 m_ignored = 0;
     qint64 m_ignoredWarned = 0;
     QElapsedTimer m_warned;
