@@ -17,6 +17,7 @@
 #include <lo/lo.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -66,8 +67,13 @@ QString readable(QByteArray datagram)
     QStringList words{QString::fromUtf8(lo_get_path(datagram.data(), datagram.size()))};
     const char* types = lo_message_get_types(m);
     lo_arg** argv = lo_message_get_argv(m);
-    for (int i = 0; i < lo_message_get_argc(m); ++i)
-        words.append(types[i] == LO_STRING ? QString::fromUtf8(&argv[i]->s) : QString::number(argv[i]->i));
+    for (int i = 0; i < lo_message_get_argc(m); ++i) {
+        // Arguments are 4-byte aligned in the packet: no access through lo_arg's union.
+        qint32 value = 0;
+        std::memcpy(&value, argv[i], sizeof value);
+        words.append(types[i] == LO_STRING ? QString::fromUtf8(reinterpret_cast<const char*>(argv[i]))
+                                           : QString::number(value));
+    }
     lo_message_free(m);
     return words.join(QLatin1Char(' '));
 }

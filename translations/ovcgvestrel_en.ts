@@ -138,8 +138,8 @@
         <translation>Reconnecting…</translation>
     </message>
     <message>
-        <source>不是本机地址</source>
-        <translation>not an address of this machine</translation>
+        <source>不是有效的IP地址</source>
+        <translation>not a valid IP address</translation>
     </message>
     <message>
         <source>OSC控制无法在%1:%2上监听：%3</source>

@@ -20,6 +20,15 @@ namespace {
 // Bundles within bundles are followed this deep, no deeper.
 constexpr int MaxBundleDepth = 4;
 
+// An int argument. liblo's arguments point into the packet, aligned to 4
+// bytes only: read through memcpy, not through its 8-byte union.
+qint32 oscInt(const lo_arg* arg)
+{
+    qint32 value = 0;
+    std::memcpy(&value, arg, sizeof value);
+    return value;
+}
+
 // An OSC message built with liblo, ready for the wire.
 class OscMessage
 {
@@ -193,9 +202,9 @@ void OvOscControl::handleMessage(char* data, int size)
         if (argc == 0 && publish)
             item = model->currentCg();
         else if (argc == 1 && types[0] == LO_INT32)
-            item = model->cgAt(argv[0]->i - 1);
+            item = model->cgAt(oscInt(argv[0]) - 1);
         else if (argc == 1 && types[0] == LO_STRING)
-            item = itemByName(QString::fromUtf8(&argv[0]->s));
+            item = itemByName(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
         if (!item) {
             ignore(argc == 1 && (types[0] == LO_INT32 || types[0] == LO_STRING) ? "no such item"
                                                                                 : "wrong arguments");

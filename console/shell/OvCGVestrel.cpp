@@ -4,14 +4,14 @@
 #include "OvConfig.h"
 #include "OvConnectionErrorBox.h"
 #include "OvHelpViewer.h"
+#include "OvLoginDlg.h"
 #include "OvMsgDlg.h"
 #include "OvTitlebar.h"
 #include "cg/OvCGListModel.h"
+#include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
 #include "log/OvCGMessage.h"
-#include "shell/OvLoginDlg.h"
-#include "cg/OvCGScrollareaWidget.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
@@ -80,7 +80,6 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(client, &OvTransferServer::signalConnect, this, &OvCGVestrel::slotConnect);
     connect(client, &OvTransferServer::reconnectingChanged, this, &OvCGVestrel::setReconnectingState);
     client->setReconnect(readConfigReconnect());
-    startOscControl();
     connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, m_showWidget, &OvCGShowWidget::focusSearch);
@@ -89,6 +88,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 
     OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                        tr("欢迎使用TolvaCGVestrel"));
+    startOscControl();
 
     setMouseTracking(true);
 
@@ -185,7 +185,7 @@ void OvCGVestrel::startOscControl()
     };
     auto* osc = new OvOscControl(this);
     const QString addressText = readConfigOscAddress();
-    QString error = tr("不是本机地址");
+    QString error = tr("不是有效的IP地址");
     if (QHostAddress(addressText).isNull() || !osc->listen(QHostAddress(addressText), quint16(port), &error)) {
         log(tr("OSC控制无法在%1:%2上监听：%3").arg(addressText).arg(port).arg(error));
         delete osc;
