@@ -1,5 +1,6 @@
 #include "shell/OvCGVestrel.h"
 #include "shell/OvConfig.h"
+#include "shell/OvHelpViewer.h"
 
 #include <OvUIUtility/OnlyOneApplication.h>
 #include <OvUIUtility/OvUIUtility.h>
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     const QString language = readConfigLanguage();
     if (!language.isEmpty())
         loadTranslator(language);
+    OvHelpViewer::setLanguage(language);
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/OvCGVestrel/Resources/logo_large.png")));
     applyAppStyleSheet(QStringLiteral("default.qss"));

@@ -191,6 +191,17 @@ void TstAbout::helpPrefersChmWhenViewerExists()
     QCOMPARE(OvTest::readFile(dir + QStringLiteral("/chm.txt")), OvHelpViewer::chmHelpPath().toUtf8());
     QVERIFY(!QFile::exists(dir + QStringLiteral("/html.txt")));
 
+    // In English the English page opens, the Chinese CHM notwithstanding.
+    const QString english = QCoreApplication::applicationDirPath() + QStringLiteral("/help/en/index.html");
+    QVERIFY(OvTest::writeFile(english, "<html lang=\"en\"></html>"));
+    OvHelpViewer::setLanguage(QStringLiteral("en"));
+    process = OvHelpViewer::open(&owner);
+    OvHelpViewer::setLanguage(QString());
+    QVERIFY(process);
+    QTRY_VERIFY_WITH_TIMEOUT(process.isNull(), 15000);
+    QCOMPARE(OvTest::readFile(dir + QStringLiteral("/html.txt")), english.toUtf8());
+    QFile::remove(dir + QStringLiteral("/html.txt"));
+
     // A CHM viewer that is not installed: the HTML help opens instead.
     OvHelpViewer::setChmViewerCommand(dir + QStringLiteral("/no-such-viewer"));
     process = OvHelpViewer::open(&owner);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -23,6 +24,22 @@ ViewerCommand& htmlOverride()
 {
     static ViewerCommand command;
     return command;
+}
+
+QString& helpLanguage()
+{
+    static QString language;
+    return language;
+}
+
+// The help page in the console's language; empty when there is none.
+QString languageHelpPath()
+{
+    if (helpLanguage().isEmpty())
+        return QString();
+    const QString path =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/help/%1/index.html").arg(helpLanguage());
+    return QFileInfo::exists(path) ? path : QString();
 }
 
 // The first installed CHM viewer, or an empty program.
@@ -84,6 +101,13 @@ void OvHelpViewer::setHtmlViewerCommand(const QString& program, const QStringLis
     htmlOverride() = {program, leadingArgs};
 }
 
+void OvHelpViewer::setLanguage(const QString& language)
+{
+    // Only a plain language code names a folder.
+    static const QRegularExpression code(QStringLiteral("^[a-z]{2}(_[A-Z]{2})?$"));
+    helpLanguage() = code.match(language).hasMatch() ? language : QString();
+}
+
 QString OvHelpViewer::chmHelpPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/help.chm");
@@ -91,13 +115,15 @@ QString OvHelpViewer::chmHelpPath()
 
 QString OvHelpViewer::htmlHelpPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    const QString translated = languageHelpPath();
+    return translated.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html")
+                                : translated;
 }
 
 QProcess* OvHelpViewer::open(QObject* owner)
 {
     const QString chm = chmHelpPath();
-    if (QFileInfo::exists(chm)) {
+    if (QFileInfo::exists(chm) && languageHelpPath().isEmpty()) {
         const ViewerCommand viewer =
             chmOverride().program.isEmpty() ? platformChmViewer() : chmOverride();
         if (!viewer.program.isEmpty() && (QFileInfo(viewer.program).isAbsolute()

@@ -24,6 +24,12 @@ public:
     static void setChmViewerCommand(const QString& program, const QStringList& leadingArgs = {});
     static void setHtmlViewerCommand(const QString& program, const QStringList& leadingArgs = {});
 
+    // The console's language ("en"; empty: Chinese). Where help/<language>/
+    // index.html lies beside the program that page opens, and the compiled
+    // help.chm (Chinese only) is passed over.
+    static void setLanguage(const QString& language);
+
     static QString chmHelpPath();
+    // The HTML help in the console's language, else the Chinese one.
     static QString htmlHelpPath();
 };
