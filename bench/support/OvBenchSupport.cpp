@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace OvBench {
@@ -32,6 +35,16 @@ double cpuMs()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+bool insidePrivateNetwork(const char* program)
+{
+    const char* const inside = std::getenv("OV_IN_NETNS");
+    if (inside && std::strcmp(inside, "1") == 0)
+        return true;
+    std::fprintf(stderr, "%s: run me with scripts/netns-run: the console it drives broadcasts on the network\n",
+                 program);
+    return false;
 }
 
 } // namespace OvBench

@@ -9,5 +9,9 @@ long statusKb(const char* key);
 void resetPeak();
 // CPU time of this process: the machine may be shared, so wall time alone misleads.
 double cpuMs();
+// True inside the private network namespace of scripts/netns-run; otherwise
+// says why not on standard error. A console that logs in announces itself by
+// UDP broadcast, which must not reach a real network.
+bool insidePrivateNetwork(const char* program);
 
 } // namespace OvBench

@@ -176,8 +176,10 @@ void OvCGScrollareaWidget::setFilter(const QString& text)
     sync();
 }
 
-void OvCGScrollareaWidget::refilter()
+void OvCGScrollareaWidget::refilter() const
 {
+    if (!m_matchesDirty)
+        return;
     m_matchesDirty = false;
     m_matches.clear();
     if (m_filter.isEmpty())
@@ -193,8 +195,7 @@ int OvCGScrollareaWidget::shownCount() const
 {
     if (m_filter.isEmpty())
         return OvCGListModel::instance()->count();
-    if (m_matchesDirty)
-        const_cast<OvCGScrollareaWidget*>(this)->refilter();
+    refilter();
     return m_matches.size();
 }
 
@@ -202,8 +203,7 @@ OvSubCGItem* OvCGScrollareaWidget::shownAt(int position) const
 {
     if (m_filter.isEmpty())
         return OvCGListModel::instance()->cgAt(position);
-    if (m_matchesDirty)
-        const_cast<OvCGScrollareaWidget*>(this)->refilter();
+    refilter();
     return position >= 0 && position < m_matches.size() ? m_matches.at(position) : nullptr;
 }
 
@@ -458,7 +458,7 @@ int OvCGScrollareaWidget::currentIndex() const
         return -1;
     if (m_filter.isEmpty())
         return model->indexOfCg(current);
-    shownCount();
+    refilter();
     return m_matches.indexOf(current);
 }
 

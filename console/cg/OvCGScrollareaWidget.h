@@ -82,8 +82,9 @@ protected:
 private:
     void relayout();
     void catalogueChanged();
-    // Brings the list of matches up to date with the filter and the catalogue.
-    void refilter();
+    // Brings the list of matches up to date with the filter and the catalogue,
+    // when a change has made it stale.
+    void refilter() const;
     void selectAt(int target);
     // The current item's position among the shown ones; -1 without one, or
     // when the filter hides it.
@@ -119,7 +120,7 @@ private:
     bool m_scrollToCurrent = false;
     QString m_filter;
     // The matching items in catalogue order, while a filter is set.
-    QVector<OvSubCGItem*> m_matches;
-    bool m_matchesDirty = false;
+    mutable QVector<OvSubCGItem*> m_matches;
+    mutable bool m_matchesDirty = false;
     int m_shownReported[2] = {-1, -1};
 };
