@@ -311,7 +311,9 @@ void OvTransferServer::slotDestroyConnection()
     m_readMore->stop();
     if (m_socket) {
         const QAbstractSocket::SocketError error = m_socket->error();
-        if (error != QAbstractSocket::UnknownSocketError)
+        // The reason a closing connection was given stands: the socket's own
+        // error after it (an aborted write, say) would misname it.
+        if (error != QAbstractSocket::UnknownSocketError && m_errorText.isEmpty())
             slotDisplayError(error);
         QTcpSocket* const socket = m_socket;
         m_socket = nullptr;
@@ -427,7 +429,9 @@ void OvTransferServer::slotTimeOut()
 {
     if (!accepts(Event::LoginTimeout))
         return;
-    m_errorText = OvProtocol::refusedOrTimeoutText();
+    // A socket error met meanwhile names the failure better than the wait.
+    if (!m_socket || m_socket->error() == QAbstractSocket::UnknownSocketError)
+        m_errorText = OvProtocol::refusedOrTimeoutText();
     slotDestroyConnection();
 }
 
