@@ -10,6 +10,7 @@
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
 
+#include <QProcess>
 #include <QTest>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -187,7 +188,7 @@ private slots:
     {
         const QList<QByteArray> packets = {
             osc("/ovcg/launch"), osc("/other/pgm"), osc("/ovcg/pgm", "f", {"1"}), osc("/ovcg/pgm", "ii", {"1", "2"}),
-            osc("/ovcg/pgm", "i", {"0"}), osc("/ovcg/pvw", "i", {"99"}), osc("/ovcg/cancel", "s", {"no such"}),
+            osc("/ovcg/pgm", "i", {"0"}), osc("/ovcg/select", "i", {"-2147483648"}), osc("/ovcg/pvw", "i", {"99"}), osc("/ovcg/cancel", "s", {"no such"}),
             osc("/ovcg/select"), osc("/ovcg/next", "i", {"1"}), QByteArray("hello, not OSC"),
             osc("/ovcg/pgm", "i", {"1"}).left(10), bundle({QByteArray(12, '\x7f')}),
             bundle({bundle({bundle({bundle({bundle({osc("/ovcg/pgm")})})})})})};
@@ -223,6 +224,71 @@ private slots:
         send(osc("/ovcg/refresh"));
         QCOMPARE(tally(4), (QStringList{"/ovcg/status A 1 0", "/ovcg/status B 2 0", "/ovcg/status C 3 1",
                                         "/ovcg/status B 4 2"}));
+    }
+
+    // Messages count against the per-turn bound, not datagrams: a bundle
+    // holds no more than one turn's worth, the rest ignored and counted, and
+    // a command sent after it is obeyed.
+    void bundlesAreBounded()
+    {
+        QList<cgItemData> list;
+        for (int i = 0; i < 100000; ++i)
+            list.append(OvTest::cgRecord(QString::number(i)));
+        model()->resetCgList(list);
+        model()->setCurrentCg(model()->cgAt(0));
+        QList<QByteArray> nexts;
+        for (int i = 0; i < 3000; ++i)
+            nexts.append(osc("/ovcg/next"));
+        send(bundle(nexts));
+        send(osc("/ovcg/select", "s", {"99999"}));
+        QTRY_COMPARE(model()->currentCg()->name(), QStringLiteral("99999"));
+        QCOMPARE(m_osc->ignoredCount(), 3000 - OvOscControl::MessagesPerTurn);
+    }
+
+    // A refresh asked for again while one is under way does not start it
+    // over (the positions that arrive only ever grow; loopback may drop some
+    // of a long refresh, so gaps are allowed); a new catalogue does.
+    void refreshRunsToItsEnd()
+    {
+        QList<cgItemData> list;
+        for (int i = 0; i < 20 * OvOscControl::RefreshPerTurn; ++i)
+            list.append(OvTest::cgRecord(QString::number(i)));
+        model()->resetCgList(list);
+        tally(100000, 30);
+        for (int i = 0; i < 6; ++i)
+            send(osc("/ovcg/refresh"));
+        int last = 0;
+        for (const QString& line : tally(100000, 1000)) {
+            QVERIFY2(line.section(' ', 2, 2).toInt() > last, qPrintable(line));
+            last = line.section(' ', 2, 2).toInt();
+        }
+        QVERIFY(last > OvOscControl::RefreshPerTurn);
+
+        send(osc("/ovcg/refresh"));
+        (void)tally(1);
+        model()->resetCgList({OvTest::cgRecord("new0"), OvTest::cgRecord("new1")});
+        QVERIFY(tally(100000, 1000).contains(QStringLiteral("/ovcg/status new1 2 0")));
+    }
+
+    // The tally leaves through a socket that can reach a panel on another
+    // host, not through the one listening on loopback.
+    void tallyReachesAnotherHost()
+    {
+        OvTest::OtherHost host;
+        const QString why = host.start();
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        QProcess panel;
+        panel.start(QStringLiteral("nsenter"), host.enter() + QStringList{"oscdump", "-L", "9109"});
+        QVERIFY(panel.waitForStarted(5000));
+        m_osc->setFeedback(QHostAddress(QStringLiteral("10.88.0.2")), 9109);
+        QByteArray seen;
+        // Asked again until the panel listens.
+        QTRY_VERIFY_WITH_TIMEOUT((send(osc("/ovcg/refresh")), seen += panel.readAllStandardOutput(),
+                                  seen.contains("/ovcg/status")),
+                                 10000);
+        panel.kill();
+        panel.waitForFinished(3000);
     }
 
     void whereItListens()

@@ -191,6 +191,62 @@ private slots:
         QCOMPARE(m_errors.texts, QStringList{RemoteClosedText});
     }
 
+    // A large frame still arriving is no silence: a catalogue that takes
+    // longer than the silence rule over a slow link is listed.
+    void slowCatalogueIsHeard()
+    {
+        OvTestPeer peer;
+        QSignalSpy changes(client(), &OvTransferServer::signalConnect);
+        client()->connectToServer(QStringLiteral("127.0.0.1"), QStringLiteral("pw"), peer.port());
+        QVERIFY(peer.waitFor(QStringLiteral("login")));
+        peer.send(OvTestPeer::response(QStringLiteral("login"), 0, {{"token", "t"}}));
+        QVERIFY(peer.waitFor(QStringLiteral("syncCGList")));
+        QJsonArray list;
+        for (int i = 0; i < 200; ++i)
+            list.append(catalogue(QString(60, QLatin1Char('a' + i % 26))).first());
+        const QByteArray frame = OvTestPeer::frameOf(OvTestPeer::response(QStringLiteral("syncCGList"), 0, {{"cgList", list}}));
+        constexpr int Pieces = 24;  // one every half second: 12 s in all
+        for (int i = 0; i < Pieces; ++i) {
+            peer.sendRaw(frame.mid(i * frame.size() / Pieces, (i + 1) * frame.size() / Pieces - i * frame.size() / Pieces));
+            QTest::qWait(500);
+        }
+        QTRY_COMPARE(OvCGListModel::instance()->count(), 200);
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
+    }
+
+    // A server that drops each connection soon after its login is tried
+    // less and less often, said once; a connection that lasts restores the
+    // usual schedule.
+    void flappingServerBacksOff()
+    {
+        std::unique_ptr<OvTestPeer> peer = loggedIn();
+        QVERIFY(peer);
+        const quint16 port = peer->port();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lostAt = 0;
+        QList<qint64> gaps;  // from each loss to the next login
+        connect(client(), &OvTransferServer::signalConnect, this, [&](bool up) {
+            if (up)
+                gaps.append(clock.elapsed() - lostAt);
+            else
+                lostAt = clock.elapsed();
+        });
+        for (const int lives : {500, 500, 5500}) {
+            QTest::qWait(lives);
+            peer.reset();
+            peer = std::make_unique<OvTestPeer>(port);
+            peer->answerLogins(QStringLiteral("t"), catalogue(QStringLiteral("A")));
+            const int logins = gaps.size() + 1;
+            QTRY_COMPARE_WITH_TIMEOUT(gaps.size(), logins, 6000);
+        }
+        disconnect(client(), &OvTransferServer::signalConnect, this, nullptr);
+        const QString gapsText = QString::number(gaps[0]) + ' ' + QString::number(gaps[1]) + ' ' + QString::number(gaps[2]);
+        QVERIFY2(gaps[0] < 1900 && gaps[1] >= 1900 && gaps[2] < 1900, qPrintable(gapsText));
+        QCOMPARE(m_log.lines.filter(QStringLiteral(u"重连的间隔逐次加长")).size(), 1);
+    }
+
     // The operator's loss box stays open while the console reconnects behind
     // it, and closes itself once it is back.
     void lossBoxClosesOnReconnection()

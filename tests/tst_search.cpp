@@ -8,6 +8,7 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGSearchField.h"
 #include "cg/OvCGShowWidget.h"
+#include "cg/OvControlWidget.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
@@ -15,6 +16,7 @@
 #include "shell/OvCGVestrel.h"
 #include "shortcut/OvShortcutKey.h"
 
+#include <OvUIUtility/OvGrayButton.h>
 #include <OvUIUtility/OvLabel.h>
 
 #include <QApplication>
@@ -147,6 +149,50 @@ private slots:
         QTRY_COMPARE(grid()->shownCount(), Names.size());
         QVERIFY(QApplication::focusWidget() != field());
         QVERIFY(m_window->isVisible());
+    }
+
+    // A take never acts on an item the search hides: Enter without a match
+    // keeps the keys in the field, and while the current item is hidden the
+    // single keys and the control bar leave it alone.
+    void hiddenItemIsNeverTaken()
+    {
+        OvShortcutKey::instance().toggleShortcuts();
+        OvControlWidget* const bar = m_window->controlWidget();
+        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(field(), QStringLiteral("wether"));
+        QTRY_COMPARE(grid()->shownCount(), 0);
+        QTest::keyClick(field(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), field());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z);
+        QCOMPARE(field()->text(), QStringLiteral("wetherz"));
+        QVERIFY(!bar->pgmButton()->isEnabled() && !bar->pvwButton()->isEnabled());
+
+        m_window->setFocus();
+        QTest::keyClick(m_window.get(), Qt::Key_Z);
+        QCOMPARE(model()->currentCg()->status(), int(OvCgStatus::Idle));
+        model()->currentCg()->setStatus(OvCgStatus::OnPgm, localOperatorInfo());
+        QTest::keyClick(m_window.get(), Qt::Key_X);
+        QTest::keyClick(m_window.get(), Qt::Key_C);
+        QVERIFY(!bar->cancelButton()->isEnabled());
+        QCOMPARE(model()->currentCg()->status(), int(OvCgStatus::OnPgm));
+        QCOMPARE(model()->pendingOperationId(model()->currentCg()), QString());
+        field()->clear();
+        QTRY_VERIFY(bar->cancelButton()->isEnabled());
+    }
+
+    // A connection lost (and won back) while the operator types in the
+    // search leaves the keyboard in the field.
+    void searchKeepsTheKeyboardAcrossALoss()
+    {
+        OvShortcutKey::instance().toggleShortcuts();
+        QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(field(), QStringLiteral("ele"));
+        emit OvTransferServer::instance()->signalConnect(false);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("c"));
+        emit OvTransferServer::instance()->signalConnect(true);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("tion"));
+        QCOMPARE(field()->text(), QStringLiteral("election"));
+        QCOMPARE(QApplication::focusWidget(), field());
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUuid>
@@ -266,6 +267,22 @@ private slots:
             }
         }
         QVERIFY(pictured > 50 && pictured < 150);
+    }
+
+    // A program that quits while decodes are still queued ends cleanly: they
+    // stop before the application object takes QtGui's image readers with it.
+    void quitWhileDecoding()
+    {
+        for (int run = 0; run < 3; ++run) {
+            QProcess program;
+            program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            program.start(QStringLiteral(OV_TEST_PROGS_DIR "/quit_while_decoding"), {QStringLiteral("300")});
+            QVERIFY(program.waitForFinished(60000));
+            const QByteArray said = program.readAllStandardOutput().trimmed();
+            QVERIFY2(said.startsWith("pending ") && said.mid(8).toInt() > 0, said.constData());
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+        }
     }
 };
 

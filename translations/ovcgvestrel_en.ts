@@ -250,6 +250,13 @@
     </message>
 </context>
 <context>
+    <name>OvOscControl</name>
+    <message>
+        <source>OSC反馈无法发送到%1:%2：%3</source>
+        <translation>The OSC feedback cannot be sent to %1:%2: %3</translation>
+    </message>
+</context>
+<context>
     <name>OvProtocol</name>
     <message>
         <source>通讯数据异常,连接已断开!</source>
@@ -474,6 +481,10 @@
 </context>
 <context>
     <name>OvTransferServer</name>
+    <message>
+        <source>studio在登录后不久一再断开连接：重连的间隔逐次加长，最长%1秒</source>
+        <translation>The studio keeps dropping the connection soon after the login: each wait before reconnecting is longer, up to %1 seconds</translation>
+    </message>
     <message>
         <source>套接字操作失败，因为应用程序缺乏所需的权限。</source>
         <translation>The socket operation failed: the program lacks the permission it needs.</translation>

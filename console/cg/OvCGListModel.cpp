@@ -10,6 +10,7 @@
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <QUuid>
 #include <QVariant>
@@ -35,6 +36,10 @@ OvCGListModel::OvCGListModel() : QObject(nullptr)
                 item->setImage(image.isNull() ? QPixmap() : QPixmap::fromImage(std::move(image)), info);
                 m_applyingThumbnail = false;
             });
+    // The model outlives the application object, whose end takes QtGui's
+    // image readers with it: decodes stop before that, whichever way the
+    // program ends.
+    qAddPostRoutine([] { instance()->m_thumbnails->shutdown(); });
     OvShortcutKey& shortcuts = OvShortcutKey::instance();
     shortcuts.addShortcut(QKeySequence(Qt::Key_Z), [this] { sendPgm(); });
     shortcuts.addShortcut(QKeySequence(Qt::Key_X), [this] { sendPvw(); });
@@ -72,7 +77,19 @@ OvSubCGItem* OvCGListModel::findCg(const QString& guid) const
 
 int OvCGListModel::indexOfCg(const OvSubCGItem* item) const
 {
-    return m_items.indexOf(const_cast<OvSubCGItem*>(item));
+    if (!item || !m_members.contains(item))
+        return -1;
+    if (item->m_position >= 0 && item->m_position < m_positionsKnown)
+        return item->m_position;
+    // Never more walking than a search of the list would do.
+    for (int i = m_positionsKnown; i < m_items.size(); ++i) {
+        OvSubCGItem* const at = m_items.at(i);
+        at->m_position = i;
+        m_positionsKnown = i + 1;
+        if (at == item)
+            return i;
+    }
+    return -1;
 }
 
 int OvCGListModel::count() const
@@ -97,6 +114,9 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
         return;
     admitImage(item);
     m_items.append(item);
+    item->m_position = m_items.size() - 1;
+    if (m_positionsKnown == item->m_position)
+        ++m_positionsKnown;
     const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
     m_members.insert(item, cost);
     m_imageBytes += cost;
@@ -114,8 +134,11 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
     // Not ours (or already removed): deleting it again would be a double free.
     if (!item || !m_members.contains(item))
         return;
-    const int index = m_items.indexOf(item);
+    // Emptying the list removes its first item again and again: no walk.
+    const int index = m_items.first() == item ? 0 : indexOfCg(item);
     m_items.removeAt(index);
+    m_positionsKnown = qMin(m_positionsKnown, index);
+    item->m_position = -1;
     m_imageBytes -= m_members.take(item);
     unindexGuid(item);
     m_pending.remove(item);
@@ -246,6 +269,7 @@ void OvCGListModel::moveCg(int from, int to, const operatorInfo& info)
     const int target = qBound(0, to, m_items.size() - 1);
     OvSubCGItem* item = m_items.takeAt(from);
     m_items.insert(target, item);
+    m_positionsKnown = qMin(m_positionsKnown, qMin(from, target));
     if (item->m_guidPrev || item->m_guidNext)
         reorderGuidChain(item->m_data.guid);
     emit SignalCgMoved(item, from, target, info);
@@ -271,22 +295,52 @@ OvSubCGItem* OvCGListModel::currentCg() const
     return m_current;
 }
 
+bool OvCGListModel::canTake(const OvSubCGItem* item, int targetStatus) const
+{
+    return item && item->status() != targetStatus && item->status() != OvCgStatus::Sending;
+}
+
 void OvCGListModel::sendPgm()
 {
-    if (m_current && m_current->status() != OvCgStatus::OnPgm && m_current->status() != OvCgStatus::Sending)
+    if (canTake(m_current, OvCgStatus::OnPgm) && !isHidden(m_current))
         publish(OvCgStatus::OnPgm);
 }
 
 void OvCGListModel::sendPvw()
 {
-    if (m_current && m_current->status() != OvCgStatus::OnPvw && m_current->status() != OvCgStatus::Sending)
+    if (canTake(m_current, OvCgStatus::OnPvw) && !isHidden(m_current))
         publish(OvCgStatus::OnPvw);
 }
 
 void OvCGListModel::cancelPublish()
 {
-    if (m_current && m_current->status() != OvCgStatus::Idle && m_current->status() != OvCgStatus::Sending)
+    if (canTake(m_current, OvCgStatus::Idle) && !isHidden(m_current))
         publish(OvCgStatus::Idle);
+}
+
+void OvCGListModel::take(OvSubCGItem* item, int targetStatus)
+{
+    if (!item || !m_members.contains(item))
+        return;
+    setCurrentCg(item);
+    if (targetStatus != OvCgStatus::Sending && canTake(item, targetStatus))
+        publish(targetStatus);
+}
+
+void OvCGListModel::setHiddenTest(std::function<bool(const OvSubCGItem*)> hides)
+{
+    m_hides = std::move(hides);
+    emit hiddenChanged();
+}
+
+bool OvCGListModel::isHidden(const OvSubCGItem* item) const
+{
+    return item && m_hides && m_hides(item);
+}
+
+void OvCGListModel::notifyHiddenChanged()
+{
+    emit hiddenChanged();
 }
 
 void OvCGListModel::publish(int targetStatus)
@@ -328,8 +382,7 @@ void OvCGListModel::updateCg(int updateType, operatorInfo info)
     } else if (updateType == OvSubCGItem::StatusUpdate && !m_pending.contains(item)) {
         watchForeignSending(item, item->m_previousStatus);
     }
-    const int index = m_items.indexOf(item);
-    emit SingalCGUpdate(index, updateType, item, info);
+    emit SingalCGUpdate(indexOfCg(item), updateType, item, info);
 }
 
 void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operationId)

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <functional>
+
 class OvSubCGItem;
 class OvThumbnailQueue;
 
@@ -70,11 +72,21 @@ public:
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;
 
-    // Publish commands for the current item; refused silently when pointless
-    // or while an earlier request of this console is outstanding.
+    // Publish commands for the current item; refused silently when pointless,
+    // while an earlier request of this console is outstanding, or while the
+    // view hides the current item (a take never acts on an item nobody sees).
     void sendPgm();
     void sendPvw();
     void cancelPublish();
+    // A command that names its item (by position or name): the item becomes
+    // current and targetStatus is asked for, whether the view shows it or not.
+    void take(OvSubCGItem* item, int targetStatus);
+
+    // The view tells which items its filter hides; without a test none is.
+    void setHiddenTest(std::function<bool(const OvSubCGItem*)> hides);
+    bool isHidden(const OvSubCGItem* item) const;
+    // The view's filter changed: what it hides may have changed.
+    void notifyHiddenChanged();
 
     // Decoded thumbnails of the listed items share this many bytes (1 GiB by
     // default); a picture that does not fit is dropped and its item shows none.
@@ -103,6 +115,7 @@ signals:
     void SingalCGUpdate(int index, int updateType, OvSubCGItem* theCG, operatorInfo info);
     void SignalCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
     void SignalCurrentCGChanged(OvSubCGItem* newCG);
+    void hiddenChanged();
 
 public slots:
     void updateCg(int updateType, operatorInfo info);
@@ -110,6 +123,7 @@ public slots:
 private:
     OvCGListModel();
     void publish(int targetStatus);
+    bool canTake(const OvSubCGItem* item, int targetStatus) const;
     void publishUnanswered(OvSubCGItem* item, const QString& operationId);
     void watchForeignSending(OvSubCGItem* item, int previousStatus);
     void admitImage(OvSubCGItem* item);
@@ -125,6 +139,11 @@ private:
     };
 
     QList<OvSubCGItem*> m_items;
+    // Items below this position know where they are (m_position); a removal
+    // or move lowers it, a look-up raises it again as far as it walks. Look-ups
+    // without changes in between (a bundle of remote commands) cost nothing.
+    mutable int m_positionsKnown = 0;
+    std::function<bool(const OvSubCGItem*)> m_hides;
     // Membership of m_items, so that checks stay cheap for large catalogues,
     // with the bytes each item's picture is counted as.
     QHash<const OvSubCGItem*, qint64> m_members;

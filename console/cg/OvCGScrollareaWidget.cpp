@@ -97,9 +97,20 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     verticalScrollBar()->hide();
 
     registerArrows(this);
+    // Takes aimed at "the current item" look here, so none acts on a tile the
+    // operator cannot see.
+    model->setHiddenTest([this](const OvSubCGItem* item) { return !m_filter.isEmpty() && !matchesFilter(item); });
 }
 
-OvCGScrollareaWidget::~OvCGScrollareaWidget() = default;
+OvCGScrollareaWidget::~OvCGScrollareaWidget()
+{
+    OvCGListModel::instance()->setHiddenTest({});
+}
+
+bool OvCGScrollareaWidget::matchesFilter(const OvSubCGItem* item) const
+{
+    return item->name().contains(m_filter, Qt::CaseInsensitive);
+}
 
 int OvCGScrollareaWidget::tileCount() const
 {
@@ -162,10 +173,11 @@ void OvCGScrollareaWidget::setFilter(const QString& text)
         QVector<OvSubCGItem*> kept;
         kept.reserve(m_matches.size());
         for (OvSubCGItem* const item : qAsConst(m_matches)) {
-            if (item->name().contains(m_filter, Qt::CaseInsensitive))
+            if (matchesFilter(item))
                 kept.append(item);
         }
         m_matches = std::move(kept);
+        m_matchPositions.clear();
     } else {
         m_matchesDirty = true;
     }
@@ -174,6 +186,7 @@ void OvCGScrollareaWidget::setFilter(const QString& text)
     m_scrollToCurrent = true;
     m_dirty = true;
     sync();
+    OvCGListModel::instance()->notifyHiddenChanged();
 }
 
 void OvCGScrollareaWidget::refilter() const
@@ -182,11 +195,12 @@ void OvCGScrollareaWidget::refilter() const
         return;
     m_matchesDirty = false;
     m_matches.clear();
+    m_matchPositions.clear();
     if (m_filter.isEmpty())
         return;
     const QList<OvSubCGItem*> items = OvCGListModel::instance()->cgList();
     for (OvSubCGItem* const item : items) {
-        if (item->name().contains(m_filter, Qt::CaseInsensitive))
+        if (matchesFilter(item))
             m_matches.append(item);
     }
 }
@@ -459,7 +473,14 @@ int OvCGScrollareaWidget::currentIndex() const
     if (m_filter.isEmpty())
         return model->indexOfCg(current);
     refilter();
-    return m_matches.indexOf(current);
+    // Built once per change of the matches, so a run of arrows (or remote
+    // next/prev commands) does not walk them each time.
+    if (m_matchPositions.isEmpty() && !m_matches.isEmpty()) {
+        m_matchPositions.reserve(m_matches.size());
+        for (int i = 0; i < m_matches.size(); ++i)
+            m_matchPositions.insert(m_matches.at(i), i);
+    }
+    return m_matchPositions.value(current, -1);
 }
 
 void OvCGScrollareaWidget::selectAt(int target)

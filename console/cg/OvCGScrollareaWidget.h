@@ -85,6 +85,7 @@ private:
     // Brings the list of matches up to date with the filter and the catalogue,
     // when a change has made it stale.
     void refilter() const;
+    bool matchesFilter(const OvSubCGItem* item) const;
     void selectAt(int target);
     // The current item's position among the shown ones; -1 without one, or
     // when the filter hides it.
@@ -122,5 +123,7 @@ private:
     // The matching items in catalogue order, while a filter is set.
     mutable QVector<OvSubCGItem*> m_matches;
     mutable bool m_matchesDirty = false;
+    // Each match's position in m_matches; empty until asked for.
+    mutable QHash<const OvSubCGItem*, int> m_matchPositions;
     int m_shownReported[2] = {-1, -1};
 };

@@ -1,5 +1,6 @@
 #include "cg/OvCGSearchField.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 OvCGSearchField::OvCGSearchField(QWidget* parent) : QLineEdit(parent)
@@ -29,4 +30,12 @@ void OvCGSearchField::keyPressEvent(QKeyEvent* event)
     // Whatever the line edit leaves unused stops here too: the window would
     // take it for a shortcut.
     event->accept();
+}
+
+void OvCGSearchField::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    // Another window in front leaves the field the window's focus widget.
+    if (window()->focusWidget() != this)
+        emit focusLeft();
 }

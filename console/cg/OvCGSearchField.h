@@ -17,7 +17,10 @@ signals:
     void chosen();
     // Esc: the field has emptied itself.
     void dismissed();
+    // The keyboard went elsewhere in the window (not to another window).
+    void focusLeft();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };

@@ -54,10 +54,17 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     connect(m_search, &QLineEdit::textChanged, m_grid, &OvCGScrollareaWidget::setFilter);
     connect(m_grid, &OvCGScrollareaWidget::shownChanged, this, &OvCGShowWidget::updateSearchCount);
     connect(m_search, &OvCGSearchField::chosen, this, [this] {
-        m_grid->selectFirstShown();
-        leaveSearch();
+        // Without a match the keyboard stays here: the single keys would
+        // otherwise act on a current item the filter hides.
+        if (m_grid->selectFirstShown())
+            leaveSearch();
     });
     connect(m_search, &OvCGSearchField::dismissed, this, &OvCGShowWidget::leaveSearch);
+    // Kept shown while disconnected only as long as the operator types in it.
+    connect(m_search, &OvCGSearchField::focusLeft, this, [this] {
+        if (!m_grid->isVisibleTo(this))
+            m_searchRow->hide();
+    });
 
     cgLayout->addWidget(m_grid);
     m_grid->hide();
@@ -130,7 +137,11 @@ OvCGShowWidget::~OvCGShowWidget() = default;
 void OvCGShowWidget::onConnectChanged(bool connected)
 {
     m_grid->setVisible(connected);
-    m_searchRow->setVisible(connected);
+    // A connection lost while the operator types in the search must not throw
+    // the keyboard to the window, where the next letters would act as single
+    // keys after a reconnection: the field keeps it.
+    if (connected || window()->focusWidget() != m_search)
+        m_searchRow->setVisible(connected);
     m_tips->setVisible(!connected);
 }
 

@@ -59,6 +59,7 @@ OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
 
     connect(OvCGListModel::instance(), &OvCGListModel::SignalCurrentCGChanged, this,
             &OvControlWidget::onCurrentCgChanged);
+    connect(OvCGListModel::instance(), &OvCGListModel::hiddenChanged, this, &OvControlWidget::resetUi);
 }
 
 OvControlWidget::~OvControlWidget() = default;
@@ -97,12 +98,24 @@ void OvControlWidget::destroyed()
 
 void OvControlWidget::resetUi()
 {
-    if (!m_item || m_item->status() == OvCgStatus::Sending)
+    if (!m_item)
         return;
+    // The search hides the current item: the buttons would act on a tile
+    // nobody can see.
+    const bool hidden = OvCGListModel::instance()->isHidden(m_item);
+    if (m_item->status() == OvCgStatus::Sending) {
+        // Frozen while the request is outstanding; the faces wait for the answer.
+        if (hidden) {
+            m_pgmButton->setEnabled(false);
+            m_pvwButton->setEnabled(false);
+            m_cancelButton->setEnabled(false);
+        }
+        return;
+    }
     const int status = m_item->status();
-    m_pgmButton->setEnabled(status != OvCgStatus::OnPgm);
-    m_pvwButton->setEnabled(status != OvCgStatus::OnPvw);
-    m_cancelButton->setEnabled(OvCgStatus::isOnAir(status));
+    m_pgmButton->setEnabled(!hidden && status != OvCgStatus::OnPgm);
+    m_pvwButton->setEnabled(!hidden && status != OvCgStatus::OnPvw);
+    m_cancelButton->setEnabled(!hidden && OvCgStatus::isOnAir(status));
     // The lit face tells which output the item is on.
     setLit(m_pgmButton, status == OvCgStatus::OnPgm);
     setLit(m_pvwButton, status == OvCgStatus::OnPvw);

@@ -52,6 +52,8 @@ private:
     // Neighbours in the model's chain of items with the same guid.
     OvSubCGItem* m_guidPrev = nullptr;
     OvSubCGItem* m_guidNext = nullptr;
+    // Position in the model's list; trusted only below the model's mark.
+    int m_position = -1;
     QString m_oldName;
     bool m_checked = false;
 };

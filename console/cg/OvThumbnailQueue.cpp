@@ -25,6 +25,8 @@ OvThumbnailQueue::~OvThumbnailQueue()
 
 void OvThumbnailQueue::request(OvSubCGItem* item, const QString& base64, const operatorInfo& info)
 {
+    if (m_shutDown)
+        return;
     const quint64 seq = m_nextSeq++;
     m_latest.insert(item, seq);
     m_requests.insert(seq, Result{item, QImage(), info});
@@ -69,6 +71,13 @@ void OvThumbnailQueue::applyInOrder()
 void OvThumbnailQueue::forget(const OvSubCGItem* item)
 {
     m_latest.remove(item);
+}
+
+void OvThumbnailQueue::shutdown()
+{
+    m_shutDown = true;
+    reset();
+    m_pool.waitForDone();
 }
 
 void OvThumbnailQueue::reset()

@@ -29,6 +29,10 @@ public:
     void forget(const OvSubCGItem* item);
     // The catalogue is gone: every decode asked for so far is dropped.
     void reset();
+    // The application is ending: queued decodes are dropped, running ones
+    // waited for, and nothing is decoded any more. QtGui's image readers go
+    // with the application object; a decode after that would use them dead.
+    void shutdown();
     // Decodes asked for and not yet applied or dropped.
     int pending() const { return m_latest.size(); }
 
@@ -46,6 +50,7 @@ private:
     void applyInOrder();
 
     QThreadPool m_pool;
+    bool m_shutDown = false;
     // Declared pixels being decoded at once: one picture of the largest
     // declared size runs alone, small thumbnails side by side.
     QSemaphore m_pixels;

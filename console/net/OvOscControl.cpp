@@ -3,6 +3,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 
 #include <QTimer>
@@ -70,7 +71,13 @@ OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
     OvCGListModel* const model = OvCGListModel::instance();
     const auto namesChanged = [this] { m_byNameDirty = true; };
     connect(model, &OvCGListModel::SingalCGInserted, this, namesChanged);
-    connect(model, &OvCGListModel::SingalCGRemoved, this, namesChanged);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, [this, model] {
+        m_byNameDirty = true;
+        // The catalogue went (a new one follows, or the connection ended): a
+        // refresh under way starts over rather than carry on into the next.
+        if (m_refreshAt > 0 && model->count() == 0)
+            m_refreshAt = 0;
+    });
     connect(model, &OvCGListModel::SignalCgMoved, this, namesChanged);
     connect(model, &OvCGListModel::SingalCGUpdate, this,
             [this](int index, int updateType, OvSubCGItem* item, const operatorInfo&) {
@@ -147,21 +154,30 @@ void OvOscControl::readPending()
     // A bounded number per turn; the socket signals again on the next turn
     // while more wait, so a flood cannot hold the window. Read only here: a
     // datagram taken outside readyRead would leave Qt's notifier switched off.
+    // Messages count, not datagrams: a bundle costs what its elements do.
     QByteArray buffer;
-    for (int n = 0; n < PacketsPerTurn && m_socket->hasPendingDatagrams(); ++n) {
+    int handled = 0;
+    while (handled < MessagesPerTurn && m_socket->hasPendingDatagrams()) {
         buffer.resize(int(qBound<qint64>(1, m_socket->pendingDatagramSize(), 65536)));
         const qint64 size = m_socket->readDatagram(buffer.data(), buffer.size());
+        int budget = MessagesPerTurn;
         if (size <= 0)
             ignore("an empty or unreadable datagram");
         else
-            handlePacket(buffer.data(), int(size), 0);
+            handlePacket(buffer.data(), int(size), 0, &budget);
+        handled += qMax(1, MessagesPerTurn - budget);
     }
 }
 
-void OvOscControl::handlePacket(char* data, int size, int depth)
+void OvOscControl::handlePacket(char* data, int size, int depth, int* budget)
 {
     static const char BundleTag[8] = {'#', 'b', 'u', 'n', 'd', 'l', 'e', '\0'};
     if (size < 16 || std::memcmp(data, BundleTag, sizeof BundleTag) != 0) {
+        if (*budget <= 0) {
+            ignore("more messages in one datagram than are handled in a turn");
+            return;
+        }
+        --*budget;
         handleMessage(data, size);
         return;
     }
@@ -177,7 +193,7 @@ void OvOscControl::handlePacket(char* data, int size, int depth)
             ignore("a malformed bundle");
             return;
         }
-        handlePacket(data + at + 4, length, depth + 1);
+        handlePacket(data + at + 4, length, depth + 1, budget);
         at += 4 + length;
     }
 }
@@ -201,22 +217,33 @@ void OvOscControl::handleMessage(char* data, int size)
         OvSubCGItem* item = nullptr;
         if (argc == 0 && publish)
             item = model->currentCg();
-        else if (argc == 1 && types[0] == LO_INT32)
-            item = model->cgAt(oscInt(argv[0]) - 1);
+        else if (argc == 1 && types[0] == LO_INT32) {
+            // Checked before any arithmetic: the panel may send any int.
+            const qint32 position = oscInt(argv[0]);
+            item = position >= 1 ? model->cgAt(position - 1) : nullptr;
+        }
         else if (argc == 1 && types[0] == LO_STRING)
             item = itemByName(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
         if (!item) {
             ignore(argc == 1 && (types[0] == LO_INT32 || types[0] == LO_STRING) ? "no such item"
                                                                                 : "wrong arguments");
-        } else {
-            // As the operator does it: the tile becomes current, then its button.
-            model->setCurrentCg(item);
+        } else if (argc == 0) {
+            // The current item, as its button would: nothing while the
+            // operator's search hides it.
             if (path == "/ovcg/pgm")
                 model->sendPgm();
             else if (path == "/ovcg/pvw")
                 model->sendPvw();
-            else if (path == "/ovcg/cancel")
+            else
                 model->cancelPublish();
+        } else if (path == "/ovcg/select") {
+            model->setCurrentCg(item);
+        } else {
+            // Named by position or name: as the operator does it, the tile
+            // becomes current, then its button.
+            model->take(item, path == "/ovcg/pgm"   ? OvCgStatus::OnPgm
+                              : path == "/ovcg/pvw" ? OvCgStatus::OnPvw
+                                                    : OvCgStatus::Idle);
         }
     } else if ((path == "/ovcg/next" || path == "/ovcg/prev") && argc == 0) {
         const std::function<void()>& handler = path == "/ovcg/next" ? m_next : m_previous;
@@ -225,10 +252,12 @@ void OvOscControl::handleMessage(char* data, int size)
         else
             step(path == "/ovcg/next" ? 1 : -1);
     } else if (path == "/ovcg/refresh" && argc == 0) {
-        const bool idle = m_refreshAt < 0;
-        m_refreshAt = 0;
-        if (idle)
+        // One under way is finished, not restarted: a panel that asks often
+        // would otherwise never get the end of a long list.
+        if (m_refreshAt < 0) {
+            m_refreshAt = 0;
             sendRefreshSlice();
+        }
     } else {
         ignore(path.startsWith("/ovcg/") ? "wrong arguments" : "an unknown address");
     }
@@ -298,7 +327,18 @@ void OvOscControl::send(const QByteArray& datagram)
 {
     if (datagram.isEmpty())
         return;
-    if (!m_socket && !m_out)
+    // A socket of its own, not the listening one: bound to 127.0.0.1 (the
+    // default), that one cannot reach a panel on another host.
+    if (!m_out)
         m_out = new QUdpSocket(this);
-    (m_socket ? m_socket : m_out)->writeDatagram(datagram, m_feedbackHost, m_feedbackPort);
+    if (m_out->writeDatagram(datagram, m_feedbackHost, m_feedbackPort) >= 0) {
+        m_sendFailed = false;
+        return;
+    }
+    if (m_sendFailed)
+        return;
+    m_sendFailed = true;
+    OvCGMessage::instance().addMessage(
+        SystemMessage, OvCGMessage::systemTitle(),
+        tr("OSC反馈无法发送到%1:%2：%3").arg(m_feedbackHost.toString()).arg(m_feedbackPort).arg(m_out->errorString()));
 }

@@ -26,8 +26,10 @@ class OvOscControl : public QObject
 {
     Q_OBJECT
 public:
-    // Packets handled per turn of the event loop; the rest wait for the next.
-    static constexpr int PacketsPerTurn = 64;
+    // Messages handled per turn of the event loop, whether each came alone or
+    // in a bundle; datagrams beyond wait for the next turn. A datagram that
+    // holds more messages than this has the rest ignored.
+    static constexpr int MessagesPerTurn = 64;
     // Status messages of a refresh sent per turn of the event loop.
     static constexpr int RefreshPerTurn = 500;
     static constexpr int WarningEveryMs = 10000;
@@ -53,7 +55,8 @@ public:
 private:
     void readPending();
     // liblo reads the bytes in place, hence not const.
-    void handlePacket(char* data, int size, int depth);
+    // budget: messages this datagram may still have handled.
+    void handlePacket(char* data, int size, int depth, int* budget);
     void handleMessage(char* data, int size);
     void ignore(const char* why);
     OvSubCGItem* itemByName(const QString& name);
@@ -73,6 +76,9 @@ private:
     QHash<QString, OvSubCGItem*> m_byName;
     bool m_byNameDirty = true;
     int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
+    // A send of the tally failed and the operator was told; told again only
+    // after one succeeded.
+    bool m_sendFailed = false;
     qint64 m_ignored = 0;
     qint64 m_ignoredWarned = 0;
     QElapsedTimer m_warned;

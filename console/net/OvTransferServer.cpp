@@ -134,6 +134,7 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
         return;
     // The operator's own connection replaces any retrying.
     stopReconnecting();
+    m_shortLived = 0;
     const int paren = endpoint.indexOf(QLatin1Char('('));
     m_host = paren < 0 ? endpoint : endpoint.left(paren);
     m_password = password;
@@ -240,6 +241,7 @@ void OvTransferServer::stopReconnecting()
         return;
     m_retryTimer->stop();
     setReconnecting(false);
+    m_shortLived = 0;
     // A retry under way has not logged in; it ends without a word.
     if (m_socket && m_retryAttempt && accepts(Event::Disconnect)) {
         m_byOperator = true;
@@ -265,6 +267,21 @@ void OvTransferServer::checkServerHeard()
         const QString text = OvProtocol::remoteClosedText();
         closeWithError(text, OvProtocol::remoteLogText(text));
     }
+}
+
+void OvTransferServer::setMaxUnsentBytes(qint64 bytes)
+{
+    m_maxUnsentBytes = bytes;
+}
+
+int OvTransferServer::retryDelay() const
+{
+    const int usual = m_reconnecting ? ReconnectEveryMs : ReconnectFirstMs;
+    if (m_shortLived < 2)
+        return usual;
+    // 2, 4, 8, ... seconds: the first short-lived connection is retried as usual.
+    const qint64 grown = qint64(ReconnectFirstMs) << qMin(m_shortLived - 1, 16);
+    return int(qBound<qint64>(usual, grown, ReconnectLongestMs));
 }
 
 void OvTransferServer::sendUpdateCG(const cgItemData& data, int operationType,
@@ -310,7 +327,12 @@ void OvTransferServer::slotDestroyConnection()
     m_closeTimer->stop();
     m_readMore->stop();
     if (m_socket) {
-        const QAbstractSocket::SocketError error = m_socket->error();
+        QAbstractSocket::SocketError error = m_socket->error();
+        // Qt keeps the connect's "in progress" as the socket's error and
+        // reports it again for a later failure it has no name for (the kernel
+        // giving up on the connection, ETIMEDOUT): the connection is lost.
+        if (error == QAbstractSocket::UnfinishedSocketOperationError)
+            error = QAbstractSocket::NetworkError;
         // The reason a closing connection was given stands: the socket's own
         // error after it (an aborted write, say) would misname it.
         if (error != QAbstractSocket::UnknownSocketError && m_errorText.isEmpty())
@@ -331,6 +353,9 @@ void OvTransferServer::slotDestroyConnection()
     // console has been shown disconnected since the loss.
     const bool silent = m_retryAttempt && !m_loggedIn && !m_refused;
     const bool retry = m_reconnect && !m_refused && !m_byOperator && (m_loggedIn || m_reconnecting);
+    const bool lostLogin = m_loggedIn;
+    if (lostLogin)
+        m_shortLived = m_loggedInFor.elapsed() < ShortLivedMs ? m_shortLived + 1 : 0;
     if (m_refused)
         setReconnecting(false);
     m_loggedIn = false;
@@ -352,8 +377,14 @@ void OvTransferServer::slotDestroyConnection()
             OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                                tr("正在自动重新连接studio…"));
         }
+        // Said once when the waits start to grow, not at every loss.
+        if (lostLogin && m_shortLived == 2) {
+            OvCGMessage::instance().addMessage(
+                SystemMessage, OvCGMessage::systemTitle(),
+                tr("studio在登录后不久一再断开连接：重连的间隔逐次加长，最长%1秒").arg(ReconnectLongestMs / 1000));
+        }
         // Before the box: the retries go on while it is open.
-        m_retryTimer->start(m_reconnecting ? ReconnectEveryMs : ReconnectFirstMs);
+        m_retryTimer->start(retryDelay());
         setReconnecting(true);
     }
     if (!errorText.isEmpty())
@@ -373,6 +404,8 @@ void OvTransferServer::slotReadMesg()
 {
     if (!m_socket || !accepts(Event::ServerMessage))
         return;
+    // Any byte is a sign of life: a large frame over a slow link is no silence.
+    m_lastHeard.start();
     // The bytes stay in the socket until the read loop gets to them. A burst
     // already being worked through goes on in its own next turn, so that new
     // bytes do not make a second slice in this one.
@@ -447,7 +480,7 @@ void OvTransferServer::sendMessage(const QJsonObject& message)
     if (!m_socket || !accepts(Event::Send))
         return;
     m_socket->write(OvProtocol::encodeFrame(message));
-    if (m_socket->bytesToWrite() > MaxUnsentBytes && !m_backlogExceeded) {
+    if (m_socket->bytesToWrite() > m_maxUnsentBytes && !m_backlogExceeded) {
         // Ended from the read loop or the event loop, never in the middle of
         // handling a message.
         m_backlogExceeded = true;
@@ -483,6 +516,7 @@ void OvTransferServer::loginSucceeded(const QString& token)
     m_loggedIn = true;
     m_retryAttempt = false;
     m_lastHeard.start();
+    m_loggedInFor.start();
     if (m_reconnect)
         m_heardTimer->start();
     setReconnecting(false);

@@ -59,6 +59,11 @@ public:
     // while heartbeats go out is taken for lost (a hung server whose kernel
     // still acknowledges is otherwise noticed only when the socket breaks).
     static constexpr int SilentServerMs = 10000;
+    // A server that accepts the login and drops the connection soon after
+    // would otherwise be tried every second for ever: while connections keep
+    // ending this soon after their login, each wait doubles, up to the longest.
+    static constexpr int ShortLivedMs = 5000;
+    static constexpr int ReconnectLongestMs = 30000;
 
     static OvTransferServer* instance();
     ~OvTransferServer() override;
@@ -77,6 +82,9 @@ public:
     bool isReconnecting() const;
     // Ends the retries; an attempt under way is dropped without a word.
     void stopReconnecting();
+
+    // The unsent-bytes bound (MaxUnsentBytes unless set).
+    void setMaxUnsentBytes(qint64 bytes);
 
     void sendUpdateCG(const cgItemData& data, int operationType, const QVariant& curStatus,
                       const QUuid& operationId);
@@ -139,6 +147,8 @@ private:
     void startAttempt();
     void setReconnecting(bool reconnecting);
     void checkServerHeard();
+    // How long to wait before the next try.
+    int retryDelay() const;
 
     ConnectionState m_state = Idle;
     QString m_host;
@@ -152,6 +162,9 @@ private:
     QTimer* m_retryTimer = nullptr;
     QTimer* m_heardTimer = nullptr;
     QElapsedTimer m_lastHeard;
+    QElapsedTimer m_loggedInFor;
+    // Connections in a row that ended within ShortLivedMs of their login.
+    int m_shortLived = 0;
     bool m_reconnect = false;
     bool m_reconnecting = false;
     // Of the connection under way: it logged in; the server refused it; the
@@ -162,6 +175,7 @@ private:
     // The connection under way is a retry: failing before login, it says nothing.
     bool m_retryAttempt = false;
     bool m_backlogExceeded = false;
+    qint64 m_maxUnsentBytes = MaxUnsentBytes;
     QTcpSocket* m_socket = nullptr;
     OvFrameReader m_rxBuffer;
     OvProtocolDispatcher m_dispatcher;

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -185,6 +186,55 @@ void closeConsole(QProcess& process)
     if (!QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 10000))
         process.kill();
     process.waitForFinished(5000);
+}
+
+OtherHost::~OtherHost()
+{
+    if (!m_holder)
+        return;
+    m_holder->kill();
+    m_holder->waitForFinished(3000);
+    run(QStringLiteral("ip"), {"link", "del", "vc0"});
+}
+
+QString OtherHost::start()
+{
+    // Links are made and cut only inside the suite's private namespace.
+    if (qgetenv("OV_IN_NETNS") != "1")
+        return QStringLiteral("runs only inside scripts/netns-run");
+    for (const char* tool : {"unshare", "nsenter", "ip"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return QStringLiteral("unshare, nsenter and ip are needed");
+    }
+    m_holder = std::make_unique<QProcess>();
+    m_holder->start(QStringLiteral("unshare"), {"-n", "sleep", "600"});
+    if (!m_holder->waitForStarted(5000))
+        return QStringLiteral("unshare did not start");
+    const QString pid = QString::number(m_holder->processId());
+    const QString ownNs = QFile::symLinkTarget(QStringLiteral("/proc/self/ns/net"));
+    const auto hostNs = [&] { return QFile::symLinkTarget("/proc/" + pid + "/ns/net"); };
+    if (!QTest::qWaitFor([&] { return !hostNs().isEmpty() && hostNs() != ownNs; }, 5000))
+        return QStringLiteral("the namespace did not come up");
+    const bool up = run("ip", {"link", "add", "vc0", "type", "veth", "peer", "name", "vc1"})
+                    && run("ip", {"link", "set", "vc1", "netns", pid})
+                    && run("ip", {"addr", "add", "10.88.0.1/24", "dev", "vc0"})
+                    && run("ip", {"link", "set", "vc0", "up"})
+                    && run("nsenter", enter() + QStringList{"ip", "addr", "add", "10.88.0.2/24", "dev", "vc1"})
+                    && run("nsenter", enter() + QStringList{"ip", "link", "set", "vc1", "up"});
+    return up ? QString() : QStringLiteral("the link could not be made");
+}
+
+QStringList OtherHost::enter() const
+{
+    return {"-t", QString::number(m_holder->processId()), "-n"};
+}
+
+bool OtherHost::run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start(program, args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 cgItemData cgRecord(const QString& name, int status)

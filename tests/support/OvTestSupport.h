@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QProcess;
 class QWidget;
@@ -83,6 +84,28 @@ void stopProcess(QProcess& process);
 // Asks the running console (the single-instance socket) to close, then waits
 // for process to end, killing it if it does not.
 void closeConsole(QProcess& process);
+
+// A second host: a network namespace of its own, held open by a sleeping
+// process, behind a veth link vc0 (here, 10.88.0.1) - vc1 (there, 10.88.0.2).
+// Only inside the suite's private namespace; the link goes with the object.
+class OtherHost
+{
+public:
+    OtherHost() = default;
+    ~OtherHost();
+    OtherHost(const OtherHost&) = delete;
+    OtherHost& operator=(const OtherHost&) = delete;
+
+    // Empty when the host is up, else why it is not (a reason to skip).
+    QString start();
+    // Prefix that runs a command there: nsenter -t PID -n.
+    QStringList enter() const;
+    // Runs a command here, bounded; true when it succeeded.
+    static bool run(const QString& program, const QStringList& args);
+
+private:
+    std::unique_ptr<QProcess> m_holder;
+};
 
 // A CG record with a fresh guid, no thumbnail.
 cgItemData cgRecord(const QString& name, int status = 0);
