@@ -40,7 +40,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from dpkg-shlibdeps; the private widget library is
-# found in the build tree. adduser makes the log group in postinst.
+# found in the build tree. adduser makes the log group and the rotation account
+# in postinst.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${OV_RUN_DIR})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")

@@ -18,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString logPath()
@@ -25,9 +27,9 @@ QString logPath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/log/log.txt");
 }
 
-bool hasLogFolder()
+bool isChild()
 {
-    return QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/log")).exists();
+    return qEnvironmentVariableIsSet("OV_CGMESSAGE_CHILD");
 }
 
 operatorInfo byOperator(const QString& name, const QString& login = QStringLiteral("login-of-someone"))
@@ -79,8 +81,8 @@ private slots:
         qRegisterMetaType<MessageType>();
         qRegisterMetaType<operatorInfo>();
         qRegisterMetaType<OvSubCGItem*>();
-        if (!hasLogFolder())
-            return;  // child run of missingLogFolder()
+        if (isChild())
+            return;  // child run of logFileInItsPlace()
         // Lines from an earlier run must survive: the hub appends.
         QVERIFY(OvTest::writeFile(logPath(), QByteArrayLiteral("earlier line\r\n")));
         OvCGMessage::instance();
@@ -90,7 +92,7 @@ private slots:
 
     void init()
     {
-        if (!hasLogFolder())
+        if (isChild())
             return;
         model()->clearCg();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -268,27 +270,45 @@ private slots:
         newLogBytes();
     }
 
-    void missingLogFolder()
+    // A copy of this program under umask 022, log/ of the given mode; what is left.
+    void logFileInItsPlace_data()
     {
-        // Run a copy of this program from a folder without log/.
-        const QString dir = OvTest::freshDir(QStringLiteral("nolog"));
-        const QString copy = dir + QStringLiteral("/tst_cgmessage");
-        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(copy, {QStringLiteral("missingLogFolderChild")});
-        QVERIFY(child.waitForFinished(60000));
-        const QByteArray output = child.readAll();
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
-        QVERIFY2(output.contains("PASS   : TestCgMessage::missingLogFolderChild()"), output.constData());
-        QVERIFY(!QDir(dir + QStringLiteral("/log")).exists());
-        QCOMPARE(QDir(dir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{"tst_cgmessage"});
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("none") << "none" << "none";
+        QTest::newRow("FIFO at log.txt") << "755" << "fifo";
+        QTest::newRow("group-writable") << "775" << "664";
+        QTest::newRow("private") << "755" << "644";
     }
 
-    void missingLogFolderChild()
+    void logFileInItsPlace()
     {
-        if (hasLogFolder())
-            QSKIP("runs only as the child of missingLogFolder");
+        QFETCH(QString, folder);
+        QFETCH(QString, left);
+        const QString dir = OvTest::freshDir(QString::fromLatin1(QTest::currentDataTag()));
+        const QByteArray log = QFile::encodeName(dir) + "/log/log.txt";
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), dir + QStringLiteral("/tst_cgmessage")));
+        if (folder != QLatin1String("none"))
+            QVERIFY(QDir(dir).mkdir("log") && ::chmod(QFile::encodeName(dir) + "/log", folder.toUInt(nullptr, 8)) == 0);
+        QVERIFY(left != QLatin1String("fifo") || ::mkfifo(log.constData(), 0600) == 0);
+        QProcess child;
+        child.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("OV_CGMESSAGE_CHILD=1"));
+        child.start(dir + QStringLiteral("/tst_cgmessage"), {QStringLiteral("childRun")});
+        QVERIFY2(child.waitForFinished(60000), "the hub waited on the log");
+        const QByteArray output = child.readAllStandardOutput();
+        QVERIFY2(child.exitCode() == 0 && output.contains("PASS   : TestCgMessage::childRun()"), output.constData());
+        QCOMPARE(child.readAllStandardError(), left != QLatin1String("fifo") ? QByteArray()
+                 : "OvCGVestrel: " + log + " is not a plain file; no log is written\n");
+        struct stat st {};
+        QCOMPARE(::lstat(log.constData(), &st) != 0 ? QStringLiteral("none")
+                 : S_ISFIFO(st.st_mode) ? QStringLiteral("fifo") : QString::number(st.st_mode & 0777, 8), left);
+    }
+
+    void childRun()
+    {
+        if (!isChild())
+            QSKIP("runs only as the child of logFileInItsPlace");
+        ::umask(022);
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("欢迎"));
         model()->resetCgList({OvTest::cgRecord("A")});
@@ -296,7 +316,6 @@ private slots:
         // The views still get every message.
         QCOMPARE(flatten(spy).size(), 2);
         QVERIFY(flatten(spy).at(1).endsWith(QStringLiteral("|Wang|发布\"A\"到PGM")));
-        QVERIFY(!hasLogFolder());
     }
 };
 

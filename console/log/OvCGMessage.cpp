@@ -12,10 +12,16 @@
 #include <QTextCodec>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstdio>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr char kLogName[] = "log.txt";
 
 bool isOwnBookkeeping(const operatorInfo& info)
 {
@@ -44,6 +50,61 @@ QString onOneLine(QString line)
     return line;
 }
 
+// In a folder its group may write, operators share one log: a file this
+// console made there is made writable for that group too, whatever the umask,
+// or only its maker could ever append. Never for a group other than the
+// folder's.
+bool shareWithFolderGroup(int dir, int fd, const struct stat& file)
+{
+    struct stat folder {};
+    if (::fstat(dir, &folder) != 0 || !(folder.st_mode & S_IWGRP))
+        return false;
+    if (file.st_gid != folder.st_gid && ::fchown(fd, uid_t(-1), folder.st_gid) != 0)
+        return false;
+    return ::fchmod(fd, (file.st_mode & 07777) | S_IRGRP | S_IWGRP) == 0;
+}
+
+// The log file in folder, opened for appending, or -1. The folder is the
+// operator's to make: without it nothing is written, and nothing is said.
+// Several operators may write the folder, so whatever one of them puts in the
+// file's place is never written through nor waited for: a link could make
+// another's console append to a file of their choice, a FIFO would hold
+// start-up until someone opened its other end. Such a thing means no log, said
+// once.
+int openLogFile(const QString& folder)
+{
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return -1;
+    const int flags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+    // Created here, or there before: only a file of its own is shared.
+    bool created = true;
+    int fd = ::openat(dir, kLogName, flags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = ::openat(dir, kLogName, flags);
+    }
+    struct stat st {};
+    const bool found = fd >= 0 ? ::fstat(fd, &st) == 0 : ::fstatat(dir, kLogName, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (found && !S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "OvCGVestrel: %s/%s is not a plain file; no log is written\n",
+                     QFile::encodeName(folder).constData(), kLogName);
+        std::fflush(stderr);
+    }
+    if (fd >= 0 && !(found && S_ISREG(st.st_mode))) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (fd >= 0) {
+        // Only the open could wait; appending to a plain file goes as before.
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (created)
+            shareWithFolderGroup(dir, fd, st);
+    }
+    ::close(dir);
+    return fd;
+}
+
 }  // namespace
 
 OvCGMessage& OvCGMessage::instance()
@@ -54,15 +115,7 @@ OvCGMessage& OvCGMessage::instance()
 
 OvCGMessage::OvCGMessage() : QObject(nullptr)
 {
-    // The folder is the operator's to make: without it nothing is written,
-    // yet messages are still announced.
-    const QString path = QStringLiteral("%1//log//log.txt").arg(QCoreApplication::applicationDirPath());
-    m_logFile.setFileName(path);
-    // Never through a link in the file's place: in a folder that several
-    // operators may write, one could otherwise make another's console append
-    // to a file of their choice. A link there means no log, like a missing folder.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
+    const int fd = openLogFile(QCoreApplication::applicationDirPath() + QStringLiteral("/log"));
     if (fd >= 0 && !m_logFile.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle))
         ::close(fd);
     if (m_logFile.isOpen())
