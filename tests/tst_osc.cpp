@@ -291,6 +291,19 @@ private slots:
         panel.waitForFinished(3000);
     }
 
+    // Items with this console's take or cancel outstanding are refreshed with
+    // the status the server confirmed: a tally never shows "sending".
+    void refreshWhileRequestsAreOutstanding()
+    {
+        send(osc("/ovcg/pgm", "i", {"3"}));
+        send(osc("/ovcg/cancel", "i", {"2"}));
+        QTRY_COMPARE(state(), QStringLiteral("A:0 B:3 C:3 B:2 @B"));
+        tally(100, 100);  // the current item's changes
+        send(osc("/ovcg/refresh"));
+        QCOMPARE(tally(4), (QStringList{"/ovcg/status A 1 0", "/ovcg/status B 2 1", "/ovcg/status C 3 0",
+                                        "/ovcg/status B 4 2"}));
+    }
+
     void whereItListens()
     {
         QCOMPARE(m_osc->address(), QHostAddress(QHostAddress::LocalHost));

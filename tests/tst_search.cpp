@@ -101,6 +101,27 @@ private slots:
         QTRY_COMPARE(shown(), QStringLiteral("天气|Other []"));
     }
 
+    // Each character typed narrows the shown tiles, in any mix of cases.
+    void typingIgnoresCase_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("counts");  // shown after each character
+        QTest::newRow("lower, then upper") << QStringLiteral("weaTHER") << QList<int>{3, 3, 1, 1, 1, 1, 1};
+        QTest::newRow("upper after the first") << QStringLiteral("lOWER T") << QList<int>{3, 2, 2, 2, 2, 2, 2};
+    }
+
+    void typingIgnoresCase()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, counts);
+        for (int i = 0; i < typed.size(); ++i) {
+            QTest::keyClicks(field(), typed.mid(i, 1));
+            QCOMPARE(field()->text(), typed.left(i + 1));
+            QCOMPARE(m_window->showWidget()->searchCount()->text(),
+                     QStringLiteral("%1 / %2").arg(counts.at(i)).arg(Names.size()));
+        }
+    }
+
     // The current item stays current while hidden; the arrows move among the
     // shown tiles and start from the first of them.
     void hiddenCurrentItem()
