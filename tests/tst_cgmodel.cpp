@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTest>
@@ -651,6 +652,45 @@ private slots:
         model()->removeCg(a, someOperator());
         QVERIFY(a);
         QTRY_VERIFY_WITH_TIMEOUT(a.isNull(), 2000);
+    }
+
+    // Positions stay right through any mix of additions, removals and moves
+    // (the model remembers them rather than searching the list).
+    void positionsFollowEveryChange()
+    {
+        QList<cgItemData> list;
+        for (int i = 0; i < 8; ++i)
+            list.append(OvTest::cgRecord(QString::number(i)));
+        model()->resetCgList(list);
+        QList<OvSubCGItem*> expected = model()->cgList();
+        QRandomGenerator random(7);
+        for (int step = 0; step < 20000; ++step) {
+            const int at = expected.isEmpty() ? 0 : int(random.bounded(expected.size()));
+            switch (random.bounded(4)) {
+            case 0:
+                if (expected.size() < 20) {
+                    expected.append(new OvSubCGItem(OvTest::cgRecord(QStringLiteral("n"))));
+                    model()->insertCg(expected.last(), localOperatorInfo());
+                }
+                break;
+            case 1:
+                if (!expected.isEmpty())
+                    model()->removeCg(expected.takeAt(at), localOperatorInfo());
+                break;
+            case 2:
+                if (!expected.isEmpty()) {
+                    const int to = int(random.bounded(expected.size()));
+                    model()->moveCg(model()->indexOfCg(expected.at(at)), to, localOperatorInfo());
+                    expected.insert(to, expected.takeAt(at));
+                }
+                break;
+            default:
+                if (!expected.isEmpty())
+                    QCOMPARE(model()->indexOfCg(expected.at(at)), at);
+            }
+            QCOMPARE(model()->cgList(), expected);
+        }
+        model()->clearCg();
     }
 };
 

@@ -79,8 +79,10 @@ int OvCGListModel::indexOfCg(const OvSubCGItem* item) const
 {
     if (!item || !m_members.contains(item))
         return -1;
-    if (item->m_position >= 0 && item->m_position < m_positionsKnown)
-        return item->m_position;
+    // An item further down may still carry a position from before a move.
+    const int known = item->m_position;
+    if (known >= 0 && known < m_positionsKnown && m_items.at(known) == item)
+        return known;
     // Never more walking than a search of the list would do.
     for (int i = m_positionsKnown; i < m_items.size(); ++i) {
         OvSubCGItem* const at = m_items.at(i);
