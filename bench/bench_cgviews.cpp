@@ -290,7 +290,6 @@ int runBurst()
     // 50 items and 20,000 status changes framed beforehand and written in one
     // go: what is measured is the console, not the sender.
     OvCGVestrel window;
-    OvCGListModel* const model = OvCGListModel::instance();
     QJsonArray list;
     QStringList guids;
     for (int i = 0; i < 50; ++i) {
