@@ -87,8 +87,12 @@ class TstCgViews : public QObject
 private:
     std::unique_ptr<OvCGScrollareaWidget> m_grid;
 
+    // Tiles show an item's changes once per turn of the event loop.
+    static void applied() { QCoreApplication::sendPostedEvents(); }
+
     OvCGListItemWidget* tileOf(const OvSubCGItem* item) const
     {
+        applied();
         return m_grid->tileOf(item);
     }
 
@@ -211,6 +215,7 @@ private slots:
         // The local publish: overlay on, keyed by the request's identifier.
         model()->sendPgm();
         QCOMPARE(item->status(), 3);
+        applied();
         QVERIFY(tile->isSending());
         QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage() != plain);
         QCOMPARE(tile->accessibleDescription(), QStringLiteral("发送中"));
@@ -218,12 +223,14 @@ private slots:
         // Moving the current mark or another desk's rename does not end it.
         model()->setCurrentCg(model()->cgAt(0));
         item->setName(QStringLiteral("renamed"), server(QStringLiteral("{other}")));
+        applied();
         QVERIFY(tile->isSending());
 
         // Any status from the server ends the wait, whichever operation it
         // carries (another desk's change may come first and the server then
         // has nothing to report for this request), and shows PGM.
         item->setStatus(1, server(QStringLiteral("{other}")));
+        applied();
         QVERIFY(!tile->isSending());
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage(), plain);
         QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPGM"));
@@ -234,16 +241,20 @@ private slots:
         // On PVW and current: the picture shows PVW, name and tile "checked".
         model()->setCurrentCg(item);
         item->setStatus(2, server(QStringLiteral("{x}")));
+        applied();
         QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPVW"));
         QCOMPARE(tile->nameLabel()->property("type").toString(), QStringLiteral("checked"));
         QCOMPARE(tile->tallyLabel()->text(), QStringLiteral("PVW"));
         item->setStatus(0, server(QStringLiteral("{y}")));
+        applied();
         QVERIFY(!tile->tallyLabel()->isVisibleTo(tile));
 
         // Without a thumbnail an outstanding request still shows, on an empty card.
         item->setImage(QPixmap(), server(QStringLiteral("{i}")));
+        applied();
         QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
         model()->sendPvw();
+        applied();
         QVERIFY(tile->isSending());
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
     }
@@ -283,6 +294,7 @@ private slots:
         QCOMPARE(m_grid->tileAt(60001)->accessibleDescription(), QStringLiteral("PGM"));
         QVERIFY(boundRight());
         model()->cgAt(60000)->setStatus(2, server(QStringLiteral("{s}")));
+        applied();
         QCOMPARE(m_grid->tileAt(60000)->accessibleDescription(), QStringLiteral("PVW"));
 
         // Changes before the view shift what it shows.

@@ -96,14 +96,17 @@ private slots:
         QVERIFY(accessible && accessible->actionInterface());
         QVERIFY(!accessible->state().checkable);
         bool sawSending = false;
+        // The tile shows it in the same turn, after the item's change.
         const QMetaObject::Connection watch = connect(item, &OvSubCGItem::updateData, this, [&] {
             if (item->status() == 3)
-                sawSending = tile->isSending();
+                QMetaObject::invokeMethod(this, [&] { sawSending = sawSending || tile->isSending(); },
+                                          Qt::QueuedConnection);
         });
         // Qt presses it as an animated click, a moment later.
         accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QTRY_COMPARE_WITH_TIMEOUT(item->status(), 1, 5000);
         disconnect(watch);
+        QCoreApplication::sendPostedEvents();
         QVERIFY(sawSending);
         QVERIFY(!tile->isSending());
         QCOMPARE(tile->pictureLabel()->property("type").toString(), QStringLiteral("sendPGM"));
@@ -117,11 +120,13 @@ private slots:
         OvSubCGItem* const first = model()->cgAt(0);
         simCommand("rename 0 \"<b>x</b>\"");
         QTRY_COMPARE_WITH_TIMEOUT(first->name(), QStringLiteral("<b>x</b>"), 5000);
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(grid()->tileAt(0)->nameLabel()->text(), QStringLiteral("<b>x</b>"));
         QVERIFY(lastLogEntry().startsWith(QStringLiteral("ovcg-sim:重命名")));
 
         simCommand("status 0 2");
         QTRY_COMPARE_WITH_TIMEOUT(first->status(), 2, 5000);
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(grid()->tileAt(0)->pictureLabel()->property("type").toString(), QStringLiteral("sendPVW"));
         QCOMPARE(lastLogEntry(), QStringLiteral("ovcg-sim:发布\"<b>x</b>\"到PVW"));
 

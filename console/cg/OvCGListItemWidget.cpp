@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <utility>
+
 namespace {
 
 constexpr int ThumbWidth = 160;
@@ -63,6 +65,7 @@ void OvCGListItemWidget::setCgItem(OvSubCGItem* item)
     if (m_item)
         m_item->disconnect(this);
     m_item = item;
+    m_pictureStale = m_nameStale = false;
     m_sending = m_item && !OvCGListModel::instance()->pendingOperationId(m_item).isEmpty();
     if (!m_item) {
         m_pictureLabel->clear();
@@ -88,16 +91,29 @@ void OvCGListItemWidget::destroyed()
 
 void OvCGListItemWidget::updateData(int updateType, operatorInfo info)
 {
+    Q_UNUSED(info)
     if (!m_item)
         return;
-    Q_UNUSED(info)
+    m_pictureStale = m_pictureStale || updateType == OvSubCGItem::ImageUpdate;
+    m_nameStale = m_nameStale || updateType == OvSubCGItem::NameUpdate;
+    if (m_applyQueued)
+        return;
+    m_applyQueued = true;
+    QMetaObject::invokeMethod(this, &OvCGListItemWidget::applyChanges, Qt::QueuedConnection);
+}
+
+void OvCGListItemWidget::applyChanges()
+{
+    m_applyQueued = false;
+    if (!m_item)
+        return;
     const bool wasSending = m_sending;
     // The overlay shows exactly while the model waits for an answer to this
     // console's request, whichever notification or give-up ends the wait.
     m_sending = !OvCGListModel::instance()->pendingOperationId(m_item).isEmpty();
-    if (updateType == OvSubCGItem::ImageUpdate || wasSending != m_sending)
+    if (std::exchange(m_pictureStale, false) || wasSending != m_sending)
         refreshPicture();
-    if (updateType == OvSubCGItem::NameUpdate)
+    if (std::exchange(m_nameStale, false))
         refreshName();
     refresh();
 }

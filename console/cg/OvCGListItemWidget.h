@@ -49,6 +49,9 @@ protected:
 
 private:
     void refresh();
+    // What changed since the last turn of the event loop, shown at once: a
+    // burst of changes to one item costs one repolish, not one each.
+    void applyChanges();
     void refreshPicture();
     void refreshName();
     void refreshTally();
@@ -60,4 +63,7 @@ private:
     QImage m_sendingImage;
     bool m_hovered = false;
     bool m_sending = false;
+    bool m_applyQueued = false;
+    bool m_pictureStale = false;
+    bool m_nameStale = false;
 };

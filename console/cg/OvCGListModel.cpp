@@ -123,7 +123,10 @@ void OvCGListModel::insertCg(OvSubCGItem* item, const operatorInfo& info)
     m_members.insert(item, cost);
     m_imageBytes += cost;
     indexGuid(item);
-    connect(item, &OvSubCGItem::updateData, this, &OvCGListModel::updateCg);
+    // The item travels with the connection: sender() would walk every
+    // item's connection to the model, a whole catalogue per change.
+    connect(item, &OvSubCGItem::updateData, this,
+            [this, item](int updateType, const operatorInfo& info) { updateCg(item, updateType, info); });
     if (!m_current)
         setCurrentCg(item);
     if (item->status() == OvCgStatus::Sending)
@@ -365,9 +368,8 @@ void OvCGListModel::publish(int targetStatus)
     OvTransferServer::instance()->sendUpdateCG(data, 1, QVariant(targetStatus), requestId);
 }
 
-void OvCGListModel::updateCg(int updateType, operatorInfo info)
+void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info)
 {
-    auto* item = qobject_cast<OvSubCGItem*>(sender());
     const auto member = m_members.find(item);
     if (member == m_members.end())
         return;

@@ -117,10 +117,8 @@ signals:
     void SignalCurrentCGChanged(OvSubCGItem* newCG);
     void hiddenChanged();
 
-public slots:
-    void updateCg(int updateType, operatorInfo info);
-
 private:
+    void updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info);
     OvCGListModel();
     void publish(int targetStatus);
     bool canTake(const OvSubCGItem* item, int targetStatus) const;
