@@ -59,6 +59,7 @@ class TestCgMessage : public QObject
     // Bytes appended to the log since the last call.
     QByteArray newLogBytes()
     {
+        OvCGMessage::instance().flushLog();
         const QByteArray all = OvTest::readFile(logPath());
         const QByteArray fresh = all.mid(int(m_mark));
         m_mark = all.size();

@@ -266,19 +266,23 @@ private slots:
         OvLabel* const info = notice->infoLabel();
         OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("<b>x</b>"),
                                            QStringLiteral("a & <i>b</i>"));
+        QCoreApplication::sendPostedEvents();  // the notice follows once a turn
         QCOMPARE(info->text(), QStringLiteral("<b>x</b>:a & <i>b</i>"));
         QCOMPARE(info->textFormat(), Qt::PlainText);
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QString());
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(info->text(), QStringLiteral("系统:"));
 
         // A long notice does not widen the window's minimum.
         const int before = m_window->minimumSizeHint().width();
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QString(400, QChar(u'长')));
+        QCoreApplication::sendPostedEvents();
         QVERIFY(m_window->minimumSizeHint().width() <= before + 1);
 
         // A notice outside a main window works on its own too.
         OvTitlebarNoticeInfo standalone(nullptr);
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("t"), QStringLiteral("u"));
+        QCoreApplication::sendPostedEvents();
         QCOMPARE(standalone.infoLabel()->text(), QStringLiteral("t:u"));
     }
 
@@ -290,15 +294,18 @@ private slots:
         // units each): the notice and its tool tip show a few hundred.
         const QString name = QString::fromUcs4(U"名").repeated(500000) + QString::fromUcs4(U"\U0001F600").repeated(500000);
         OvCGMessage::instance().addMessage(OperationMessage, name, QStringLiteral("x"));
+        QCoreApplication::sendPostedEvents();
         QVERIFY(info->text().size() < 700);
         QVERIFY(info->toolTip().size() < 1000);
         QVERIFY(info->text().startsWith(QString::fromUcs4(U"名").repeated(200)));
         OvCGMessage::instance().addMessage(OperationMessage, QStringLiteral("t"), name.mid(499990));
+        QCoreApplication::sendPostedEvents();
         QVERIFY(info->text().size() < 700);
         // No half of a surrogate pair is left at the cut.
         QVERIFY(!info->text().at(info->text().size() - 2).isHighSurrogate());
         QVERIFY(info->text().startsWith(QStringLiteral("t:") + QString::fromUcs4(U"名").repeated(10)));
         // The log file keeps the whole line.
+        OvCGMessage::instance().flushLog();
         const QByteArray log = OvTest::readFile(logPath());
         QVERIFY(log.contains(name.toUtf8()));
     }

@@ -65,6 +65,7 @@ private slots:
         QCOMPARE(spy.at(0).at(2).toString(), QStringLiteral("系统"));
         QCOMPARE(spy.at(0).at(3).toString(), QStringLiteral("快键键已开启"));
         QCOMPARE(spy.at(1).at(3).toString(), QStringLiteral("快键键已关闭"));
+        OvCGMessage::instance().flushLog();
         const QByteArray log =
             OvTest::readFile(QCoreApplication::applicationDirPath() + QStringLiteral("/log/log.txt"));
         QVERIFY(log.endsWith(QStringLiteral(" 系统:快键键已开启\r\n%1 系统:快键键已关闭\r\n")

@@ -116,6 +116,20 @@ void OvControlWidget::resetUi()
     m_pgmButton->setEnabled(!hidden && status != OvCgStatus::OnPgm);
     m_pvwButton->setEnabled(!hidden && status != OvCgStatus::OnPvw);
     m_cancelButton->setEnabled(!hidden && OvCgStatus::isOnAir(status));
+    // The lit faces (a repolish each) follow once per turn of the event loop:
+    // a burst of changes to the current item costs one.
+    if (m_litQueued)
+        return;
+    m_litQueued = true;
+    QMetaObject::invokeMethod(this, &OvControlWidget::showLit, Qt::QueuedConnection);
+}
+
+void OvControlWidget::showLit()
+{
+    m_litQueued = false;
+    if (!m_item || m_item->status() == OvCgStatus::Sending)
+        return;
+    const int status = m_item->status();
     // The lit face tells which output the item is on.
     setLit(m_pgmButton, status == OvCgStatus::OnPgm);
     setLit(m_pvwButton, status == OvCgStatus::OnPvw);

@@ -31,10 +31,12 @@ private slots:
 
 private:
     void onCurrentCgChanged(OvSubCGItem* newCG);
+    void showLit();
     void stopFollowing();
 
     OvGrayButton* m_pgmButton = nullptr;
     OvGrayButton* m_pvwButton = nullptr;
     OvGrayButton* m_cancelButton = nullptr;
     OvSubCGItem* m_item = nullptr;
+    bool m_litQueued = false;
 };

@@ -9,8 +9,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QDateTime>
-#include <QTextCodec>
-#include <QTextStream>
 
 #include <cerrno>
 #include <cstdio>
@@ -130,6 +128,7 @@ OvCGMessage::OvCGMessage() : QObject(nullptr)
 
 OvCGMessage::~OvCGMessage()
 {
+    flushLog();
     m_logFile.close();
 }
 
@@ -140,17 +139,37 @@ QString OvCGMessage::systemTitle()
 
 void OvCGMessage::addMessage(MessageType type, const QString& title, const QString& text)
 {
-    const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
-    // One-pass arg: a title or text that itself holds "%1".."%3" stays as it is.
-    const QString line = QStringLiteral("%1 %2:%3").arg(time, title, text);
-
-    // The stream is flushed when it goes out of scope, after the receivers ran.
-    QTextStream stream(&m_logFile);
-    // Fixed UTF-8 so the Chinese texts survive whatever the process locale is.
-    stream.setCodec(QTextCodec::codecForName("UTF-8"));
-    if (m_logFile.isOpen())
-        stream << onOneLine(line) << QStringLiteral("\r\n");
+    // The text is the same for a whole minute; made once a minute.
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 minute = now.toSecsSinceEpoch() / 60;
+    if (minute != m_minute) {
+        m_minute = minute;
+        m_minuteText = now.toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    }
+    const QString time = m_minuteText;
     emit notifyMessage(type, time, title, text);
+    // After the receivers, as the stream this replaces did: a message posted
+    // from a receiver lands first.
+    if (!m_logFile.isOpen())
+        return;
+    // One-pass arg: a title or text that itself holds "%1".."%3" stays as it is.
+    // Fixed UTF-8 so the Chinese texts survive whatever the process locale is.
+    m_pendingLines += onOneLine(QStringLiteral("%1 %2:%3").arg(time, title, text)).toUtf8();
+    m_pendingLines += "\r\n";
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &OvCGMessage::flushLog, Qt::QueuedConnection);
+    }
+}
+
+void OvCGMessage::flushLog()
+{
+    m_flushQueued = false;
+    if (m_pendingLines.isEmpty())
+        return;
+    m_logFile.write(m_pendingLines);
+    m_logFile.flush();
+    m_pendingLines.clear();
 }
 
 void OvCGMessage::slotCGInsert(int, OvSubCGItem* newCG, operatorInfo info)

@@ -23,6 +23,8 @@ public:
     ~OvCGMessage() override;
 
     void addMessage(MessageType type, const QString& title, const QString& text);
+    // Writes the lines still waiting for the end of this turn of the event loop.
+    void flushLog();
 
 signals:
     void notifyMessage(MessageType messageType, QString time, QString tltle, QString text);
@@ -37,4 +39,11 @@ private:
     OvCGMessage();
 
     QFile m_logFile;
+    // Lines are written once per turn of the event loop, in one write: a
+    // burst of notifications costs one system call, not one each.
+    QByteArray m_pendingLines;
+    bool m_flushQueued = false;
+    // The minute the time texts were last made for, and its text.
+    qint64 m_minute = -1;
+    QString m_minuteText;
 };

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+#include <utility>
+
 OvTitlebarNoticeInfo::OvTitlebarNoticeInfo(QWidget* parent)
     : QFrame(parent)
 {
@@ -44,10 +46,32 @@ void OvTitlebarNoticeInfo::ShowMessageText(MessageType messageType, QString time
 {
     Q_UNUSED(messageType)
     Q_UNUSED(time)
+    m_title = std::move(tltle);
+    m_text = std::move(text);
+    // The first message of a turn shows at once, the rest of a burst once at
+    // the turn's end.
+    if (m_showQueued) {
+        m_stale = true;
+        return;
+    }
+    showLatest();
+    m_showQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_showQueued = false;
+            if (std::exchange(m_stale, false))
+                showLatest();
+        },
+        Qt::QueuedConnection);
+}
+
+void OvTitlebarNoticeInfo::showLatest()
+{
     // Server texts can be of any length, and drawing millions of characters
     // takes seconds a repaint; the log file keeps the whole line.
     using OvViewHelpers::capped;
-    const QString line = capped(QStringLiteral("%1:%2").arg(capped(tltle), capped(text)));
+    const QString line = capped(QStringLiteral("%1:%2").arg(capped(m_title), capped(m_text)));
     m_pInfo->setText(line);
     m_pInfo->setToolTip(OvViewHelpers::plainToolTip(line));
 }

@@ -23,5 +23,13 @@ private slots:
     void ShowMessageText(MessageType messageType, QString time, QString tltle, QString text);
 
 private:
+    // A burst of messages lays the title bar out twice a turn of the event
+    // loop at most, not once a message.
+    void showLatest();
+
     OvLabel* m_pInfo = nullptr;
+    QString m_title;
+    QString m_text;
+    bool m_showQueued = false;
+    bool m_stale = false;
 };
