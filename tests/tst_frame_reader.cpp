@@ -25,8 +25,9 @@ QByteArray header(quint32 length)
 class RecordingSink : public OvProtocolSink
 {
 public:
-    void sendMessage(const QJsonObject& message) override
+    void sendFrame(const QByteArray& frame) override
     {
+        const QJsonObject message = QJsonDocument::fromJson(frame.mid(OvProtocol::HeaderSize)).object();
         calls << "send " + message.value("cmd").toString() + ' '
                      + message.value("cmdType").toString();
     }

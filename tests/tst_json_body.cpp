@@ -61,7 +61,7 @@ Reading ourReading(OvJsonBody& json, const QByteArray& body)
 class NoticeSink : public OvProtocolSink
 {
 public:
-    void sendMessage(const QJsonObject&) override { ++answers; }
+    void sendFrame(const QByteArray&) override { ++answers; }
     QString token() const override { return {}; }
     bool awaitingLogin() const override { return false; }
     void loginSucceeded(const QString&) override {}

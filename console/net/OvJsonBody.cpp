@@ -76,13 +76,19 @@ int OvJsonBody::Object::readInt(std::string_view key) const
     return 0;
 }
 
-QString OvJsonBody::Object::readString(std::string_view key) const
+std::string_view OvJsonBody::Object::readView(std::string_view key) const
 {
     simdjson::dom::element value;
     std::string_view text;
     if (!member(key, &value) || value.get_string().get(text) != simdjson::SUCCESS)
-        return QString();
-    return QString::fromUtf8(text.data(), int(text.size()));
+        return {};
+    return text;
+}
+
+QString OvJsonBody::Object::readString(std::string_view key) const
+{
+    const std::string_view text = readView(key);
+    return text.empty() ? QString() : QString::fromUtf8(text.data(), int(text.size()));
 }
 
 OvJsonBody::Object OvJsonBody::Object::readObject(std::string_view key) const
@@ -97,10 +103,13 @@ bool OvJsonBody::Object::readArray(std::string_view key, simdjson::dom::array* a
     return member(key, &value) && value.get_array().get(*array) == simdjson::SUCCESS;
 }
 
-bool OvJsonBody::parseStrict(const char* data, size_t size, simdjson::dom::element* root)
+bool OvJsonBody::parseStrict(const QByteArray& text, simdjson::dom::element* root)
 {
-    // The parser copies into padded storage of its own.
-    return m_parser.parse(data, size, true).get(*root) == simdjson::SUCCESS;
+    // A body with the parser's padding allocated after it (the frame reader
+    // leaves it after a large one, the rewriter after what it writes) is read
+    // where it is; any other is copied into padded storage of the parser's own.
+    const bool padded = text.capacity() - text.size() >= int(simdjson::SIMDJSON_PADDING);
+    return m_parser.parse(text.constData(), size_t(text.size()), !padded).get(*root) == simdjson::SUCCESS;
 }
 
 OvJsonBody::Object OvJsonBody::parse(const QByteArray& body)
@@ -117,11 +126,11 @@ OvJsonBody::Object OvJsonBody::parse(const QByteArray& body)
     // for it: a hostile body (a string of raw control characters) is turned
     // away without them.
     constexpr int StrictFirst = 1024 * 1024;
-    if (body.size() <= StrictFirst && parseStrict(body.constData(), size_t(body.size()), &root))
+    if (body.size() <= StrictFirst && parseStrict(body, &root))
         return Object(root);
     QByteArray strict;
     if (normalise(body, &strict) && (strict.constData() != body.constData() || body.size() > StrictFirst)
-        && parseStrict(strict.constData(), size_t(strict.size()), &root))
+        && parseStrict(strict, &root))
         return Object(root);
     return Object();
 }
@@ -346,6 +355,8 @@ bool OvJsonBody::normalise(const QByteArray& body, QByteArray* strict)
         *strict = body;
         return true;
     }
+    // With the parser's padding after it, so that it is parsed in place.
+    strict->reserve(int(counter.size) + 64);
     strict->resize(int(counter.size));
     Writer writer{strict->data()};
     const size_t unlimited = 0;

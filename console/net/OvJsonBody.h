@@ -24,6 +24,8 @@ public:
         // An integral number within the 32-bit range, else 0.
         int readInt(std::string_view key) const;
         QString readString(std::string_view key) const;
+        // The string's bytes, valid as long as the parse; empty when no string.
+        std::string_view readView(std::string_view key) const;
         Object readObject(std::string_view key) const;
         // False when the member is no array.
         bool readArray(std::string_view key, simdjson::dom::array* array) const;
@@ -44,7 +46,7 @@ public:
     static bool normalise(const QByteArray& body, QByteArray* strict);
 
 private:
-    bool parseStrict(const char* data, size_t size, simdjson::dom::element* root);
+    bool parseStrict(const QByteArray& text, simdjson::dom::element* root);
 
     simdjson::dom::parser m_parser;
 };

@@ -5,6 +5,8 @@
 #include <QJsonValue>
 #include <QtEndian>
 
+#include <algorithm>
+
 
 namespace OvProtocol {
 
@@ -97,15 +99,31 @@ QJsonObject request(const QString& cmd, const QString& token, const QJsonObject&
     };
 }
 
-QJsonObject response(const QString& cmd)
+QByteArray answerFrame(const QString& cmd)
 {
-    return QJsonObject{
-        {QStringLiteral("cmd"), cmd},
-        {QStringLiteral("cmdType"), TypeResponse},
-        {QStringLiteral("code"), 0},
-        {QStringLiteral("codeInfo"), QString()},
-        {QStringLiteral("value"), QJsonObject()},
-    };
+    // Command names are plain ASCII words; anything else goes through Qt's
+    // writer for its escapes.
+    const bool plain = std::all_of(cmd.cbegin(), cmd.cend(), [](QChar c) {
+        return c.unicode() < 0x80 && c.isLetterOrNumber();
+    });
+    if (!plain) {
+        return encodeFrame(QJsonObject{
+            {QStringLiteral("cmd"), cmd},
+            {QStringLiteral("cmdType"), TypeResponse},
+            {QStringLiteral("code"), 0},
+            {QStringLiteral("codeInfo"), QString()},
+            {QStringLiteral("value"), QJsonObject()},
+        });
+    }
+    QByteArray body;
+    body.reserve(128);
+    body += "{\n    \"cmd\": \"";
+    body += cmd.toLatin1();
+    body += "\",\n    \"cmdType\": \"response\",\n    \"code\": 0,\n    \"codeInfo\": \"\",\n"
+            "    \"value\": {\n    }\n}\n";
+    QByteArray frame = frameHeader(quint32(body.size()));
+    frame += body;
+    return frame;
 }
 
 QJsonObject loginValue(const QString& deviceName, const QString& password,

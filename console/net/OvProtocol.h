@@ -63,7 +63,10 @@ QByteArray frameHeader(quint32 bodyLength);
 
 // Envelopes.
 QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value = {});
-QJsonObject response(const QString& cmd);
+// The answer to a request of the server: always the same bytes for a command,
+// those Qt's writer makes of {cmd, cmdType "response", code 0, codeInfo "",
+// value {}}, but made without it (a burst is answered frame by frame).
+QByteArray answerFrame(const QString& cmd);
 
 // Request values.
 QJsonObject loginValue(const QString& deviceName, const QString& password,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/OvCgRecord.h"
+#include "net/OvServerMessage.h"
 
 #include <QByteArray>
 
@@ -9,7 +9,9 @@
 class OvJsonBody;
 class OvProtocolSink;
 
-// Interprets one received body and tells the sink what to do about it.
+// Interprets received bodies and tells the sink what to do about them. A body
+// is decoded first (decode() needs no connection, so it may run on any
+// thread with a parser of its own), then applied in the order received.
 class OvProtocolDispatcher
 {
 public:
@@ -19,6 +21,12 @@ public:
     // False when the connection is being closed; no further frame of this
     // connection should be dispatched then.
     bool dispatch(const QByteArray& body);
+    bool apply(const OvServerMessage& message);
+
+    static OvServerMessage decode(OvJsonBody& json, const QByteArray& body);
+    // With a parser of its own, let go with its buffers (sized for this body)
+    // when done; safe on any thread.
+    static OvServerMessage decodeAlone(const QByteArray& body);
 
 private:
     OvProtocolSink& m_sink;

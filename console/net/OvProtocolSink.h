@@ -3,7 +3,7 @@
 #include "net/OvCgNotification.h"
 #include "net/OvCgRecord.h"
 
-#include <QJsonObject>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -14,8 +14,8 @@ class OvProtocolSink
 public:
     virtual ~OvProtocolSink() = default;
 
-    // Frame and send one message.
-    virtual void sendMessage(const QJsonObject& message) = 0;
+    // Send one framed message.
+    virtual void sendFrame(const QByteArray& frame) = 0;
     // The token all later requests carry.
     virtual QString token() const = 0;
     // Whether a login response is due; one that arrives at any other time is

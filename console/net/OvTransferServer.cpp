@@ -13,6 +13,7 @@
 #include <QHostInfo>
 #include <QPointer>
 #include <QTcpSocket>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -65,8 +66,15 @@ OvTransferServer::OvTransferServer()
     , m_readMore(new QTimer(this))
     , m_retryTimer(new QTimer(this))
     , m_heardTimer(new QTimer(this))
+    , m_decoder(new QThreadPool(this))
     , m_dispatcher(*this)
 {
+    // One at a time: bodies are applied in order anyway, and each decode may
+    // hold a few times its body's size.
+    m_decoder->setMaxThreadCount(1);
+    // A decode still running when the application ends finishes before the
+    // statics it may post to go.
+    qAddPostRoutine([] { instance()->m_decoder->waitForDone(); });
     qRegisterMetaType<QAbstractSocket::SocketError>();
     m_connectTimer->setSingleShot(true);
     // A coarse timer may give up to 5 % early; the operator is promised the full wait.
@@ -145,6 +153,8 @@ void OvTransferServer::connectToServer(const QString& endpoint, const QString& p
 
 void OvTransferServer::startAttempt()
 {
+    ++m_attempt;
+    m_decoding = false;
     m_rxBuffer.clear();
     m_backlogExceeded = false;
     m_loggedIn = false;
@@ -287,10 +297,10 @@ int OvTransferServer::retryDelay() const
 void OvTransferServer::sendUpdateCG(const cgItemData& data, int operationType,
                                     const QVariant& curStatus, const QUuid& operationId)
 {
-    sendMessage(OvProtocol::request(
+    sendFrame(OvProtocol::encodeFrame(OvProtocol::request(
         OvProtocol::CmdUpdateCG, m_token,
         OvProtocol::updateCGValue(data.guid.toString(), operationType, data.status,
-                                  curStatus.toInt(), operationId.toString())));
+                                  curStatus.toInt(), operationId.toString()))));
 }
 
 bool OvTransferServer::isSelfOperator(const QString& guid) const
@@ -314,9 +324,9 @@ void OvTransferServer::slotConnectSuc()
         // Announce the interface the server actually reaches us on.
         OvNetworkDiscovery::instance()->setLocalMac(mac);
     }
-    sendMessage(OvProtocol::request(
+    sendFrame(OvProtocol::encodeFrame(OvProtocol::request(
         OvProtocol::CmdLogin, m_token,
-        OvProtocol::loginValue(QHostInfo::localHostName(), m_password, m_deviceMac)));
+        OvProtocol::loginValue(QHostInfo::localHostName(), m_password, m_deviceMac))));
 }
 
 void OvTransferServer::slotDestroyConnection()
@@ -408,13 +418,16 @@ void OvTransferServer::slotReadMesg()
     m_lastHeard.start();
     // The bytes stay in the socket until the read loop gets to them. A burst
     // already being worked through goes on in its own next turn, so that new
-    // bytes do not make a second slice in this one.
-    if (!m_readMore->isActive())
+    // bytes do not make a second slice in this one; a body being decoded
+    // holds back everything after it.
+    if (!m_readMore->isActive() && !m_decoding)
         readFrames();
 }
 
 void OvTransferServer::readFrames()
 {
+    if (m_decoding)
+        return;
     const QPointer<QTcpSocket> socket = m_socket;
     QElapsedTimer slice;
     slice.start();
@@ -452,10 +465,40 @@ void OvTransferServer::readFrames()
             return;
         }
         m_lastHeard.start();
-        if (!m_dispatcher.dispatch(std::move(body)))
+        if (body.size() >= DecodeAsideBytes) {
+            socket->flush();
+            decodeAside(std::move(body));
+            return;
+        }
+        if (!m_dispatcher.dispatch(body))
             return;
     }
     m_rxBuffer.compact();
+}
+
+void OvTransferServer::decodeAside(QByteArray body)
+{
+    m_decoding = true;
+    const quint64 attempt = m_attempt;
+    m_decoder->start([this, attempt, body = std::move(body)]() mutable {
+        OvServerMessage message = OvProtocolDispatcher::decodeAlone(body);
+        body.clear();
+        QMetaObject::invokeMethod(
+            this, [this, attempt, message = std::move(message)] { decoded(attempt, message); },
+            Qt::QueuedConnection);
+    });
+}
+
+void OvTransferServer::decoded(quint64 attempt, const OvServerMessage& message)
+{
+    if (attempt != m_attempt || !m_decoding)
+        return;
+    m_decoding = false;
+    if (!m_socket || !accepts(Event::ServerMessage))
+        return;
+    m_lastHeard.start();
+    if (m_dispatcher.apply(message))
+        readFrames();
 }
 
 void OvTransferServer::slotTimeOut()
@@ -472,14 +515,14 @@ void OvTransferServer::onHeartTimer()
 {
     if (!accepts(Event::Heartbeat))
         return;
-    sendMessage(OvProtocol::request(OvProtocol::CmdHeart, m_token));
+    sendFrame(OvProtocol::encodeFrame(OvProtocol::request(OvProtocol::CmdHeart, m_token)));
 }
 
-void OvTransferServer::sendMessage(const QJsonObject& message)
+void OvTransferServer::sendFrame(const QByteArray& frame)
 {
     if (!m_socket || !accepts(Event::Send))
         return;
-    m_socket->write(OvProtocol::encodeFrame(message));
+    m_socket->write(frame);
     if (m_socket->bytesToWrite() > m_maxUnsentBytes && !m_backlogExceeded) {
         // Ended from the read loop or the event loop, never in the middle of
         // handling a message.

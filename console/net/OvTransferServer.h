@@ -12,6 +12,7 @@
 #include <QVariant>
 
 class QTcpSocket;
+class QThreadPool;
 class QTimer;
 struct cgItemData;
 
@@ -46,6 +47,8 @@ public:
     // rest waits at the server (TCP flow control). A server that sends faster
     // than the console applies and logs cannot grow the console that way.
     static constexpr qint64 ReadAheadBytes = 4 * 1024 * 1024;
+    // A body at least this long is decoded on a worker thread.
+    static constexpr int DecodeAsideBytes = OvFrameReader::LargeBody;
     // Taken from the socket at a time while frames are small.
     static constexpr qint64 ReadChunkBytes = 64 * 1024;
     // A peer that stops acknowledging (power lost, cable pulled) ends the
@@ -132,9 +135,12 @@ private:
     void abortConnection();
     // Works through buffered frames for one time slice at most.
     void readFrames();
+    // A large body is decoded on a worker; the frames after it wait for it.
+    void decodeAside(QByteArray body);
+    void decoded(quint64 attempt, const OvServerMessage& message);
 
     // OvProtocolSink
-    void sendMessage(const QJsonObject& message) override;
+    void sendFrame(const QByteArray& frame) override;
     QString token() const override;
     bool awaitingLogin() const override;
     void loginSucceeded(const QString& token) override;
@@ -177,6 +183,11 @@ private:
     bool m_backlogExceeded = false;
     qint64 m_maxUnsentBytes = MaxUnsentBytes;
     QTcpSocket* m_socket = nullptr;
+    // Counts connection attempts, so that a decode finishing after its
+    // connection has gone is dropped.
+    quint64 m_attempt = 0;
+    bool m_decoding = false;
+    QThreadPool* m_decoder = nullptr;
     OvFrameReader m_rxBuffer;
     OvProtocolDispatcher m_dispatcher;
     QString m_token;

@@ -18,9 +18,8 @@ namespace {
 class FuzzSink : public OvProtocolSink
 {
 public:
-    void sendMessage(const QJsonObject& message) override
+    void sendFrame(const QByteArray& frame) override
     {
-        const QByteArray frame = OvProtocol::encodeFrame(message);
         if (frame.size() < OvProtocol::HeaderSize)
             std::abort();
     }
