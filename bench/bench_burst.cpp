@@ -4,11 +4,15 @@
 //  - the time from a kick to the end of the connection when the server has
 //    stopped reading, and the time an operator's disconnect spends closing;
 //  - resident memory while a server offers 600 MB of status notifications as
-//    fast as it can send (a server on a thread of its own, tests/support).
+//    fast as it can send (a server on a thread of its own, tests/support);
+//  - five 63 MiB bodies in a row from a server in a process of its own (so
+//    that its copies are not counted): the longest event-loop turn while they
+//    are decoded, and the console's peak memory growth.
 // Prints figures; never fails.
 
 #include "cg/OvCGListModel.h"
 #include "cg/cgItemData.h"
+#include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
 
@@ -26,6 +30,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -211,6 +221,104 @@ void floodMemory()
     OvCGListModel::instance()->clearCg();
 }
 
+// Writes all of bytes to a blocking socket; false when the peer has gone.
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    for (qsizetype at = 0; at < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + at, size_t(bytes.size() - at));
+        if (n <= 0)
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+constexpr int LargeBodies = 5;
+constexpr int LargeBodyBytes = 63 << 20;
+
+// A listening socket on loopback served by a child process: it answers the
+// login and the catalogue request before they are asked, writes the large
+// bodies, then reads until the console hangs up. Forked before the
+// application exists. Returns the port, 0 on failure.
+quint16 forkLargeBodyServer(pid_t* child)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(listener, 1) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return 0;
+    *child = ::fork();
+    if (*child != 0) {
+        ::close(listener);
+        return *child > 0 ? ntohs(address.sin_port) : 0;
+    }
+    const int fd = ::accept(listener, nullptr, nullptr);
+    const QByteArray head = "{\"cmd\":\"notifyMSG\",\"cmdType\":\"request\",\"value\":{\"endpointName\":\"Desk\","
+                            "\"connectType\":0,\"padding\":\"";
+    const QByteArray tail = "\"}}";
+    QByteArray body = head + QByteArray(LargeBodyBytes - head.size() - tail.size(), 'x') + tail;
+    bool ok = fd >= 0
+              && writeAll(fd, OvTestPeer::frameOf(OvTestPeer::response("login", 0, {{"token", "t"}}))
+                                  + OvTestPeer::frameOf(OvTestPeer::response("syncCGList", 0, {})));
+    const QByteArray frame = OvTestPeer::frameOf(body);
+    body.clear();
+    for (int i = 0; ok && i < LargeBodies; ++i)
+        ok = writeAll(fd, frame);
+    char sink[4096];
+    while (ok && ::read(fd, sink, sizeof sink) > 0) {
+    }
+    ::_exit(0);
+}
+
+void largeBodies(quint16 port)
+{
+    if (port == 0) {
+        std::printf("large bodies: no server\n");
+        return;
+    }
+    int notices = 0;
+    const QMetaObject::Connection counting = QObject::connect(
+        &OvCGMessage::instance(), &OvCGMessage::notifyMessage, [&notices](MessageType, const QString&,
+                                                                            const QString&, const QString& text) {
+            notices += text.startsWith(QLatin1String("Desk")) ? 1 : 0;
+        });
+    QElapsedTimer tick;
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = tick.nsecsElapsed();
+        longest = qMax(longest, now - last);
+        last = now;
+    });
+    OvTransferServer* const client = OvTransferServer::instance();
+    OvBench::resetPeak();
+    const long before = OvBench::statusKb("VmRSS");
+    QElapsedTimer clock;
+    clock.start();
+    client->connectToServer("127.0.0.1", "pw", port);
+    tick.start();
+    probe.start(1);
+    const bool done = waitFor([&] { return notices >= LargeBodies; }, 120000);
+    probe.stop();
+    const qint64 ms = clock.elapsed();
+    const long peak = OvBench::statusKb("VmHWM");
+    std::printf("large bodies: %d notifyMSG of %d MiB in a row: %s in %lld ms; longest event-loop turn %.1f ms; "
+                "resident memory %ld MB before, peak growth %ld MB (%.2f x one body)\n",
+                LargeBodies, LargeBodyBytes >> 20, done ? "all applied" : "NOT all applied",
+                static_cast<long long>(ms), longest / 1e6, before / 1024, (peak - before) / 1024,
+                double(peak - before) * 1024.0 / LargeBodyBytes);
+    QObject::disconnect(counting);
+    client->disconnectFromServer();
+    waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
+    OvCGListModel::instance()->clearCg();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -218,6 +326,8 @@ int main(int argc, char** argv)
     if (!OvBench::insidePrivateNetwork("bench_burst"))
         return 2;
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    pid_t child = -1;
+    const quint16 largePort = forkLargeBodyServer(&child);
     QApplication app(argc, argv);
     // Nobody to read why a connection ended: the figures tell.
     OvErrorPresenter::install([](const QString&) {});
@@ -225,5 +335,8 @@ int main(int argc, char** argv)
     closingTimes(true);
     closingTimes(false);
     floodMemory();
+    largeBodies(largePort);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
     return 0;
 }

@@ -65,6 +65,22 @@ class TstFrameReader : public QObject
     Q_OBJECT
 
 private slots:
+    // Made without Qt's writer, the answers must be what it writes.
+    void answersAreQtsBytes_data()
+    {
+        QTest::addColumn<QString>("cmd");
+        for (const char* cmd : {"notifyCG", "notifyMSG", "kickOff", "a \"quoted\" name"})
+            QTest::newRow(cmd) << QString::fromLatin1(cmd);
+    }
+
+    void answersAreQtsBytes()
+    {
+        QFETCH(QString, cmd);
+        const QJsonObject answer{{"cmd", cmd}, {"cmdType", "response"}, {"code", 0}, {"codeInfo", ""},
+                                 {"value", QJsonObject()}};
+        QCOMPARE(OvProtocol::answerFrame(cmd), OvProtocol::encodeFrame(answer));
+    }
+
     void readerTakesFramesByOffset()
     {
         OvFrameReader reader;

@@ -246,10 +246,24 @@ private slots:
         peer.sendRaw(five.mid(8));
         QVERIFY(peer.waitFor("notifyMSG", 5, "response"));
 
+        // A body large enough to be decoded aside, and small frames behind it
+        // in the same write: applied and answered in the order received.
+        const QJsonObject six{{"cmd", "notifyMSG"},
+                              {"value", QJsonObject{{"endpointName", "six"},
+                                                    {"connectType", 0},
+                                                    {"padding", QString(OvTransferServer::DecodeAsideBytes, 'x')}}}};
+        peer.sendRaw(Peer::frameOf(six) + Peer::frameOf(Peer::notifyCG(GuidA, 1, {{"status", 2}})) + msg("seven"));
+        QVERIFY(peer.waitFor("notifyMSG", 7, "response"));
+        QStringList answers;
+        for (const QJsonObject& m : qAsConst(peer.messages))
+            if (m.value("cmdType") == "response")
+                answers.append(m.value("cmd").toString());
+        QCOMPARE(answers.mid(answers.size() - 3), QStringList({"notifyMSG", "notifyCG", "notifyMSG"}));
+
         QStringList names;
         for (const QString& line : qAsConst(m_log.lines))
             names.append(line.section(QLatin1Char(':'), 1).section(QLatin1Char(' '), 0, 0));
-        QCOMPARE(names, QStringList({"one", "two", "three", "four", "five"}));
+        QCOMPARE(names, QStringList({"one", "two", "three", "four", "five", "six", "seven"}));
         QCOMPARE(m_log.lines.first(), QStringLiteral(u"系统:one 成功与studio建立连接"));
     }
 
