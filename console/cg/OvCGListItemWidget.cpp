@@ -96,15 +96,11 @@ void OvCGListItemWidget::updateData(int updateType, operatorInfo info)
         return;
     m_pictureStale = m_pictureStale || updateType == OvSubCGItem::ImageUpdate;
     m_nameStale = m_nameStale || updateType == OvSubCGItem::NameUpdate;
-    if (m_applyQueued)
-        return;
-    m_applyQueued = true;
-    QMetaObject::invokeMethod(this, &OvCGListItemWidget::applyChanges, Qt::QueuedConnection);
+    m_apply.request();
 }
 
 void OvCGListItemWidget::applyChanges()
 {
-    m_applyQueued = false;
     if (!m_item)
         return;
     const bool wasSending = m_sending;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cg/OvTurnEnd.h"
 #include "cg/operatorInfo.h"
 
 #include <QFrame>
@@ -63,7 +64,7 @@ private:
     QImage m_sendingImage;
     bool m_hovered = false;
     bool m_sending = false;
-    bool m_applyQueued = false;
+    OvTurnEnd m_apply{this, [this] { applyChanges(); }};
     bool m_pictureStale = false;
     bool m_nameStale = false;
 };

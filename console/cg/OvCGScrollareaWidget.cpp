@@ -288,15 +288,11 @@ void OvCGScrollareaWidget::relayout()
 void OvCGScrollareaWidget::markDirty()
 {
     m_dirty = true;
-    if (m_syncQueued)
-        return;
-    m_syncQueued = true;
-    QMetaObject::invokeMethod(this, &OvCGScrollareaWidget::sync, Qt::QueuedConnection);
+    m_sync.request();
 }
 
 void OvCGScrollareaWidget::sync()
 {
-    m_syncQueued = false;
     if (m_dirty || m_scrollToCurrent)
         rebind();
     const int shown = shownCount();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cg/OvCGListItemWidget.h"
+#include "cg/OvTurnEnd.h"
 #include "cg/operatorInfo.h"
 
 #include <QHash>
@@ -117,7 +118,7 @@ private:
     int m_bandRows[2] = {0, -1};  // first and last row that have tiles
     bool m_rebinding = false;
     bool m_dirty = false;
-    bool m_syncQueued = false;
+    OvTurnEnd m_sync{this, [this] { sync(); }};
     bool m_scrollToCurrent = false;
     QString m_filter;
     // The matching items in catalogue order, while a filter is set.

@@ -118,15 +118,11 @@ void OvControlWidget::resetUi()
     m_cancelButton->setEnabled(!hidden && OvCgStatus::isOnAir(status));
     // The lit faces (a repolish each) follow once per turn of the event loop:
     // a burst of changes to the current item costs one.
-    if (m_litQueued)
-        return;
-    m_litQueued = true;
-    QMetaObject::invokeMethod(this, &OvControlWidget::showLit, Qt::QueuedConnection);
+    m_lit.request();
 }
 
 void OvControlWidget::showLit()
 {
-    m_litQueued = false;
     if (!m_item || m_item->status() == OvCgStatus::Sending)
         return;
     const int status = m_item->status();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cg/OvTurnEnd.h"
+
 #include <QFrame>
 
 class OvGrayButton;
@@ -38,5 +40,5 @@ private:
     OvGrayButton* m_pvwButton = nullptr;
     OvGrayButton* m_cancelButton = nullptr;
     OvSubCGItem* m_item = nullptr;
-    bool m_litQueued = false;
+    OvTurnEnd m_lit{this, [this] { showLit(); }};
 };

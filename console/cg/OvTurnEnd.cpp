@@ -1,0 +1,21 @@
+#include "cg/OvTurnEnd.h"
+
+OvTurnEnd::OvTurnEnd(QObject* context, std::function<void()> run)
+    : m_context(context)
+    , m_run(std::move(run))
+{
+}
+
+void OvTurnEnd::request()
+{
+    if (m_pending)
+        return;
+    m_pending = true;
+    QMetaObject::invokeMethod(
+        m_context,
+        [this] {
+            m_pending = false;
+            m_run();
+        },
+        Qt::QueuedConnection);
+}
