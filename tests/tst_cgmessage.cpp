@@ -3,6 +3,7 @@
 // announcing and writing.
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
@@ -257,7 +258,7 @@ private slots:
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
         model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B")});
         model()->setCurrentCg(model()->cgAt(1));
-        model()->sendPgm();  // provisional "sending" state
+        OvTest::take(OvCgStatus::OnPgm);  // provisional "sending" state
         QCOMPARE(model()->cgAt(1)->status(), 3);
         model()->moveCg(0, 1, localOperatorInfo());
         model()->clearCg();

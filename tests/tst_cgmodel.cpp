@@ -4,6 +4,7 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
@@ -369,7 +370,7 @@ private slots:
 
     void publishCommands_data()
     {
-        QTest::addColumn<int>("command");  // 0 sendPgm, 1 sendPvw, 2 cancelPublish
+        QTest::addColumn<int>("command");  // 0 PGM, 1 PVW, 2 cancel
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("sent");
         const char* names[] = {"pgm", "pvw", "cancel"};
@@ -393,11 +394,11 @@ private slots:
         Recorder rec(model());
 
         if (command == 0)
-            model()->sendPgm();
+            OvTest::take(OvCgStatus::OnPgm);
         else if (command == 1)
-            model()->sendPvw();
+            OvTest::take(OvCgStatus::OnPvw);
         else
-            model()->cancelPublish();
+            OvTest::take(OvCgStatus::Idle);
 
         if (!sent) {
             QVERIFY(rec.take().isEmpty());
@@ -416,22 +417,22 @@ private slots:
         QVERIFY(info.operatorGuid.isEmpty());
 
         // While sending, every command is refused.
-        model()->sendPgm();
-        model()->sendPvw();
-        model()->cancelPublish();
+        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(OvCgStatus::OnPvw);
+        OvTest::take(OvCgStatus::Idle);
         QVERIFY(rec.take().isEmpty());
         // The server's report ends the sending state.
         b->setStatus(1, someOperator());
-        model()->sendPvw();
+        OvTest::take(OvCgStatus::OnPvw);
         QCOMPARE(b->status(), 3);
     }
 
     void publishWithoutCurrent()
     {
         Recorder rec(model());
-        model()->sendPgm();
-        model()->sendPvw();
-        model()->cancelPublish();
+        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(OvCgStatus::OnPvw);
+        OvTest::take(OvCgStatus::Idle);
         QVERIFY(rec.take().isEmpty());
     }
 
@@ -552,7 +553,7 @@ private slots:
     void unansweredPublishIsGivenUp_data()
     {
         QTest::addColumn<int>("from");
-        QTest::addColumn<int>("command");  // 0 sendPgm, 1 sendPvw, 2 cancelPublish
+        QTest::addColumn<int>("command");  // 0 PGM, 1 PVW, 2 cancel
         QTest::addColumn<QString>("line");
         QTest::newRow("pgm") << 0 << 0 << QStringLiteral("系统:studio未响应发布\"B\"到PGM的请求");
         QTest::newRow("pvw") << 1 << 1 << QStringLiteral("系统:studio未响应发布\"B\"到PVW的请求");
@@ -578,11 +579,11 @@ private slots:
         Recorder rec(model());
         const auto publish = [&] {
             if (command == 0)
-                model()->sendPgm();
+                OvTest::take(OvCgStatus::OnPgm);
             else if (command == 1)
-                model()->sendPvw();
+                OvTest::take(OvCgStatus::OnPvw);
             else
-                model()->cancelPublish();
+                OvTest::take(OvCgStatus::Idle);
         };
         publish();
         QCOMPARE(b->status(), 3);
@@ -639,7 +640,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(b->status(), 0, 2000);
         // Commands work again.
         model()->setCurrentCg(b);
-        model()->sendPgm();
+        OvTest::take(OvCgStatus::OnPgm);
         QCOMPARE(b->status(), 3);
         QVERIFY(!model()->pendingOperationId(b).isEmpty());
         model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);

@@ -6,6 +6,7 @@
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGListItemWidget.h"
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
@@ -213,7 +214,7 @@ private slots:
         const QImage plain = tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage();
 
         // The local publish: overlay on, keyed by the request's identifier.
-        model()->sendPgm();
+        OvTest::take(OvCgStatus::OnPgm);
         QCOMPARE(item->status(), 3);
         applied();
         QVERIFY(tile->isSending());
@@ -253,7 +254,7 @@ private slots:
         item->setImage(QPixmap(), server(QStringLiteral("{i}")));
         applied();
         QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
-        model()->sendPvw();
+        OvTest::take(OvCgStatus::OnPvw);
         applied();
         QVERIFY(tile->isSending());
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));

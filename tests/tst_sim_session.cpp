@@ -6,6 +6,7 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "net/OvTransferServer.h"
 
@@ -45,9 +46,9 @@ private slots:
         OvSubCGItem* const item = model->currentCg();
         const int before = item->status() == 1 ? 2 : 1;
         if (before == 1)
-            model->sendPgm();
+            OvTest::take(OvCgStatus::OnPgm);
         else
-            model->sendPvw();
+            OvTest::take(OvCgStatus::OnPvw);
         QCOMPARE(item->status(), 3);
         QTRY_COMPARE_WITH_TIMEOUT(item->status(), before, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!log.lines.isEmpty(), 2000);

@@ -6,6 +6,7 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGMessage.h"
 #include "net/OvProtocol.h"
@@ -356,10 +357,10 @@ private slots:
         Peer peer;
         QVERIFY(peer.logInConsole("tk", threeItems()));
         model()->setCurrentCg(model()->findCg(GuidA));
-        model()->sendPgm();
+        OvTest::take(OvCgStatus::OnPgm);
         QVERIFY(peer.waitFor("updateCG"));
         model()->setCurrentCg(model()->findCg(GuidB));
-        model()->cancelPublish();
+        OvTest::take(OvCgStatus::Idle);
         QVERIFY(peer.waitFor("updateCG", 2));
         QList<QJsonObject> updates;
         for (const QJsonObject& m : qAsConst(peer.messages))

@@ -67,6 +67,7 @@ void OvCGListItemWidget::setCgItem(OvSubCGItem* item)
     m_item = item;
     m_pictureStale = m_nameStale = false;
     m_sending = m_item && !OvCGListModel::instance()->pendingOperationId(m_item).isEmpty();
+    refreshConfirmation();
     if (!m_item) {
         m_pictureLabel->clear();
         m_nameLabel->clear();
@@ -111,7 +112,18 @@ void OvCGListItemWidget::applyChanges()
         refreshPicture();
     if (std::exchange(m_nameStale, false))
         refreshName();
+    refreshConfirmation();
     refresh();
+}
+
+void OvCGListItemWidget::refreshConfirmation()
+{
+    // How healthy the link is: the server's last confirmation of this console's take.
+    const int ms = m_item ? m_item->confirmedInMs() : -1;
+    if (ms == m_shownConfirmedMs)
+        return;
+    m_shownConfirmedMs = ms;
+    setToolTip(ms < 0 ? QString() : tr("确认用时 %1 ms").arg(ms));
 }
 
 void OvCGListItemWidget::setHovered(bool hovered)

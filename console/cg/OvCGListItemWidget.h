@@ -52,6 +52,7 @@ private:
     void refresh();
     // What changed since the last turn of the event loop, shown at once: a
     // burst of changes to one item costs one repolish, not one each.
+    void refreshConfirmation();
     void applyChanges();
     void refreshPicture();
     void refreshName();
@@ -64,6 +65,7 @@ private:
     QImage m_sendingImage;
     bool m_hovered = false;
     bool m_sending = false;
+    int m_shownConfirmedMs = -1;
     OvTurnEnd m_apply{this, [this] { applyChanges(); }};
     bool m_pictureStale = false;
     bool m_nameStale = false;

@@ -5,7 +5,6 @@
 #include "cg/OvThumbnailDecoder.h"
 #include "cg/OvThumbnailQueue.h"
 #include "log/OvCGMessage.h"
-#include "shortcut/OvShortcutKey.h"
 #include "net/OvCgNotification.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
@@ -15,6 +14,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -40,10 +40,6 @@ OvCGListModel::OvCGListModel() : QObject(nullptr)
     // image readers with it: decodes stop before that, whichever way the
     // program ends.
     qAddPostRoutine([] { instance()->m_thumbnails->shutdown(); });
-    OvShortcutKey& shortcuts = OvShortcutKey::instance();
-    shortcuts.addShortcut(QKeySequence(Qt::Key_Z), [this] { sendPgm(); });
-    shortcuts.addShortcut(QKeySequence(Qt::Key_X), [this] { sendPvw(); });
-    shortcuts.addShortcut(QKeySequence(Qt::Key_C), [this] { cancelPublish(); });
 }
 
 OvCGListModel::~OvCGListModel()
@@ -302,34 +298,8 @@ OvSubCGItem* OvCGListModel::currentCg() const
 
 bool OvCGListModel::canTake(const OvSubCGItem* item, int targetStatus) const
 {
-    return item && item->status() != targetStatus && item->status() != OvCgStatus::Sending;
-}
-
-void OvCGListModel::sendPgm()
-{
-    if (canTake(m_current, OvCgStatus::OnPgm) && !isHidden(m_current))
-        publish(OvCgStatus::OnPgm);
-}
-
-void OvCGListModel::sendPvw()
-{
-    if (canTake(m_current, OvCgStatus::OnPvw) && !isHidden(m_current))
-        publish(OvCgStatus::OnPvw);
-}
-
-void OvCGListModel::cancelPublish()
-{
-    if (canTake(m_current, OvCgStatus::Idle) && !isHidden(m_current))
-        publish(OvCgStatus::Idle);
-}
-
-void OvCGListModel::take(OvSubCGItem* item, int targetStatus)
-{
-    if (!item || !m_members.contains(item))
-        return;
-    setCurrentCg(item);
-    if (targetStatus != OvCgStatus::Sending && canTake(item, targetStatus))
-        publish(targetStatus);
+    return item && targetStatus != OvCgStatus::Sending && item->status() != targetStatus
+           && item->status() != OvCgStatus::Sending && m_members.contains(item);
 }
 
 void OvCGListModel::setHiddenTest(std::function<bool(const OvSubCGItem*)> hides)
@@ -348,9 +318,10 @@ void OvCGListModel::notifyHiddenChanged()
     emit hiddenChanged();
 }
 
-void OvCGListModel::publish(int targetStatus)
+bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
 {
-    OvSubCGItem* item = m_current;
+    if (!canTake(item, targetStatus))
+        return false;
     const QUuid requestId = QUuid::createUuid();
     operatorInfo info;
     info.operationID = requestId.toString();
@@ -358,7 +329,9 @@ void OvCGListModel::publish(int targetStatus)
     const int previousStatus = item->status();
     // Outstanding before the item says so, so that every listener of the
     // provisional status already sees the request.
-    m_pending.insert(item, {info.operationID, previousStatus, targetStatus});
+    PendingPublish& pending = m_pending[item];
+    pending = {info.operationID, previousStatus, targetStatus, {}};
+    pending.asked.start();
     // Provisional "sending" state until the server reports the new status.
     item->setStatus(OvCgStatus::Sending, info);
     // The item as context: its end ends the wait.
@@ -366,6 +339,7 @@ void OvCGListModel::publish(int targetStatus)
                        [this, item, id = info.operationID] { publishUnanswered(item, id); });
     const cgItemData data = item->data();
     OvTransferServer::instance()->sendUpdateCG(data, 1, QVariant(targetStatus), requestId);
+    return true;
 }
 
 void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info)
@@ -380,9 +354,19 @@ void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorIn
         if (m_applyingThumbnail)
             return;
     } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending) {
-        // Whoever set it, the item has left "sending": nothing is awaited any more.
+        // Whoever set it, the item has left "sending": nothing is awaited any
+        // more. The status asked for confirms the take.
+        const auto pending = m_pending.constFind(item);
+        const bool confirmed = pending != m_pending.cend() && pending->targetStatus == item->status();
+        if (confirmed)
+            item->m_confirmedMs = int(qMin<qint64>(pending->asked.elapsed(), std::numeric_limits<int>::max()));
         m_pending.remove(item);
         m_foreignSending.remove(item);
+        emit SingalCGUpdate(indexOfCg(item), updateType, item, info);
+        // After the change itself: its listeners tell the new status first.
+        if (confirmed)
+            emit takeConfirmed(item, item->m_confirmedMs);
+        return;
     } else if (updateType == OvSubCGItem::StatusUpdate && !m_pending.contains(item)) {
         watchForeignSending(item, item->m_previousStatus);
     }

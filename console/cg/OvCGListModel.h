@@ -3,6 +3,7 @@
 #include "cg/cgItemData.h"
 #include "cg/operatorInfo.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -72,15 +73,9 @@ public:
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;
 
-    // Publish commands for the current item; refused silently when pointless,
-    // while an earlier request of this console is outstanding, or while the
-    // view hides the current item (a take never acts on an item nobody sees).
-    void sendPgm();
-    void sendPvw();
-    void cancelPublish();
-    // A command that names its item (by position or name): the item becomes
-    // current and targetStatus is asked for, whether the view shows it or not.
-    void take(OvSubCGItem* item, int targetStatus);
+    // Whether a take of item to targetStatus would be sent: not when the item
+    // is not listed, already has that status or awaits an answer.
+    bool canTake(const OvSubCGItem* item, int targetStatus) const;
 
     // The view tells which items its filter hides; without a test none is.
     void setHiddenTest(std::function<bool(const OvSubCGItem*)> hides);
@@ -116,12 +111,18 @@ signals:
     void SignalCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
     void SignalCurrentCGChanged(OvSubCGItem* newCG);
     void hiddenChanged();
+    // The server confirmed a take of this console, ms after it was asked for.
+    void takeConfirmed(OvSubCGItem* item, int ms);
 
 private:
+    // Takes are asked for through the take command alone, where the lock,
+    // the guard and the search's rule live.
+    friend class OvTakeCommand;
+    // Asks the server for targetStatus; false (nothing sent) when canTake is not.
+    bool publish(OvSubCGItem* item, int targetStatus);
+
     void updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info);
     OvCGListModel();
-    void publish(int targetStatus);
-    bool canTake(const OvSubCGItem* item, int targetStatus) const;
     void publishUnanswered(OvSubCGItem* item, const QString& operationId);
     void watchForeignSending(OvSubCGItem* item, int previousStatus);
     void admitImage(OvSubCGItem* item);
@@ -134,6 +135,7 @@ private:
         QString operationId;
         int previousStatus = 0;
         int targetStatus = 0;
+        QElapsedTimer asked;  // monotonic
     };
 
     QList<OvSubCGItem*> m_items;

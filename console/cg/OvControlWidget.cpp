@@ -3,6 +3,8 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "cg/OvTakeCommand.h"
+#include "shortcut/OvKeyMap.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvRepolish.h>
@@ -40,15 +42,16 @@ void setLit(QWidget* button, bool lit)
 OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("OvControlWidget"));
+    const OvKeyMap& keys = OvKeyMap::current();
 
     m_pgmButton = makeButton(this, QStringLiteral("OvControlWidget_pgm"), QStringLiteral("PGM"),
-                             tr("发布到PGM（Z）"));
+                             tr("发布到PGM（%1）").arg(keys.keyText(OvKeyMap::Pgm)));
     connect(m_pgmButton, &QPushButton::clicked, this, &OvControlWidget::onSendPgm);
     m_pvwButton = makeButton(this, QStringLiteral("OvControlWidget_pvw"), QStringLiteral("PVW"),
-                             tr("发布到PVW（X）"));
+                             tr("发布到PVW（%1）").arg(keys.keyText(OvKeyMap::Pvw)));
     connect(m_pvwButton, &QPushButton::clicked, this, &OvControlWidget::onSendPvw);
     m_cancelButton = makeButton(this, QStringLiteral("OvControlWidget_cancel"), tr("取消"),
-                                tr("取消发布（C）"));
+                                tr("取消发布（%1）").arg(keys.keyText(OvKeyMap::Cancel)));
     connect(m_cancelButton, &QPushButton::clicked, this, &OvControlWidget::onCancelPublish);
 
     auto* layout = new HNsNmLayout(nullptr);
@@ -60,6 +63,19 @@ OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
     connect(OvCGListModel::instance(), &OvCGListModel::SignalCurrentCGChanged, this,
             &OvControlWidget::onCurrentCgChanged);
     connect(OvCGListModel::instance(), &OvCGListModel::hiddenChanged, this, &OvControlWidget::resetUi);
+    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
+        if (m_item)
+            resetUi();
+        else
+            setAllEnabled(!locked);
+    });
+}
+
+void OvControlWidget::setAllEnabled(bool enabled)
+{
+    m_pgmButton->setEnabled(enabled);
+    m_pvwButton->setEnabled(enabled);
+    m_cancelButton->setEnabled(enabled);
 }
 
 OvControlWidget::~OvControlWidget() = default;
@@ -68,9 +84,7 @@ void OvControlWidget::stopFollowing()
 {
     if (!m_item)
         return;
-    m_pgmButton->setEnabled(true);
-    m_pvwButton->setEnabled(true);
-    m_cancelButton->setEnabled(true);
+    setAllEnabled(!OvTakeCommand::instance()->isLocked());
     disconnect(m_item, &OvSubCGItem::updateData, this, &OvControlWidget::resetUi);
     disconnect(m_item, &QObject::destroyed, this, &OvControlWidget::destroyed);
     m_item = nullptr;
@@ -100,22 +114,19 @@ void OvControlWidget::resetUi()
 {
     if (!m_item)
         return;
-    // The search hides the current item: the buttons would act on a tile
-    // nobody can see.
-    const bool hidden = OvCGListModel::instance()->isHidden(m_item);
+    // Locked, or the search hides the current item (the buttons would act on
+    // a tile nobody can see): nothing to press.
+    const bool blocked = OvTakeCommand::instance()->isLocked() || OvCGListModel::instance()->isHidden(m_item);
     if (m_item->status() == OvCgStatus::Sending) {
         // Frozen while the request is outstanding; the faces wait for the answer.
-        if (hidden) {
-            m_pgmButton->setEnabled(false);
-            m_pvwButton->setEnabled(false);
-            m_cancelButton->setEnabled(false);
-        }
+        if (blocked)
+            setAllEnabled(false);
         return;
     }
     const int status = m_item->status();
-    m_pgmButton->setEnabled(!hidden && status != OvCgStatus::OnPgm);
-    m_pvwButton->setEnabled(!hidden && status != OvCgStatus::OnPvw);
-    m_cancelButton->setEnabled(!hidden && OvCgStatus::isOnAir(status));
+    m_pgmButton->setEnabled(!blocked && status != OvCgStatus::OnPgm);
+    m_pvwButton->setEnabled(!blocked && status != OvCgStatus::OnPvw);
+    m_cancelButton->setEnabled(!blocked && OvCgStatus::isOnAir(status));
     // The lit faces (a repolish each) follow once per turn of the event loop:
     // a burst of changes to the current item costs one.
     m_lit.request();
@@ -135,17 +146,17 @@ void OvControlWidget::showLit()
 void OvControlWidget::onSendPgm()
 {
     if (m_item)
-        OvCGListModel::instance()->sendPgm();
+        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::OnPgm);
 }
 
 void OvControlWidget::onSendPvw()
 {
     if (m_item)
-        OvCGListModel::instance()->sendPvw();
+        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::OnPvw);
 }
 
 void OvControlWidget::onCancelPublish()
 {
     if (m_item)
-        OvCGListModel::instance()->cancelPublish();
+        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::Idle);
 }

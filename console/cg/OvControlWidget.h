@@ -35,6 +35,7 @@ private:
     void onCurrentCgChanged(OvSubCGItem* newCG);
     void showLit();
     void stopFollowing();
+    void setAllEnabled(bool enabled);
 
     OvGrayButton* m_pgmButton = nullptr;
     OvGrayButton* m_pvwButton = nullptr;

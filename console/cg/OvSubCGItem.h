@@ -30,6 +30,9 @@ public:
     bool isChecked() const;
     QString oldName() const;
     cgItemData data() const;
+    // How long the server took to confirm this console's last take of the
+    // item, in ms; -1 before the first.
+    int confirmedInMs() const { return m_confirmedMs; }
 
     void setStatus(int status, const operatorInfo& info);
     void setName(const QString& name, const operatorInfo& info);
@@ -56,4 +59,5 @@ private:
     int m_position = -1;
     QString m_oldName;
     bool m_checked = false;
+    int m_confirmedMs = -1;
 };

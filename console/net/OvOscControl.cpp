@@ -3,6 +3,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
 
@@ -93,6 +94,14 @@ OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
             sendItem("/ovcg/current", item, model->indexOfCg(item) + 1, model->confirmedStatus(item));
     });
     connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, &OvOscControl::sendConnected);
+    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
+        if (m_feedbackPort != 0)
+            send(OscMessage().add(locked ? 1 : 0).serialised("/ovcg/locked"));
+    });
+    connect(model, &OvCGListModel::takeConfirmed, this, [this](OvSubCGItem* item, int ms) {
+        if (m_feedbackPort != 0)
+            send(OscMessage().add(item->name()).add(ms).serialised("/ovcg/confirmed"));
+    });
 }
 
 OvOscControl::~OvOscControl() = default;
@@ -227,23 +236,20 @@ void OvOscControl::handleMessage(char* data, int size)
         if (!item) {
             ignore(argc == 1 && (types[0] == LO_INT32 || types[0] == LO_STRING) ? "no such item"
                                                                                 : "wrong arguments");
-        } else if (argc == 0) {
-            // The current item, as its button would: nothing while the
-            // operator's search hides it.
-            if (path == "/ovcg/pgm")
-                model->sendPgm();
-            else if (path == "/ovcg/pvw")
-                model->sendPvw();
-            else
-                model->cancelPublish();
         } else if (path == "/ovcg/select") {
             model->setCurrentCg(item);
         } else {
-            // Named by position or name: as the operator does it, the tile
-            // becomes current, then its button.
-            model->take(item, path == "/ovcg/pgm"   ? OvCgStatus::OnPgm
-                              : path == "/ovcg/pvw" ? OvCgStatus::OnPvw
-                                                    : OvCgStatus::Idle);
+            const int status = path == "/ovcg/pgm"   ? OvCgStatus::OnPgm
+                               : path == "/ovcg/pvw" ? OvCgStatus::OnPvw
+                                                     : OvCgStatus::Idle;
+            // The current item as its button would take it (not while the
+            // search hides it); one named by position or name as the operator
+            // does it: the tile becomes current, then its button.
+            OvTakeCommand* const command = OvTakeCommand::instance();
+            if (argc == 0)
+                command->take(OvTakeCommand::Osc, status);
+            else
+                command->takeItem(OvTakeCommand::Osc, item, status);
         }
     } else if ((path == "/ovcg/next" || path == "/ovcg/prev") && argc == 0) {
         const std::function<void()>& handler = path == "/ovcg/next" ? m_next : m_previous;
@@ -251,6 +257,11 @@ void OvOscControl::handleMessage(char* data, int size)
             handler();
         else
             step(path == "/ovcg/next" ? 1 : -1);
+    } else if (path == "/ovcg/lock" && argc == 1 && types[0] == LO_INT32) {
+        OvTakeCommand::instance()->setLocked(oscInt(argv[0]) != 0);
+    } else if (path == "/ovcg/clearall" && argc == 0) {
+        // No question: the panel's button is deliberate.
+        OvTakeCommand::instance()->clearAll(OvTakeCommand::Osc);
     } else if (path == "/ovcg/refresh" && argc == 0) {
         // One under way is finished, not restarted: a panel that asks often
         // would otherwise never get the end of a long list.

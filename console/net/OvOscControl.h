@@ -20,8 +20,10 @@ class QUdpSocket;
 //   /ovcg/pgm, /ovcg/pvw, /ovcg/cancel   [position (int, from 1) | name (string)]
 //   /ovcg/select  position | name        /ovcg/next, /ovcg/prev
 //   /ovcg/refresh                        the whole list as /ovcg/status
-// Tally: /ovcg/status and /ovcg/current (name, position, status 0-2) and
-// /ovcg/connected (1 or 0).
+//   /ovcg/lock 1|0                       /ovcg/clearall (every item off air)
+// Tally: /ovcg/status and /ovcg/current (name, position, status 0-2),
+// /ovcg/connected and /ovcg/locked (1 or 0), /ovcg/confirmed (name, ms: the
+// server's confirmation of a take of this console).
 class OvOscControl : public QObject
 {
     Q_OBJECT

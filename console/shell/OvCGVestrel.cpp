@@ -11,10 +11,12 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
+#include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
+#include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
 
@@ -36,6 +38,11 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     OvErrorPresenter::install(&OvConnectionErrorBox::show);
     applyStyleSheet(this, QStringLiteral("MainFrame.qss"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    // Before anything registers or shows a key.
+    const OvKeyMap keys = OvKeyMap::fromValues(readConfigKeys(), &m_keyProblems);
+    OvShortcutKey::instance().applyKeys(keys);
+    OvTakeCommand* const takes = OvTakeCommand::instance();
+    takes->setGuardMs(readConfigTakeGuardMs());
 
     auto* outer = new VNsNmLayout(this);
 
@@ -62,9 +69,42 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connectButton->setText(tr("连接"));
     connect(connectButton, &QPushButton::clicked, this, &OvCGVestrel::login);
 
+    // Locked, no take reaches the server from anywhere; selecting and
+    // searching go on. The console always starts unlocked.
+    m_lockButton = new OvGrayButton(this, QString());
+    m_lockButton->setText(tr("锁定发布"));
+    m_lockButton->setType(QStringLiteral("OvControlWidget_lock"));
+    m_lockButton->setCheckable(true);
+    m_lockButton->setFocusPolicy(Qt::NoFocus);
+    m_lockButton->setAccessibleName(tr("锁定发布"));
+    m_lockButton->setToolTip(tr("锁定发布（%1）").arg(keys.keyText(OvKeyMap::Lock)));
+    m_lockButton->setChecked(takes->isLocked());
+    connect(m_lockButton, &QPushButton::toggled, takes, &OvTakeCommand::setLocked);
+    connect(takes, &OvTakeCommand::lockedChanged, m_lockButton, &QPushButton::setChecked);
+    m_clearAllButton = new OvGrayButton(this, QString());
+    m_clearAllButton->setText(tr("全部撤下"));
+    m_clearAllButton->setType(QStringLiteral("OvControlWidget_clearall"));
+    m_clearAllButton->setFocusPolicy(Qt::NoFocus);
+    m_clearAllButton->setAccessibleName(tr("全部撤下"));
+    m_clearAllButton->setToolTip(tr("全部撤下（%1）").arg(keys.keyText(OvKeyMap::ClearAll)));
+    m_clearAllButton->setEnabled(!takes->isLocked());
+    connect(m_clearAllButton, &QPushButton::clicked, this, [this] { askClearAll(OvTakeCommand::ControlBar); });
+    connect(takes, &OvTakeCommand::lockedChanged, m_clearAllButton, [this](bool locked) {
+        m_clearAllButton->setEnabled(!locked);
+    });
+    // Whether or not the single keys are on.
+    auto* lockKey = new QShortcut(keys.key(OvKeyMap::Lock), this);
+    connect(lockKey, &QShortcut::activated, takes, [takes] { takes->setLocked(!takes->isLocked()); });
+    auto* clearAllKey = new QShortcut(keys.key(OvKeyMap::ClearAll), this);
+    connect(clearAllKey, &QShortcut::activated, this, [this] { askClearAll(OvTakeCommand::Keyboard); });
+
     auto* bottom = new HNsNmLayout(nullptr);
     bottom->addWidget(connectButton);
+    bottom->addSpacing(12);
+    bottom->addWidget(m_lockButton);
     bottom->addStretch();
+    bottom->addWidget(m_clearAllButton);
+    bottom->addSpacing(24);
     bottom->addWidget(m_controlWidget);
     content->addLayout(bottom);
     outer->addLayout(content);
@@ -88,6 +128,8 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
 
     OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                        tr("欢迎使用TolvaCGVestrel"));
+    for (const QString& problem : qAsConst(m_keyProblems))
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
     startOscControl();
 
     setMouseTracking(true);
@@ -201,6 +243,17 @@ void OvCGVestrel::startOscControl()
     else if (!feedback.isEmpty())
         log(tr("OSC反馈地址“%1”无效，应为“地址:端口”").arg(feedback));
     log(tr("OSC控制在%1:%2上监听").arg(addressText).arg(port));
+}
+
+void OvCGVestrel::askClearAll(OvTakeCommand::Source source)
+{
+    OvTakeCommand* const takes = OvTakeCommand::instance();
+    // Refused (and said) without a question while locked.
+    if (!takes->admitSource(source))
+        return;
+    OvMsgDlg box(tr("撤下所有在PGM或PVW上的CG？"), 1, nullptr);
+    if (box.exec() == 1)
+        takes->clearAll(source);
 }
 
 void OvCGVestrel::quickWidget()

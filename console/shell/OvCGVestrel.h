@@ -3,6 +3,7 @@
 #include "OvCGBaseDlg.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
+#include "cg/OvTakeCommand.h"
 
 class OvGrayButton;
 class OvLoginDlg;
@@ -23,6 +24,8 @@ public:
 
     OvTitlebar* titlebar() const { return m_titlebar; }
     OvGrayButton* connectButtonWidget() const { return connectButton; }
+    OvGrayButton* lockButton() const { return m_lockButton; }
+    OvGrayButton* clearAllButton() const { return m_clearAllButton; }
     OvLoginDlg* loginDialog() const { return m_loginDlg; }
     OvControlWidget* controlWidget() const { return m_controlWidget; }
     OvCGShowWidget* showWidget() const { return m_showWidget; }
@@ -43,10 +46,17 @@ private:
     void setReconnectingState(bool reconnecting);
     // The OSC remote control, when config.ini turns it on.
     void startOscControl();
+    // Asks, then takes every CG on PGM or PVW off air.
+    void askClearAll(OvTakeCommand::Source source);
+
+    // The keys of config.ini's [KEYS], and what was wrong with them.
+    QStringList m_keyProblems;
 
     OvTitlebar* m_titlebar = nullptr;
     OvLoginDlg* m_loginDlg = nullptr;
     OvGrayButton* connectButton = nullptr;
+    OvGrayButton* m_lockButton = nullptr;
+    OvGrayButton* m_clearAllButton = nullptr;
     OvControlWidget* m_controlWidget = nullptr;
     OvCGShowWidget* m_showWidget = nullptr;
 };

@@ -113,3 +113,23 @@ void applyStyleSheet(QWidget* widget, const QString& name)
     widget->setStyleSheet(stream.readAll());
     file.close();
 }
+
+int readConfigTakeGuardMs()
+{
+    constexpr int DefaultMs = 300;
+    bool ok = false;
+    const int ms =
+        readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("take_guard_ms")).trimmed().toInt(&ok);
+    return ok && ms >= 0 && ms <= 10000 ? ms : DefaultMs;
+}
+
+QHash<QString, QString> readConfigKeys()
+{
+    QHash<QString, QString> keys;
+    const QString path = configPath();
+    QSettings settings(path, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("KEYS"));
+    for (const QString& key : settings.childKeys())
+        keys.insert(key, readConfigValue(path, QStringLiteral("KEYS"), key));
+    return keys;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 class QWidget;
@@ -31,6 +32,13 @@ QString readConfigLanguage();
 int readConfigOscPort();
 QString readConfigOscAddress();
 QString readConfigOscFeedback();
+
+// The double-press guard of takes in ms: 300 unless given, 0 turns it off;
+// anything but a number from 0 to 10000 keeps 300.
+int readConfigTakeGuardMs();
+
+// The [KEYS] group: each key present, with its text as written.
+QHash<QString, QString> readConfigKeys();
 
 // Sets <program folder>/qss/<name> as the widget's own style sheet; a missing or
 // unreadable file leaves the widget as it was.

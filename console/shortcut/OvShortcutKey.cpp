@@ -2,9 +2,11 @@
 
 #include "log/OvCGMessage.h"
 #include "shortcut/OvHotKeyPlatform.h"
+#include "shortcut/OvKeyMap.h"
 
 #include <QCoreApplication>
 
+#include <array>
 #include <utility>
 
 OvShortcutKey& OvShortcutKey::instance()
@@ -16,7 +18,7 @@ OvShortcutKey& OvShortcutKey::instance()
 OvShortcutKey::OvShortcutKey()
     : QObject(nullptr),
       m_hotKeyFilter(std::make_unique<OvHotKeyPlatform>([this] { toggleShortcuts(); })),
-      m_hotKeySequence(QKeySequence::fromString(QStringLiteral("Ctrl+Alt+Q"), QKeySequence::PortableText))
+      m_hotKeySequence(OvKeyMap::current().key(OvKeyMap::Toggle))
 {
     if (QCoreApplication* const app = QCoreApplication::instance())
         app->installNativeEventFilter(m_hotKeyFilter.get());
@@ -24,7 +26,8 @@ OvShortcutKey::OvShortcutKey()
     m_hotKeyFilter->setHeldChanged([](bool held) {
         OvCGMessage::instance().addMessage(
             SystemMessage, OvCGMessage::systemTitle(),
-            held ? tr("全局快捷键Ctrl+Alt+Q已恢复") : tr("全局快捷键Ctrl+Alt+Q已失效，键盘布局改变后无法再次注册"));
+            (held ? tr("全局快捷键%1已恢复") : tr("全局快捷键%1已失效，键盘布局改变后无法再次注册"))
+                .arg(instance().hotKeySequence().toString(QKeySequence::PortableText)));
     });
     // This object outlives the application, whose windowing-system connection
     // the grab and the filter need: both go while the application ends.
@@ -50,6 +53,26 @@ void OvShortcutKey::releaseHotKey()
 void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback)
 {
     m_shortcuts.emplace(sequence, std::move(callback));
+}
+
+void OvShortcutKey::applyKeys(const OvKeyMap& map)
+{
+    const OvKeyMap& old = OvKeyMap::current();
+    // All taken out before any goes back, so that two commands may swap keys.
+    std::array<std::function<void()>, OvKeyMap::CommandCount> callbacks;
+    for (int i = 0; i < OvKeyMap::CommandCount; ++i) {
+        const auto command = OvKeyMap::Command(i);
+        const auto it = m_shortcuts.find(old.key(command));
+        if (!OvKeyMap::isSingleKey(command) || it == m_shortcuts.end())
+            continue;
+        callbacks[size_t(i)] = std::move(it->second);
+        m_shortcuts.erase(it);
+    }
+    for (int i = 0; i < OvKeyMap::CommandCount; ++i)
+        if (callbacks[size_t(i)])
+            m_shortcuts[map.key(OvKeyMap::Command(i))] = std::move(callbacks[size_t(i)]);
+    setHotKeySequence(map.key(OvKeyMap::Toggle));
+    OvKeyMap::setCurrent(map);
 }
 
 bool OvShortcutKey::activate(const QKeySequence& sequence)
@@ -96,6 +119,18 @@ bool OvShortcutKey::isEnabled() const
 QKeySequence OvShortcutKey::hotKeySequence() const
 {
     return m_hotKeySequence;
+}
+
+void OvShortcutKey::setHotKeySequence(const QKeySequence& sequence)
+{
+    if (sequence == m_hotKeySequence)
+        return;
+    const bool held = isHotKeyRegistered();
+    if (held)
+        unregisterHotKey();
+    m_hotKeySequence = sequence;
+    if (held)
+        registerHotKey();
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <memory>
 
 class OvHotKeyPlatform;
+class OvKeyMap;
 
 // The process-wide table of single-key shortcuts and their on/off switch.
 // The shortcuts start switched off; the system-wide hot key (Ctrl+Alt+Q)
@@ -22,6 +23,10 @@ public:
 
     // The first registration of a sequence wins; later ones are dropped.
     void addShortcut(const QKeySequence& sequence, std::function<void()> callback);
+    // The operator's keys: the single keys of the publish commands (and GO)
+    // move from the keys in force to map's, the hot key to map's toggle key,
+    // and map becomes the keys in force.
+    void applyKeys(const OvKeyMap& map);
     // Runs the callback for sequence; false when switched off or not registered.
     bool activate(const QKeySequence& sequence);
     // A key press as the main window receives it: only a bare key counts.
@@ -38,6 +43,8 @@ public:
     bool isEnabled() const;
 
     QKeySequence hotKeySequence() const;
+    // Another hot key: the grab moves to it.
+    void setHotKeySequence(const QKeySequence& sequence);
     int hotKeyKey() const;
     int hotKeyModifiers() const;
 

@@ -1,6 +1,7 @@
 #include "shortcut/OvShortcutKeyDlg.h"
 
 #include "shell/OvTitlebar.h"
+#include "shortcut/OvKeyMap.h"
 
 #include <OvUIUtility/VNsNmLayout.h>
 
@@ -61,8 +62,10 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
     auto* content = new VNsNmLayout;
     content->setContentsMargins(24, 28, 24, 30);
     content->setSpacing(16);
+    // The keys in force: config.ini's [KEYS] may have changed them.
+    const OvKeyMap& keys = OvKeyMap::current();
     content->addWidget(keyGroup(this, "switch", tr("快捷键(开启/关闭)"),
-                                {tr("快捷键(开启/关闭)")}, {QStringLiteral("Ctrl+Alt+Q")}, true));
+                                {tr("快捷键(开启/关闭)")}, {keys.keyText(OvKeyMap::Toggle)}, true));
     content->addWidget(keyGroup(this, "move", tr("快捷键选择框移动"),
                                 {tr("上移"), tr("下移"), tr("左移"),
                                  tr("右移")},
@@ -71,7 +74,11 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
                                 false));
     content->addWidget(keyGroup(this, "publish", tr("发布控制"),
                                 {tr("发布PGM"), tr("发布PVW"), tr("取消发布")},
-                                {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C")}, false));
+                                {keys.keyText(OvKeyMap::Pgm), keys.keyText(OvKeyMap::Pvw),
+                                 keys.keyText(OvKeyMap::Cancel)},
+                                false));
+    content->addWidget(keyGroup(this, "safety", tr("发布保护"), {tr("锁定发布"), tr("全部撤下")},
+                                {keys.keyText(OvKeyMap::Lock), keys.keyText(OvKeyMap::ClearAll)}, false));
     content->addWidget(keyGroup(this, "search", tr("搜索CG"),
                                 {tr("搜索"), tr("选中第一个结果"), tr("清空搜索")},
                                 {QStringLiteral("Ctrl+F"), tr("回车"), QStringLiteral("Esc")}, false));

@@ -1,5 +1,6 @@
 #include "OvTestSupport.h"
 
+#include "cg/OvTakeCommand.h"
 #include "cg/cgItemData.h"
 #include "log/OvCGMessage.h"
 
@@ -244,6 +245,11 @@ cgItemData cgRecord(const QString& name, int status)
     data.name = name;
     data.status = status;
     return data;
+}
+
+int take(int targetStatus)
+{
+    return OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, targetStatus);
 }
 
 }  // namespace OvTest

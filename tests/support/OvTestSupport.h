@@ -110,4 +110,7 @@ private:
 // A CG record with a fresh guid, no thumbnail.
 cgItemData cgRecord(const QString& name, int status = 0);
 
+// The operator's control-bar take of the current item (to PGM, PVW or off air).
+int take(int targetStatus);
+
 }  // namespace OvTest

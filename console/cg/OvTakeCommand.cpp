@@ -1,0 +1,198 @@
+#include "cg/OvTakeCommand.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
+#include "net/OvTransferServer.h"
+#include "shortcut/OvKeyMap.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <QTimer>
+
+namespace {
+
+OvTakeCommand::Action actionFor(int targetStatus)
+{
+    return targetStatus == OvCgStatus::OnPgm   ? OvTakeCommand::Pgm
+           : targetStatus == OvCgStatus::OnPvw ? OvTakeCommand::Pvw
+                                               : OvTakeCommand::Cancel;
+}
+
+void systemLine(const QString& text)
+{
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+}
+
+}  // namespace
+
+OvTakeCommand* OvTakeCommand::instance()
+{
+    static OvTakeCommand command;
+    return &command;
+}
+
+OvTakeCommand::OvTakeCommand() : QObject(nullptr)
+{
+    OvShortcutKey& shortcuts = OvShortcutKey::instance();
+    const OvKeyMap& keys = OvKeyMap::current();
+    shortcuts.addShortcut(keys.key(OvKeyMap::Pgm), [this] { take(SingleKey, OvCgStatus::OnPgm); });
+    shortcuts.addShortcut(keys.key(OvKeyMap::Pvw), [this] { take(SingleKey, OvCgStatus::OnPvw); });
+    shortcuts.addShortcut(keys.key(OvKeyMap::Cancel), [this] { take(SingleKey, OvCgStatus::Idle); });
+    // A take-all-off under way ends with the catalogue it was for.
+    connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, [this](bool up) {
+        if (!up)
+            m_toClear.clear();
+    });
+}
+
+OvTakeCommand::~OvTakeCommand() = default;
+
+QString OvTakeCommand::sourceName(Source source)
+{
+    switch (source) {
+    case ControlBar:
+        return tr("控制栏");
+    case SingleKey:
+        return tr("单键");
+    case Keyboard:
+        return tr("键盘");
+    case Osc:
+        return QStringLiteral("OSC");
+    case RunningOrder:
+        return tr("串联单");
+    case RemoteApi:
+        return tr("远程接口");
+    }
+    return QString();
+}
+
+bool OvTakeCommand::admitSource(Source source)
+{
+    if (!m_locked)
+        return true;
+    if (!m_lockedNotice.isValid() || m_lockedNotice.elapsed() >= LockedNoticeEveryMs) {
+        m_lockedNotice.start();
+        systemLine(tr("发布已锁定，未执行来自%1的命令").arg(sourceName(source)));
+    }
+    return false;
+}
+
+bool OvTakeCommand::admit(Action action, const void* target)
+{
+    const bool repeated = m_guardMs > 0 && m_lastPress.isValid() && m_lastPress.elapsed() < m_guardMs
+                          && action == m_lastAction && target == m_lastTarget;
+    // Every press restarts the time, so a bouncing contact or a held key stays one press.
+    m_lastPress.start();
+    m_lastAction = action;
+    m_lastTarget = target;
+    if (repeated)
+        ++m_ignored;
+    return !repeated;
+}
+
+OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    OvSubCGItem* const item = model->currentCg();
+    if (!admitSource(source))
+        return Locked;
+    if (!item)
+        return NoItem;
+    // A take never acts on an item nobody sees.
+    if (model->isHidden(item))
+        return Hidden;
+    return send(source, item, targetStatus);
+}
+
+OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus)
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    if (!admitSource(source))
+        return Locked;
+    if (!item || model->indexOfCg(item) < 0)
+        return NoItem;
+    // As the operator does it: the tile becomes current, then its button.
+    model->setCurrentCg(item);
+    return send(source, item, targetStatus);
+}
+
+OvTakeCommand::Result OvTakeCommand::send(Source source, OvSubCGItem* item, int targetStatus)
+{
+    if (!admit(actionFor(targetStatus), item))
+        return Repeated;
+    if (!OvCGListModel::instance()->publish(item, targetStatus))
+        return Refused;
+    emit taken(source, item, targetStatus);
+    return Taken;
+}
+
+OvTakeCommand::Result OvTakeCommand::clearAll(Source source)
+{
+    if (!admitSource(source))
+        return Locked;
+    if (!admit(ClearAll, nullptr))
+        return Repeated;
+    const bool idle = m_toClear.isEmpty();
+    m_toClear.clear();
+    m_clearSource = source;
+    for (OvSubCGItem* const item : OvCGListModel::instance()->cgList())
+        if (OvCgStatus::isOnAir(item->status()))
+            m_toClear.append(item);
+    if (idle && !m_toClear.isEmpty())
+        clearAllSlice();
+    return Taken;
+}
+
+int OvTakeCommand::clearAllPending() const
+{
+    return m_toClear.size();
+}
+
+void OvTakeCommand::clearAllSlice()
+{
+    // Locked meanwhile: the rest is not sent.
+    if (m_locked)
+        m_toClear.clear();
+    OvCGListModel* const model = OvCGListModel::instance();
+    const int count = qMin(ClearAllPerTurn, m_toClear.size());
+    for (int i = 0; i < count; ++i) {
+        OvSubCGItem* const item = m_toClear.at(i);
+        // Gone, or taken meanwhile by someone: nothing to cancel.
+        if (item && OvCgStatus::isOnAir(item->status()) && model->publish(item, OvCgStatus::Idle))
+            emit taken(m_clearSource, item, OvCgStatus::Idle);
+    }
+    m_toClear.erase(m_toClear.begin(), m_toClear.begin() + count);
+    if (!m_toClear.isEmpty())
+        QTimer::singleShot(0, this, &OvTakeCommand::clearAllSlice);
+}
+
+void OvTakeCommand::setLocked(bool locked)
+{
+    if (m_locked == locked)
+        return;
+    m_locked = locked;
+    m_lockedNotice.invalidate();
+    systemLine(locked ? tr("发布已锁定") : tr("发布已解锁"));
+    emit lockedChanged(locked);
+}
+
+bool OvTakeCommand::isLocked() const
+{
+    return m_locked;
+}
+
+void OvTakeCommand::setGuardMs(int ms)
+{
+    m_guardMs = qMax(0, ms);
+}
+
+int OvTakeCommand::guardMs() const
+{
+    return m_guardMs;
+}
+
+qint64 OvTakeCommand::ignoredPresses() const
+{
+    return m_ignored;
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class OvSubCGItem;
+
+// The one way to take: every source (the control bar, the single keys, the
+// keyboard, OSC, the running order, the remote API) asks here, so the rules
+// live once: the model's refusals, never an item the search hides unless the
+// source named it, the lock, and the guard against a double press.
+class OvTakeCommand : public QObject
+{
+    Q_OBJECT
+public:
+    enum Source {
+        ControlBar,
+        SingleKey,
+        Keyboard,
+        Osc,
+        RunningOrder,
+        RemoteApi,
+    };
+    Q_ENUM(Source)
+
+    enum Result {
+        Taken,
+        NoItem,    // nothing current, or no such item
+        Refused,   // the model's rules: the status it has, or an answer awaited
+        Hidden,    // the search hides the current item
+        Locked,
+        Repeated,  // the same command within the guard time
+    };
+    Q_ENUM(Result)
+
+    // What the guard compares: the same action on the same target.
+    enum Action {
+        Pgm,
+        Pvw,
+        Cancel,
+        ClearAll,
+        Go,
+    };
+
+    static constexpr int DefaultGuardMs = 300;
+    static constexpr int LockedNoticeEveryMs = 5000;
+    // Cancels of a take-all-off sent per turn of the event loop.
+    static constexpr int ClearAllPerTurn = 200;
+
+    static OvTakeCommand* instance();
+    ~OvTakeCommand() override;
+
+    // The current item to targetStatus (on PGM, on PVW, or off air).
+    Result take(Source source, int targetStatus);
+    // An item the source named (a position, a name, a cue): it becomes current
+    // and is taken whether the search shows it or not.
+    Result takeItem(Source source, OvSubCGItem* item, int targetStatus);
+    // A cancel for every item on PGM or PVW, paced over turns of the event loop.
+    Result clearAll(Source source);
+    // Items a take-all-off has still to cancel.
+    int clearAllPending() const;
+    // For commands of their own (GO): false, and counted, when action on
+    // target repeats the previous press within the guard time. Records the press.
+    bool admit(Action action, const void* target);
+    // Whether a source may take now (not locked); a refusal is said at most
+    // once per LockedNoticeEveryMs.
+    bool admitSource(Source source);
+
+    void setLocked(bool locked);
+    bool isLocked() const;
+
+    // 0 turns the guard off.
+    void setGuardMs(int ms);
+    int guardMs() const;
+    qint64 ignoredPresses() const;
+
+    // The source as the log names it.
+    static QString sourceName(Source source);
+
+signals:
+    void lockedChanged(bool locked);
+    // A take was sent to the server.
+    void taken(OvTakeCommand::Source source, OvSubCGItem* item, int targetStatus);
+
+private:
+    OvTakeCommand();
+    Result send(Source source, OvSubCGItem* item, int targetStatus);
+    void clearAllSlice();
+
+    bool m_locked = false;
+    int m_guardMs = DefaultGuardMs;
+    qint64 m_ignored = 0;
+    QElapsedTimer m_lastPress;
+    Action m_lastAction = Pgm;
+    const void* m_lastTarget = nullptr;
+    QElapsedTimer m_lockedNotice;
+    QList<QPointer<OvSubCGItem>> m_toClear;
+    Source m_clearSource = Keyboard;
+};

@@ -1,0 +1,136 @@
+#include "shortcut/OvKeyMap.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+constexpr const char* Names[OvKeyMap::CommandCount] = {"pgm", "pvw", "cancel", "go", "lock", "clear_all", "toggle"};
+constexpr const char* Defaults[OvKeyMap::CommandCount] = {"Z", "X", "C", "Space", "Ctrl+L", "Ctrl+Shift+C",
+                                                          "Ctrl+Alt+Q"};
+
+constexpr int ModifierMask = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier
+                             | Qt::KeypadModifier | Qt::GroupSwitchModifier;
+
+// Keys the console gives other work: a command there would shadow it.
+bool isReserved(const QKeySequence& key)
+{
+    static const QList<QKeySequence> reserved = {
+        QKeySequence(Qt::Key_Up),   QKeySequence(Qt::Key_Down),   QKeySequence(Qt::Key_Left),
+        QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Find),
+    };
+    return reserved.contains(key);
+}
+
+// One chord of a known key; a single key without Ctrl, Alt or Meta (Shift is
+// taken as part of the key, as the single keys do), the hot key with one of them.
+bool usable(OvKeyMap::Command command, const QKeySequence& key)
+{
+    if (key.count() != 1)
+        return false;
+    const int chord = key[0];
+    const int code = chord & ~ModifierMask;
+    const int modifiers = chord & ModifierMask & ~Qt::ShiftModifier;
+    if (code == 0 || code == Qt::Key_unknown || (code >= Qt::Key_Shift && code <= Qt::Key_Meta))
+        return false;
+    if (OvKeyMap::isSingleKey(command))
+        return modifiers == 0 && (chord & Qt::ShiftModifier) == 0;
+    if (command == OvKeyMap::Toggle)
+        return (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
+    return true;
+}
+
+}  // namespace
+
+OvKeyMap::OvKeyMap()
+{
+    for (int i = 0; i < CommandCount; ++i)
+        m_keys[size_t(i)] = defaultKey(Command(i));
+}
+
+QString OvKeyMap::keyName(Command command)
+{
+    return QString::fromLatin1(Names[command]);
+}
+
+QKeySequence OvKeyMap::defaultKey(Command command)
+{
+    return QKeySequence::fromString(QString::fromLatin1(Defaults[command]), QKeySequence::PortableText);
+}
+
+bool OvKeyMap::isSingleKey(Command command)
+{
+    return command == Pgm || command == Pvw || command == Cancel || command == Go;
+}
+
+OvKeyMap OvKeyMap::fromValues(const QHash<QString, QString>& values, QStringList* problems)
+{
+    OvKeyMap map;
+    std::array<bool, CommandCount> chosen{};
+    std::array<QString, CommandCount> written;
+    for (int i = 0; i < CommandCount; ++i) {
+        const Command command = Command(i);
+        const auto value = values.constFind(keyName(command));
+        if (value == values.cend() || value->trimmed().isEmpty())
+            continue;
+        written[size_t(i)] = value->trimmed();
+        const QKeySequence key = QKeySequence::fromString(written[size_t(i)], QKeySequence::PortableText);
+        if (!usable(command, key)) {
+            problems->append(QCoreApplication::translate("OvKeyMap", "[KEYS] %1=%2 不是可用的按键，仍使用默认键%3")
+                                 .arg(keyName(command), written[size_t(i)], map.keyText(command)));
+            continue;
+        }
+        map.m_keys[size_t(i)] = key;
+        chosen[size_t(i)] = true;
+    }
+    // A chosen key that another command also has goes back to its default;
+    // that may clash anew with another chosen key, hence the rounds.
+    for (bool clash = true; clash;) {
+        clash = false;
+        for (int i = 0; i < CommandCount; ++i) {
+            if (!chosen[size_t(i)])
+                continue;
+            bool shared = isReserved(map.m_keys[size_t(i)]);
+            for (int j = 0; j < CommandCount && !shared; ++j)
+                shared = j != i && map.m_keys[size_t(j)] == map.m_keys[size_t(i)];
+            if (!shared)
+                continue;
+            const Command command = Command(i);
+            map.m_keys[size_t(i)] = defaultKey(command);
+            chosen[size_t(i)] = false;
+            clash = true;
+            problems->append(QCoreApplication::translate("OvKeyMap", "[KEYS] %1=%2 与其他命令的按键重复，仍使用默认键%3")
+                                 .arg(keyName(command), written[size_t(i)], map.keyText(command)));
+        }
+    }
+    return map;
+}
+
+QKeySequence OvKeyMap::key(Command command) const
+{
+    return m_keys[size_t(command)];
+}
+
+QString OvKeyMap::keyText(Command command) const
+{
+    return m_keys[size_t(command)].toString(QKeySequence::PortableText);
+}
+
+namespace {
+
+OvKeyMap& inForce()
+{
+    static OvKeyMap map;
+    return map;
+}
+
+}  // namespace
+
+const OvKeyMap& OvKeyMap::current()
+{
+    return inForce();
+}
+
+void OvKeyMap::setCurrent(const OvKeyMap& map)
+{
+    inForce() = map;
+}
