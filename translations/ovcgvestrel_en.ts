@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>OvAboutDlg</name>
@@ -36,34 +37,41 @@
     </message>
 </context>
 <context>
+    <name>OvCGListItemWidget</name>
+    <message>
+        <source>确认用时 %1 ms</source>
+        <translation>Confirmed in %1 ms</translation>
+    </message>
+</context>
+<context>
     <name>OvCGMessage</name>
     <message>
         <source>系统</source>
         <translation>System</translation>
     </message>
     <message>
-        <source>新增了"%1"</source>
-        <translation>added "%1"</translation>
+        <source>新增了&quot;%1&quot;</source>
+        <translation>added &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>删除了"%1"</source>
-        <translation>removed "%1"</translation>
+        <source>删除了&quot;%1&quot;</source>
+        <translation>removed &quot;%1&quot;</translation>
     </message>
     <message>
         <source>您</source>
         <translation>You</translation>
     </message>
     <message>
-        <source>重命名"%1"为"%2"</source>
-        <translation>renamed "%1" to "%2"</translation>
+        <source>重命名&quot;%1&quot;为&quot;%2&quot;</source>
+        <translation>renamed &quot;%1&quot; to &quot;%2&quot;</translation>
     </message>
     <message>
-        <source>编辑了"%1"</source>
-        <translation>edited "%1"</translation>
+        <source>编辑了&quot;%1&quot;</source>
+        <translation>edited &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>调整了"%1"的位置 从"%2"至"%3"</source>
-        <translation>moved "%1" from "%2" to "%3"</translation>
+        <source>调整了&quot;%1&quot;的位置 从&quot;%2&quot;至&quot;%3&quot;</source>
+        <translation>moved &quot;%1&quot; from &quot;%2&quot; to &quot;%3&quot;</translation>
     </message>
 </context>
 <context>
@@ -147,30 +155,50 @@
     </message>
     <message>
         <source>OSC反馈地址“%1”无效，应为“地址:端口”</source>
-        <translation>OSC feedback address "%1" is not valid; it must be "address:port"</translation>
+        <translation>OSC feedback address &quot;%1&quot; is not valid; it must be &quot;address:port&quot;</translation>
     </message>
     <message>
         <source>OSC控制在%1:%2上监听</source>
         <translation>OSC control listens on %1:%2</translation>
     </message>
+    <message>
+        <source>锁定发布</source>
+        <translation>Lock takes</translation>
+    </message>
+    <message>
+        <source>锁定发布（%1）</source>
+        <translation>Lock takes (%1)</translation>
+    </message>
+    <message>
+        <source>全部撤下</source>
+        <translation>Take all off</translation>
+    </message>
+    <message>
+        <source>全部撤下（%1）</source>
+        <translation>Take all off (%1)</translation>
+    </message>
+    <message>
+        <source>撤下所有在PGM或PVW上的CG？</source>
+        <translation>Take every CG on PGM or PVW off air?</translation>
+    </message>
 </context>
 <context>
     <name>OvCgStatus</name>
     <message>
-        <source>取消发布"%1"</source>
-        <translation>took "%1" off air</translation>
+        <source>取消发布&quot;%1&quot;</source>
+        <translation>took &quot;%1&quot; off air</translation>
     </message>
     <message>
-        <source>发布"%1"到%2</source>
-        <translation>put "%1" on %2</translation>
+        <source>发布&quot;%1&quot;到%2</source>
+        <translation>put &quot;%1&quot; on %2</translation>
     </message>
     <message>
-        <source>studio未响应发布"%1"到%2的请求</source>
-        <translation>the studio did not answer the request to put "%1" on %2</translation>
+        <source>studio未响应发布&quot;%1&quot;到%2的请求</source>
+        <translation>the studio did not answer the request to put &quot;%1&quot; on %2</translation>
     </message>
     <message>
-        <source>studio未响应取消发布"%1"的请求</source>
-        <translation>the studio did not answer the request to take "%1" off air</translation>
+        <source>studio未响应取消发布&quot;%1&quot;的请求</source>
+        <translation>the studio did not answer the request to take &quot;%1&quot; off air</translation>
     </message>
     <message>
         <source>发送中</source>
@@ -180,20 +208,31 @@
 <context>
     <name>OvControlWidget</name>
     <message>
-        <source>发布到PGM（Z）</source>
-        <translation>Put on PGM (Z)</translation>
-    </message>
-    <message>
-        <source>发布到PVW（X）</source>
-        <translation>Put on PVW (X)</translation>
-    </message>
-    <message>
         <source>取消</source>
         <translation>Off</translation>
     </message>
     <message>
-        <source>取消发布（C）</source>
-        <translation>Take off air (C)</translation>
+        <source>发布到PGM（%1）</source>
+        <translation>Put on PGM (%1)</translation>
+    </message>
+    <message>
+        <source>发布到PVW（%1）</source>
+        <translation>Put on PVW (%1)</translation>
+    </message>
+    <message>
+        <source>取消发布（%1）</source>
+        <translation>Take off air (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>OvKeyMap</name>
+    <message>
+        <source>[KEYS] %1=%2 不是可用的按键，仍使用默认键%3</source>
+        <translation>[KEYS] %1=%2 is not a usable key; the default %3 stays</translation>
+    </message>
+    <message>
+        <source>[KEYS] %1=%2 与其他命令的按键重复，仍使用默认键%3</source>
+        <translation>[KEYS] %1=%2 is another command&apos;s key too; the default %3 stays</translation>
     </message>
 </context>
 <context>
@@ -272,7 +311,7 @@
     </message>
     <message>
         <source>连接失败，当前设备已被加入黑名单，请修改远程黑名单设置。</source>
-        <translation>Connection refused: this device is on the server's blacklist. Change the blacklist settings on the server.</translation>
+        <translation>Connection refused: this device is on the server&apos;s blacklist. Change the blacklist settings on the server.</translation>
     </message>
     <message>
         <source>登录帐号没有软件使用权限，请联系Tolva客服。</source>
@@ -306,20 +345,20 @@
 <context>
     <name>OvShortcutKey</name>
     <message>
-        <source>全局快捷键Ctrl+Alt+Q已恢复</source>
-        <translation>The hot key Ctrl+Alt+Q works again</translation>
-    </message>
-    <message>
-        <source>全局快捷键Ctrl+Alt+Q已失效，键盘布局改变后无法再次注册</source>
-        <translation>The hot key Ctrl+Alt+Q stopped working: it could not be taken again after the keyboard layout changed</translation>
-    </message>
-    <message>
         <source>快键键已开启</source>
         <translation>Single keys on</translation>
     </message>
     <message>
         <source>快键键已关闭</source>
         <translation>Single keys off</translation>
+    </message>
+    <message>
+        <source>全局快捷键%1已恢复</source>
+        <translation>The hot key %1 works again</translation>
+    </message>
+    <message>
+        <source>全局快捷键%1已失效，键盘布局改变后无法再次注册</source>
+        <translation>The hot key %1 stopped working: it could not be taken again after the keyboard layout changed</translation>
     </message>
 </context>
 <context>
@@ -403,6 +442,53 @@
     <message>
         <source>回车</source>
         <translation>Enter</translation>
+    </message>
+    <message>
+        <source>发布保护</source>
+        <translation>Take safety</translation>
+    </message>
+    <message>
+        <source>锁定发布</source>
+        <translation>Lock takes</translation>
+    </message>
+    <message>
+        <source>全部撤下</source>
+        <translation>Take all off</translation>
+    </message>
+</context>
+<context>
+    <name>OvTakeCommand</name>
+    <message>
+        <source>控制栏</source>
+        <translation>the control bar</translation>
+    </message>
+    <message>
+        <source>单键</source>
+        <translation>the single keys</translation>
+    </message>
+    <message>
+        <source>键盘</source>
+        <translation>the keyboard</translation>
+    </message>
+    <message>
+        <source>串联单</source>
+        <translation>the running order</translation>
+    </message>
+    <message>
+        <source>远程接口</source>
+        <translation>the remote API</translation>
+    </message>
+    <message>
+        <source>发布已锁定，未执行来自%1的命令</source>
+        <translation>Takes are locked: a command from %1 was not carried out</translation>
+    </message>
+    <message>
+        <source>发布已锁定</source>
+        <translation>Takes locked</translation>
+    </message>
+    <message>
+        <source>发布已解锁</source>
+        <translation>Takes unlocked</translation>
     </message>
 </context>
 <context>
@@ -534,7 +620,7 @@
     </message>
     <message>
         <source>源代码及说明见项目仓库的 README.md</source>
-        <translation>Source code and documentation: README.md in the project's repository</translation>
+        <translation>Source code and documentation: README.md in the project&apos;s repository</translation>
     </message>
     <message>
         <source>无（请先查阅“帮助 → 帮助信息”）</source>
@@ -542,7 +628,7 @@
     </message>
     <message>
         <source>无（问题请提交到项目仓库）</source>
-        <translation>None (please report problems in the project's repository)</translation>
+        <translation>None (please report problems in the project&apos;s repository)</translation>
     </message>
     <message>
         <source>Copyright (C) 2026 OvCGVestrel 项目</source>
