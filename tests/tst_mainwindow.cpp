@@ -4,7 +4,10 @@
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "log/OvTitlebarNoticeInfo.h"
 #include "shell/OvLoginDlg.h"
@@ -15,6 +18,7 @@
 #include "shell/OvHelpViewer.h"
 #include "shell/OvMsgDlg.h"
 #include "shell/OvTitlebar.h"
+#include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 
 #include <OvUIUtility/MenuButton.h>
@@ -29,10 +33,12 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -386,7 +392,7 @@ private slots:
         cardCloser.stop();
         QCOMPARE(modalParent, w);
         QCOMPARE(cardTitles, QStringList({QStringLiteral("快捷键(开启/关闭)"), QStringLiteral("快捷键选择框移动"),
-                                          QStringLiteral("发布控制"), QStringLiteral("搜索CG")}));
+                                          QStringLiteral("发布控制"), QStringLiteral("发布保护"), QStringLiteral("搜索CG")}));
         QVERIFY(w->findChildren<QDialog*>(QStringLiteral("OvShortcutKeyDlg")).isEmpty());
 
         // The help viewer runs as a process of its own, owned by the window.
@@ -537,6 +543,126 @@ private slots:
         // Escape is offered to the shortcuts too and still leaves the window up.
         QTest::keyClick(m_window.get(), Qt::Key_Escape);
         QVERIFY(m_window->isVisible());
+    }
+
+    // --- takes an operator can trust ---------------------------------------
+
+    // The lock from the bottom bar and from its key: the publish buttons and
+    // take all off go dead, the single keys take nothing, selecting goes on.
+    void lockFromTheWindow_data()
+    {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("button") << false;
+        QTest::newRow("Ctrl+L") << true;
+    }
+
+    void lockFromTheWindow()
+    {
+        QFETCH(bool, byKey);
+        QCOMPARE(logIn(), QString());
+        // The window's own keys act while it has the keyboard.
+        QApplication::setActiveWindow(m_window.get());
+        OvTakeCommand* const takes = OvTakeCommand::instance();
+        const auto toggle = [&] {
+            if (byKey)
+                QTest::keyClick(m_window.get(), Qt::Key_L, Qt::ControlModifier);
+            else
+                m_window->lockButton()->click();
+        };
+        toggle();
+        QVERIFY(takes->isLocked() && m_window->lockButton()->isChecked());
+        QCOMPARE(m_window->lockButton()->accessibleName(), QStringLiteral("锁定发布"));
+        OvControlWidget* const bar = m_window->controlWidget();
+        QVERIFY(!bar->pgmButton()->isEnabled() && !bar->cancelButton()->isEnabled());
+        QVERIFY(!m_window->clearAllButton()->isEnabled());
+        OvShortcutKey::instance().toggleShortcuts();
+        model()->setCurrentCg(model()->cgAt(2));
+        QTest::keyClick(m_window.get(), Qt::Key_Z);
+        QTest::keyClick(m_window.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(model()->currentCg(), model()->cgAt(2));
+        QCOMPARE(model()->pendingOperationId(model()->cgAt(2)), QString());
+        toggle();
+        QVERIFY(!takes->isLocked() && bar->pgmButton()->isEnabled());
+        QCOMPARE(m_log->lines.filter(QStringLiteral(u"发布已")),
+                 (QStringList{QStringLiteral(u"系统:发布已锁定"), QStringLiteral(u"系统:发布已锁定，未执行来自单键的命令"),
+                              QStringLiteral(u"系统:发布已解锁")}));
+    }
+
+    // Take all off asks first; Yes takes every CG on PGM or PVW off air.
+    void takeAllOffAsks()
+    {
+        QCOMPARE(logIn(), QString());
+        for (int i : {0, 1}) {
+            model()->setCurrentCg(model()->cgAt(i));
+            OvTest::take(i == 0 ? OvCgStatus::OnPgm : OvCgStatus::OnPvw);
+        }
+        QTRY_VERIFY(model()->cgAt(0)->status() == OvCgStatus::OnPgm && model()->cgAt(1)->status() == OvCgStatus::OnPvw);
+        const QList<OvSubCGItem*> items = model()->cgList();
+        const auto onAir = int(std::count_if(items.cbegin(), items.cend(),
+                                             [](auto* item) { return OvCgStatus::isOnAir(item->status()); }));
+        auto no = answerNextBox(OvMsgDlg::No);
+        m_window->clearAllButton()->click();
+        QCOMPARE(no->text, QStringLiteral("撤下所有在PGM或PVW上的CG？"));
+        QTest::qWait(100);
+        QCOMPARE(model()->cgAt(0)->status(), int(OvCgStatus::OnPgm));
+        auto yes = answerNextBox(OvMsgDlg::Yes);
+        QApplication::setActiveWindow(m_window.get());
+        QTest::keyClick(m_window.get(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(yes->shown);
+        QTRY_VERIFY(std::none_of(items.cbegin(), items.cend(), [](auto* item) { return item->status() != OvCgStatus::Idle; }));
+        // The operator's own cancels, as the server confirmed them; and how long that took.
+        QCOMPARE(m_log->lines.filter(QStringLiteral(u"您:取消发布")).size(), onAir);
+        QVERIFY(m_window->showWidget()->grid()->tileAt(0)->toolTip().contains(QRegularExpression(QStringLiteral(u"^确认用时 \\d+ ms$"))));
+    }
+
+    // [KEYS]: a usable key of the operator's replaces the default; one that
+    // does not parse, is no single key, or that another command has keeps
+    // the default and says so.
+    void keysOfTheOperatorsChoosing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("inForce");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("remapped") << "pgm" << "A" << "A" << false;
+        QTest::newRow("lock remapped") << "lock" << "Ctrl+Shift+L" << "Ctrl+Shift+L" << false;
+        QTest::newRow("no key") << "pvw" << "Ctrl+Nothing" << "X" << true;
+        QTest::newRow("single key with Ctrl") << "cancel" << "Ctrl+K" << "C" << true;
+        QTest::newRow("bare hot key") << "toggle" << "Q" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("another command's") << "pvw" << "Z" << "X" << true;
+        QTest::newRow("an arrow") << "go" << "Up" << "Space" << true;
+    }
+
+    void keysOfTheOperatorsChoosing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, inForce);
+        QFETCH(bool, said);
+        QStringList problems;
+        const OvKeyMap keys = OvKeyMap::fromValues({{name, value}, {QStringLiteral("unknown"), QStringLiteral("F5")}},
+                                                   &problems);
+        int command = 0;
+        while (OvKeyMap::keyName(OvKeyMap::Command(command)) != name)
+            ++command;
+        QCOMPARE(keys.keyText(OvKeyMap::Command(command)), inForce);
+        QCOMPARE(problems.size(), said ? 1 : 0);
+        if (said)
+            QVERIFY(problems.first().contains(name + QLatin1Char('=') + value));
+    }
+
+    // Keys swapped in config.ini reach the window's single keys.
+    void swappedKeysTake()
+    {
+        QCOMPARE(logIn(), QString());
+        QStringList problems;
+        OvShortcutKey::instance().applyKeys(OvKeyMap::fromValues({{"pgm", "X"}, {"pvw", "Z"}}, &problems));
+        QVERIFY(problems.isEmpty());
+        OvShortcutKey::instance().toggleShortcuts();
+        model()->setCurrentCg(model()->cgAt(3));
+        QTest::keyClick(m_window.get(), Qt::Key_Z);
+        QTRY_COMPARE(model()->cgAt(3)->status(), int(OvCgStatus::OnPvw));
+        OvShortcutKey::instance().applyKeys(OvKeyMap());
     }
 };
 

@@ -7,6 +7,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "cg/OvTakeCommand.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
 
@@ -149,6 +150,7 @@ private slots:
 
     void cleanup()
     {
+        OvTakeCommand::instance()->setLocked(false);
         delete m_osc;
         model()->clearCg();
     }
@@ -206,6 +208,54 @@ private slots:
         }
         send(osc("/ovcg/select", "i", {"3"}));
         QTRY_COMPARE(model()->currentCg()->name(), QStringLiteral("C"));
+    }
+
+    // Locked, no take of the panel's reaches the server; selecting still
+    // works; the tally and the log say each change, and the refusals once.
+    void lockAndTakeAllOff()
+    {
+        OvTest::LogRecorder log;
+        send(osc("/ovcg/lock", "i", {"1"}));
+        QCOMPARE(tally(1), QStringList{"/ovcg/locked 1"});
+        send(osc("/ovcg/pgm", "i", {"1"}));
+        send(osc("/ovcg/clearall"));
+        send(osc("/ovcg/select", "i", {"3"}));
+        QTRY_COMPARE(state(), QStringLiteral("A:0 B:1 C:0 B:2 @C"));
+        send(osc("/ovcg/lock", "i", {"0"}));
+        QCOMPARE(tally(2), (QStringList{"/ovcg/current C 3 0", "/ovcg/locked 0"}));
+        send(osc("/ovcg/clearall"));
+        QTRY_COMPARE(state(), QStringLiteral("A:0 B:3 C:0 B:3 @C"));
+        QCOMPARE(log.lines, (QStringList{QStringLiteral(u"系统:发布已锁定"), QStringLiteral(u"系统:发布已锁定，未执行来自OSC的命令"),
+                                         QStringLiteral(u"系统:发布已解锁")}));
+    }
+
+    // A second press of the same command for the same item within the guard
+    // time is ignored and counted; another item is never held back.
+    void doublePresses_data()
+    {
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("gapMs");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("ignored");
+        QTest::newRow("same, 100 ms") << osc("/ovcg/pvw", "i", {"1"}) << 100 << "A:3 B:1 C:0 B:2 @A" << 1;
+        QTest::newRow("same, 400 ms") << osc("/ovcg/pvw", "i", {"1"}) << 400 << "A:3 B:1 C:0 B:2 @A" << 0;
+        QTest::newRow("another item") << osc("/ovcg/pvw", "i", {"3"}) << 100 << "A:3 B:1 C:3 B:2 @C" << 0;
+    }
+
+    void doublePresses()
+    {
+        QFETCH(QByteArray, second);
+        QFETCH(int, gapMs);
+        QFETCH(QString, expected);
+        QFETCH(int, ignored);
+        const qint64 before = OvTakeCommand::instance()->ignoredPresses();
+        send(osc("/ovcg/pvw", "i", {"1"}));
+        QTRY_COMPARE(model()->cgAt(0)->status(), int(OvCgStatus::Sending));
+        QTest::qWait(gapMs);
+        send(second);
+        QTRY_COMPARE(state(), expected);
+        QTest::qWait(50);
+        QCOMPARE(OvTakeCommand::instance()->ignoredPresses() - before, qint64(ignored));
     }
 
     // The tally says what the server confirmed, in order, never the console's

@@ -78,14 +78,16 @@ bool OvTakeCommand::admitSource(Source source)
     return false;
 }
 
-bool OvTakeCommand::admit(Action action, const void* target)
+bool OvTakeCommand::admit(Action action, QObject* target)
 {
+    const bool sameTarget = target ? m_lastTargeted && m_lastTarget == target : !m_lastTargeted;
     const bool repeated = m_guardMs > 0 && m_lastPress.isValid() && m_lastPress.elapsed() < m_guardMs
-                          && action == m_lastAction && target == m_lastTarget;
+                          && action == m_lastAction && sameTarget;
     // Every press restarts the time, so a bouncing contact or a held key stays one press.
     m_lastPress.start();
     m_lastAction = action;
     m_lastTarget = target;
+    m_lastTargeted = target != nullptr;
     if (repeated)
         ++m_ignored;
     return !repeated;

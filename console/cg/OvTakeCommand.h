@@ -63,8 +63,9 @@ public:
     // Items a take-all-off has still to cancel.
     int clearAllPending() const;
     // For commands of their own (GO): false, and counted, when action on
-    // target repeats the previous press within the guard time. Records the press.
-    bool admit(Action action, const void* target);
+    // target (null: none) repeats the previous press within the guard time.
+    // Records the press.
+    bool admit(Action action, QObject* target);
     // Whether a source may take now (not locked); a refusal is said at most
     // once per LockedNoticeEveryMs.
     bool admitSource(Source source);
@@ -95,7 +96,9 @@ private:
     qint64 m_ignored = 0;
     QElapsedTimer m_lastPress;
     Action m_lastAction = Pgm;
-    const void* m_lastTarget = nullptr;
+    // Watched: an item that went is no target, whatever takes its address.
+    QPointer<QObject> m_lastTarget;
+    bool m_lastTargeted = false;
     QElapsedTimer m_lockedNotice;
     QList<QPointer<OvSubCGItem>> m_toClear;
     Source m_clearSource = Keyboard;
