@@ -318,6 +318,10 @@ void OvTransferServer::slotConnectSuc()
     if (!m_socket || !accepts(Event::SocketConnected))
         return;
     OvTcpOptions::detectDeadPeer(m_socket, DeadPeerMs);
+    // Every write is a whole frame: a take must not wait behind an answer the
+    // server has not acknowledged yet (a delayed acknowledgement holds it up
+    // to 40 ms here, 200 ms on some servers).
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QString mac = OvNetworkDiscovery::hardwareAddressOf(m_socket->localAddress());
     if (!mac.isEmpty()) {
         m_deviceMac = mac;

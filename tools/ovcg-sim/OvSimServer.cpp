@@ -61,6 +61,9 @@ int OvSimServer::loggedInCount() const
 void OvSimServer::onNewConnection()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        // An answer and the notification after it go out at once, as from a
+        // studio server, not held for the console's delayed acknowledgement.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* link = new OvSimConsoleLink(m_nextId++, socket, this);
         m_links.insert(link->id(), link);
         connect(link, &OvSimConsoleLink::messageReceived, this, &OvSimServer::onMessage);
