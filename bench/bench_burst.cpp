@@ -39,19 +39,7 @@
 
 namespace {
 
-// No sleeps between turns, unlike QTest's waits: the stall probe below must
-// see the event loop as the console would run it.
-bool waitFor(const std::function<bool()>& cond, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using OvBench::waitFor;
 
 void burstStall()
 {
@@ -286,24 +274,14 @@ void largeBodies(quint16 port)
                                                                             const QString&, const QString& text) {
             notices += text.startsWith(QLatin1String("Desk")) ? 1 : 0;
         });
-    QElapsedTimer tick;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = tick.nsecsElapsed();
-        longest = qMax(longest, now - last);
-        last = now;
-    });
+    OvBench::TurnProbe probe;
     OvTransferServer* const client = OvTransferServer::instance();
     OvBench::resetPeak();
     const long before = OvBench::statusKb("VmRSS");
     QElapsedTimer clock;
     clock.start();
     client->connectToServer("127.0.0.1", "pw", port);
-    tick.start();
-    probe.start(1);
+    probe.start();
     const bool done = waitFor([&] { return notices >= LargeBodies; }, 120000);
     probe.stop();
     const qint64 ms = clock.elapsed();
@@ -311,7 +289,7 @@ void largeBodies(quint16 port)
     std::printf("large bodies: %d notifyMSG of %d MiB in a row: %s in %lld ms; longest event-loop turn %.1f ms; "
                 "resident memory %ld MB before, peak growth %ld MB (%.2f x one body)\n",
                 LargeBodies, LargeBodyBytes >> 20, done ? "all applied" : "NOT all applied",
-                static_cast<long long>(ms), longest / 1e6, before / 1024, (peak - before) / 1024,
+                static_cast<long long>(ms), probe.longestMs(), before / 1024, (peak - before) / 1024,
                 double(peak - before) * 1024.0 / LargeBodyBytes);
     QObject::disconnect(counting);
     client->disconnectFromServer();

@@ -21,25 +21,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
 
 constexpr int Items = 10000;
 constexpr int Takes = 1000;
-
-bool waitFor(const std::function<bool()>& cond, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 double at(std::vector<double> values, double fraction)
 {
@@ -78,7 +65,7 @@ int main(int argc, char** argv)
     OvCGListModel* const model = OvCGListModel::instance();
     OvTakeCommand* const takes = OvTakeCommand::instance();
     client->connectToServer("127.0.0.1", "580317", port);
-    if (!waitFor([&] { return client->connectionState() == OvTransferServer::LoggedIn && model->count() == Items; },
+    if (!OvBench::waitFor([&] { return client->connectionState() == OvTransferServer::LoggedIn && model->count() == Items; },
                  60000)) {
         std::printf("takes: no login to the simulator\n");
         return 1;
@@ -97,7 +84,7 @@ int main(int argc, char** argv)
         press.start();
         const OvTakeCommand::Result result = takes->takeItem(OvTakeCommand::RemoteApi, item, target);
         inConsoleUs.push_back(press.nsecsElapsed() / 1e3);
-        if (result != OvTakeCommand::Taken || !waitFor([&] { return item->status() == target; }, 5000)) {
+        if (result != OvTakeCommand::Taken || !OvBench::waitFor([&] { return item->status() == target; }, 5000)) {
             std::printf("takes: take %d not confirmed (result %d)\n", i, int(result));
             break;
         }
@@ -113,28 +100,18 @@ int main(int argc, char** argv)
         if (i % 200 == 199)
             QCoreApplication::processEvents();
     }
-    waitFor([] { return onAir() == Items; }, 60000);
-    QElapsedTimer tick;
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = tick.nsecsElapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    tick.start();
-    probe.start(1);
+    OvBench::waitFor([] { return onAir() == Items; }, 60000);
+    OvBench::TurnProbe probe;
+    probe.start();
     QElapsedTimer clock;
     clock.start();
     const int before = onAir();
     takes->clearAll(OvTakeCommand::RemoteApi);
-    const bool cleared = waitFor([] { return onAir() == 0; }, 60000);
+    const bool cleared = OvBench::waitFor([] { return onAir() == 0; }, 60000);
     std::printf("take all off: %d items on air %s in %lld ms; longest event-loop turn %.1f ms\n", before,
-                cleared ? "all off air" : "NOT all off air", static_cast<long long>(clock.elapsed()), longest / 1e6);
+                cleared ? "all off air" : "NOT all off air", static_cast<long long>(clock.elapsed()), probe.longestMs());
     client->disconnectFromServer();
-    waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
+    OvBench::waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
     OvTest::stopSimulator(sim);
     return 0;
 }

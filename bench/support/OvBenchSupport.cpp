@@ -1,6 +1,7 @@
 #include "OvBenchSupport.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
@@ -9,6 +10,41 @@
 #include <ctime>
 
 namespace OvBench {
+
+bool waitFor(const std::function<bool()>& cond, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+TurnProbe::TurnProbe()
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longestNs = qMax(m_longestNs, now - m_last);
+        m_last = now;
+    });
+}
+
+void TurnProbe::start()
+{
+    m_longestNs = 0;
+    m_last = 0;
+    m_clock.start();
+    m_timer.start(1);
+}
+
+void TurnProbe::stop()
+{
+    m_timer.stop();
+}
 
 long statusKb(const char* key)
 {

@@ -1,7 +1,32 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+
 // Process figures shared by the benchmarks (Linux /proc and clocks).
 namespace OvBench {
+
+// Runs the event loop until cond holds, without sleeps between turns (unlike
+// QTest's waits, which would hide stalls from a TurnProbe); false after timeoutMs.
+bool waitFor(const std::function<bool()>& cond, int timeoutMs);
+
+// The longest gap between turns of the event loop while it runs.
+class TurnProbe
+{
+public:
+    TurnProbe();
+    void start();
+    void stop();
+    double longestMs() const { return m_longestNs / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longestNs = 0;
+};
 
 // Kilobytes from a line of /proc/self/status such as "VmHWM:  1234 kB"; -1 if absent.
 long statusKb(const char* key);
