@@ -128,6 +128,7 @@ QHash<QString, QString> readConfigKeys()
     QHash<QString, QString> keys;
     const QString path = configPath();
     QSettings settings(path, QSettings::IniFormat);
+    settings.setIniCodec("UTF-8");
     settings.beginGroup(QStringLiteral("KEYS"));
     for (const QString& key : settings.childKeys())
         keys.insert(key, readConfigValue(path, QStringLiteral("KEYS"), key));
