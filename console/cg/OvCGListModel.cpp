@@ -14,6 +14,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -26,6 +27,11 @@ OvCGListModel* OvCGListModel::instance()
 
 OvCGListModel::OvCGListModel() : QObject(nullptr)
 {
+    m_answerClock.start();
+    m_answerTimer = new QTimer(this);
+    m_answerTimer->setSingleShot(true);
+    m_answerTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_answerTimer, &QTimer::timeout, this, &OvCGListModel::giveUpUnanswered);
     m_thumbnails = new OvThumbnailQueue(this);
     connect(m_thumbnails, &OvThumbnailQueue::ready, this,
             [this](OvSubCGItem* item, QImage image, const operatorInfo& info) {
@@ -334,9 +340,14 @@ bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
     pending.asked.start();
     // Provisional "sending" state until the server reports the new status.
     item->setStatus(OvCgStatus::Sending, info);
-    // The item as context: its end ends the wait.
-    QTimer::singleShot(m_publishAnswerMs, Qt::PreciseTimer, item,
-                       [this, item, id = info.operationID] { publishUnanswered(item, id); });
+    // One queue of deadlines rather than a timer per request: ten thousand
+    // takes gone unanswered are given up a bounded number per turn.
+    const qint64 due = m_answerClock.elapsed() + m_publishAnswerMs;
+    const auto at = std::upper_bound(m_answerDeadlines.begin(), m_answerDeadlines.end(), due,
+                                     [](qint64 d, const AnswerDeadline& a) { return d < a.dueMs; });
+    m_answerDeadlines.insert(at, AnswerDeadline{item, info.operationID, due});
+    if (!m_answerTimer->isActive() || at == m_answerDeadlines.begin())
+        m_answerTimer->start(int(qMax<qint64>(0, m_answerDeadlines.front().dueMs - m_answerClock.elapsed())));
     const cgItemData data = item->data();
     OvTransferServer::instance()->sendUpdateCG(data, 1, QVariant(targetStatus), requestId);
     return true;
@@ -373,23 +384,40 @@ void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorIn
     emit SingalCGUpdate(indexOfCg(item), updateType, item, info);
 }
 
-void OvCGListModel::publishUnanswered(OvSubCGItem* item, const QString& operationId)
+void OvCGListModel::giveUpUnanswered()
 {
-    const auto it = m_pending.constFind(item);
-    if (it == m_pending.cend() || it->operationId != operationId)
-        return;
-    const PendingPublish pending = *it;
-    m_pending.erase(it);
-    if (!m_members.contains(item) || item->status() != OvCgStatus::Sending)
-        return;
-    // This request's identity, so the tile that shows its overlay drops it;
-    // as this process's own bookkeeping the hub does not word the change.
-    operatorInfo info;
-    info.operationID = operationId;
-    info.operatorName = instanceGuid();
-    item->setStatus(pending.previousStatus, info);
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       OvCgStatus::unansweredText(pending.targetStatus, item->name()));
+    // A turn gives up at most this many; a few are named, many are counted.
+    constexpr int PerTurn = 500;
+    constexpr int Named = 10;
+    const qint64 now = m_answerClock.elapsed();
+    QStringList lines;
+    int givenUp = 0;
+    while (!m_answerDeadlines.empty() && m_answerDeadlines.front().dueMs <= now && givenUp < PerTurn) {
+        const AnswerDeadline deadline = m_answerDeadlines.front();
+        m_answerDeadlines.pop_front();
+        OvSubCGItem* const item = deadline.item;
+        const auto it = item ? m_pending.constFind(item) : m_pending.cend();
+        if (it == m_pending.cend() || it->operationId != deadline.operationId)
+            continue;
+        const PendingPublish pending = *it;
+        m_pending.erase(it);
+        if (!m_members.contains(item) || item->status() != OvCgStatus::Sending)
+            continue;
+        // This request's identity, so the tile that shows its overlay drops it;
+        // as this process's own bookkeeping the hub does not word the change.
+        operatorInfo info;
+        info.operationID = deadline.operationId;
+        info.operatorName = instanceGuid();
+        item->setStatus(pending.previousStatus, info);
+        if (++givenUp <= Named)
+            lines.append(OvCgStatus::unansweredText(pending.targetStatus, item->name()));
+    }
+    if (givenUp > Named)
+        lines = QStringList{tr("studio未响应%1个发布请求").arg(givenUp)};
+    for (const QString& line : qAsConst(lines))
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), line);
+    if (!m_answerDeadlines.empty())
+        m_answerTimer->start(int(qMax<qint64>(0, m_answerDeadlines.front().dueMs - m_answerClock.elapsed())));
 }
 
 void OvCGListModel::watchForeignSending(OvSubCGItem* item, int previousStatus)

@@ -12,10 +12,12 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <deque>
 #include <functional>
 
 class OvSubCGItem;
 class OvThumbnailQueue;
+class QTimer;
 
 // A guid as a hash key over all its 128 bits: Qt's own hash of a QUuid folds
 // the fields together, so distinct guids can be made to collide at will.
@@ -123,7 +125,7 @@ private:
 
     void updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info);
     OvCGListModel();
-    void publishUnanswered(OvSubCGItem* item, const QString& operationId);
+    void giveUpUnanswered();
     void watchForeignSending(OvSubCGItem* item, int previousStatus);
     void admitImage(OvSubCGItem* item);
     void indexGuid(OvSubCGItem* item);
@@ -159,6 +161,16 @@ private:
     };
     QHash<OvGuidKey, GuidChain> m_byGuid;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
+    // When each request is given up, soonest first.
+    struct AnswerDeadline
+    {
+        QPointer<OvSubCGItem> item;
+        QString operationId;
+        qint64 dueMs = 0;
+    };
+    std::deque<AnswerDeadline> m_answerDeadlines;
+    QElapsedTimer m_answerClock;
+    QTimer* m_answerTimer = nullptr;
     // Items the server put in "sending" (3) without a request of this
     // console: the same give-up applies, else nothing would ever free them.
     struct ForeignSending

@@ -10,6 +10,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 OvTakeCommand::Action actionFor(int targetStatus)
@@ -107,7 +109,7 @@ OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)
     return send(source, item, targetStatus);
 }
 
-OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus)
+OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus, bool makeCurrent)
 {
     OvCGListModel* const model = OvCGListModel::instance();
     if (!admitSource(source))
@@ -115,7 +117,8 @@ OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, 
     if (!item || model->indexOfCg(item) < 0)
         return NoItem;
     // As the operator does it: the tile becomes current, then its button.
-    model->setCurrentCg(item);
+    if (makeCurrent)
+        model->setCurrentCg(item);
     return send(source, item, targetStatus);
 }
 
@@ -135,13 +138,13 @@ OvTakeCommand::Result OvTakeCommand::clearAll(Source source)
         return Locked;
     if (!admit(ClearAll, nullptr))
         return Repeated;
-    const bool idle = m_toClear.isEmpty();
     m_toClear.clear();
     m_clearSource = source;
+    // Items awaiting an answer too: a take just sent may put one on air.
     for (OvSubCGItem* const item : OvCGListModel::instance()->cgList())
-        if (OvCgStatus::isOnAir(item->status()))
+        if (OvCgStatus::isOnAir(item->status()) || item->status() == OvCgStatus::Sending)
             m_toClear.append(item);
-    if (idle && !m_toClear.isEmpty())
+    if (!m_clearScheduled && !m_toClear.isEmpty())
         clearAllSlice();
     return Taken;
 }
@@ -153,20 +156,35 @@ int OvTakeCommand::clearAllPending() const
 
 void OvTakeCommand::clearAllSlice()
 {
-    // Locked meanwhile: the rest is not sent.
-    if (m_locked)
+    m_clearScheduled = false;
+    if (m_locked && !m_toClear.isEmpty()) {
+        // Locked meanwhile: the rest is not sent, and the operator is told.
+        const int left = int(std::count_if(m_toClear.cbegin(), m_toClear.cend(), [](const QPointer<OvSubCGItem>& item) {
+            return item && item->status() != OvCgStatus::Idle;
+        }));
         m_toClear.clear();
+        systemLine(tr("全部撤下已中止：%1个CG仍在播出").arg(left));
+        return;
+    }
     OvCGListModel* const model = OvCGListModel::instance();
     const int count = qMin(ClearAllPerTurn, m_toClear.size());
+    QList<QPointer<OvSubCGItem>> waiting;
     for (int i = 0; i < count; ++i) {
         OvSubCGItem* const item = m_toClear.at(i);
-        // Gone, or taken meanwhile by someone: nothing to cancel.
-        if (item && OvCgStatus::isOnAir(item->status()) && model->publish(item, OvCgStatus::Idle))
+        // Gone, or taken off meanwhile by someone: nothing to cancel. One
+        // awaiting an answer is looked at again once it has one.
+        if (item && item->status() == OvCgStatus::Sending)
+            waiting.append(item);
+        else if (item && OvCgStatus::isOnAir(item->status()) && model->publish(item, OvCgStatus::Idle))
             emit taken(m_clearSource, item, OvCgStatus::Idle);
     }
     m_toClear.erase(m_toClear.begin(), m_toClear.begin() + count);
-    if (!m_toClear.isEmpty())
-        QTimer::singleShot(0, this, &OvTakeCommand::clearAllSlice);
+    const bool onlyWaiting = m_toClear.isEmpty();
+    m_toClear.append(waiting);
+    if (m_toClear.isEmpty())
+        return;
+    m_clearScheduled = true;
+    QTimer::singleShot(onlyWaiting ? WaitingRetryMs : 0, this, &OvTakeCommand::clearAllSlice);
 }
 
 void OvTakeCommand::setLocked(bool locked)

@@ -49,6 +49,8 @@ public:
     static constexpr int LockedNoticeEveryMs = 5000;
     // Cancels of a take-all-off sent per turn of the event loop.
     static constexpr int ClearAllPerTurn = 200;
+    // How often a take-all-off looks again at items awaiting an answer.
+    static constexpr int WaitingRetryMs = 50;
 
     static OvTakeCommand* instance();
     ~OvTakeCommand() override;
@@ -56,8 +58,8 @@ public:
     // The current item to targetStatus (on PGM, on PVW, or off air).
     Result take(Source source, int targetStatus);
     // An item the source named (a position, a name, a cue): it becomes current
-    // and is taken whether the search shows it or not.
-    Result takeItem(Source source, OvSubCGItem* item, int targetStatus);
+    // (unless makeCurrent is false) and is taken whether the search shows it or not.
+    Result takeItem(Source source, OvSubCGItem* item, int targetStatus, bool makeCurrent = true);
     // A cancel for every item on PGM or PVW, paced over turns of the event loop.
     Result clearAll(Source source);
     // Items a take-all-off has still to cancel.
@@ -102,4 +104,5 @@ private:
     QElapsedTimer m_lockedNotice;
     QList<QPointer<OvSubCGItem>> m_toClear;
     Source m_clearSource = Keyboard;
+    bool m_clearScheduled = false;
 };

@@ -267,6 +267,10 @@ void OvOscControl::handleMessage(char* data, int size)
         // would otherwise never get the end of a long list.
         if (m_refreshAt < 0) {
             m_refreshAt = 0;
+            // A panel started late learns the whole state, not only the list.
+            sendConnected(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
+            if (m_feedbackPort != 0)
+                send(OscMessage().add(OvTakeCommand::instance()->isLocked() ? 1 : 0).serialised("/ovcg/locked"));
             sendRefreshSlice();
         }
     } else {

@@ -94,8 +94,11 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     });
     // Whether or not the single keys are on.
     auto* lockKey = new QShortcut(keys.key(OvKeyMap::Lock), this);
+    // A held key is one press: the lock must not flicker with the key repeat.
+    lockKey->setAutoRepeat(false);
     connect(lockKey, &QShortcut::activated, takes, [takes] { takes->setLocked(!takes->isLocked()); });
     auto* clearAllKey = new QShortcut(keys.key(OvKeyMap::ClearAll), this);
+    clearAllKey->setAutoRepeat(false);
     connect(clearAllKey, &QShortcut::activated, this, [this] { askClearAll(OvTakeCommand::Keyboard); });
 
     auto* bottom = new HNsNmLayout(nullptr);

@@ -17,8 +17,16 @@ bool isReserved(const QKeySequence& key)
     static const QList<QKeySequence> reserved = {
         QKeySequence(Qt::Key_Up),   QKeySequence(Qt::Key_Down),   QKeySequence(Qt::Key_Left),
         QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Find),
+        QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
     };
     return reserved.contains(key);
+}
+
+// A value as a log line shows it: a file can hold anything, at any length.
+QString quoted(const QString& text)
+{
+    constexpr int Longest = 40;
+    return text.size() <= Longest ? text : text.left(Longest) + QStringLiteral("…");
 }
 
 // One chord of a known key; a single key without Ctrl, Alt or Meta (Shift is
@@ -62,8 +70,17 @@ bool OvKeyMap::isSingleKey(Command command)
     return command == Pgm || command == Pvw || command == Cancel || command == Go;
 }
 
-OvKeyMap OvKeyMap::fromValues(const QHash<QString, QString>& values, QStringList* problems)
+OvKeyMap OvKeyMap::fromValues(const QHash<QString, QString>& givenValues, QStringList* problems)
 {
+    // Names in any case; a name that is none of the commands' is said, so
+    // that a typing error does not pass for a key in force.
+    QHash<QString, QString> values;
+    for (auto it = givenValues.cbegin(); it != givenValues.cend(); ++it) {
+        const QString name = it.key().trimmed().toLower();
+        values.insert(name, it.value());
+        if (!QStringList(std::begin(Names), std::end(Names)).contains(name))
+            problems->append(QCoreApplication::translate("OvKeyMap", "[KEYS] 中没有%1这一项，已忽略").arg(quoted(it.key())));
+    }
     OvKeyMap map;
     std::array<bool, CommandCount> chosen{};
     std::array<QString, CommandCount> written;
@@ -72,8 +89,8 @@ OvKeyMap OvKeyMap::fromValues(const QHash<QString, QString>& values, QStringList
         const auto value = values.constFind(keyName(command));
         if (value == values.cend() || value->trimmed().isEmpty())
             continue;
-        written[size_t(i)] = value->trimmed();
-        const QKeySequence key = QKeySequence::fromString(written[size_t(i)], QKeySequence::PortableText);
+        written[size_t(i)] = quoted(value->trimmed());
+        const QKeySequence key = QKeySequence::fromString(value->trimmed(), QKeySequence::PortableText);
         if (!usable(command, key)) {
             problems->append(QCoreApplication::translate("OvKeyMap", "[KEYS] %1=%2 不是可用的按键，仍使用默认键%3")
                                  .arg(keyName(command), written[size_t(i)], map.keyText(command)));

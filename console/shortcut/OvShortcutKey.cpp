@@ -96,9 +96,8 @@ bool OvShortcutKey::activateKeyPress(int key, Qt::KeyboardModifiers modifiers)
 
 QKeySequence OvShortcutKey::singleKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    Qt::KeyboardModifiers ignored = Qt::ShiftModifier;
-    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
-        ignored |= Qt::KeypadModifier;
+    // The keypad's 1 or Enter is the same key as the main block's.
+    const Qt::KeyboardModifiers ignored = Qt::ShiftModifier | Qt::KeypadModifier;
     if ((modifiers & ~ignored) != Qt::NoModifier || key == 0 || key == Qt::Key_unknown)
         return QKeySequence();
     return QKeySequence(key);
@@ -125,12 +124,16 @@ void OvShortcutKey::setHotKeySequence(const QKeySequence& sequence)
 {
     if (sequence == m_hotKeySequence)
         return;
-    const bool held = isHotKeyRegistered();
-    if (held)
+    if (isHotKeyRegistered())
         unregisterHotKey();
     m_hotKeySequence = sequence;
-    if (held)
-        registerHotKey();
+    // Whether or not the old one was held: choosing another key is how an
+    // operator gets round a program that holds the default.
+    if (m_hotKeyFilter && !registerHotKey() && QCoreApplication::instance()) {
+        OvCGMessage::instance().addMessage(
+            SystemMessage, OvCGMessage::systemTitle(),
+            tr("全局快捷键%1无法注册，可能已被其他程序占用").arg(sequence.toString(QKeySequence::PortableText)));
+    }
 }
 
 namespace {
