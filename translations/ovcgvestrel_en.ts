@@ -44,6 +44,13 @@
     </message>
 </context>
 <context>
+    <name>OvCGListModel</name>
+    <message>
+        <source>studio未响应%1个发布请求</source>
+        <translation>the studio did not answer %1 requests</translation>
+    </message>
+</context>
+<context>
     <name>OvCGMessage</name>
     <message>
         <source>系统</source>
@@ -234,6 +241,10 @@
         <source>[KEYS] %1=%2 与其他命令的按键重复，仍使用默认键%3</source>
         <translation>[KEYS] %1=%2 is another command&apos;s key too; the default %3 stays</translation>
     </message>
+    <message>
+        <source>[KEYS] 中没有%1这一项，已忽略</source>
+        <translation>[KEYS] has no key named %1; ignored</translation>
+    </message>
 </context>
 <context>
     <name>OvLoginDlg</name>
@@ -343,6 +354,13 @@
     </message>
 </context>
 <context>
+    <name>OvRunningOrder</name>
+    <message>
+        <source>串联单文件无法读取，已另存为%1；串联单从空开始</source>
+        <translation>The running order file cannot be read; it was kept as %1 and the running order starts empty</translation>
+    </message>
+</context>
+<context>
     <name>OvShortcutKey</name>
     <message>
         <source>快键键已开启</source>
@@ -359,6 +377,10 @@
     <message>
         <source>全局快捷键%1已失效，键盘布局改变后无法再次注册</source>
         <translation>The hot key %1 stopped working: it could not be taken again after the keyboard layout changed</translation>
+    </message>
+    <message>
+        <source>全局快捷键%1无法注册，可能已被其他程序占用</source>
+        <translation>The hot key %1 cannot be taken; another program may hold it</translation>
     </message>
 </context>
 <context>
@@ -489,6 +511,10 @@
     <message>
         <source>发布已解锁</source>
         <translation>Takes unlocked</translation>
+    </message>
+    <message>
+        <source>全部撤下已中止：%1个CG仍在播出</source>
+        <translation>Take all off stopped: %1 CG still on air</translation>
     </message>
 </context>
 <context>
