@@ -86,13 +86,18 @@ bool OvTakeCommand::admit(Action action, QObject* target)
     const bool repeated = m_guardMs > 0 && m_lastPress.isValid() && m_lastPress.elapsed() < m_guardMs
                           && action == m_lastAction && sameTarget;
     // Every press restarts the time, so a bouncing contact or a held key stays one press.
+    notePress(action, target);
+    if (repeated)
+        ++m_ignored;
+    return !repeated;
+}
+
+void OvTakeCommand::notePress(Action action, QObject* target)
+{
     m_lastPress.start();
     m_lastAction = action;
     m_lastTarget = target;
     m_lastTargeted = target != nullptr;
-    if (repeated)
-        ++m_ignored;
-    return !repeated;
 }
 
 OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)

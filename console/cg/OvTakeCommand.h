@@ -68,6 +68,8 @@ public:
     // target (null: none) repeats the previous press within the guard time.
     // Records the press.
     bool admit(Action action, QObject* target);
+    // Records a press without asking the guard.
+    void notePress(Action action, QObject* target);
     // Whether a source may take now (not locked); a refusal is said at most
     // once per LockedNoticeEveryMs.
     bool admitSource(Source source);

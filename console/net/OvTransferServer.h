@@ -75,6 +75,9 @@ public:
     void connectToServer(const QString& endpoint, const QString& password, int port);
     void disconnectFromServer();
     ConnectionState connectionState() const;
+    // The server of the last connection asked for.
+    QString host() const { return m_host; }
+    int port() const { return m_port; }
 
     // Off by default: a lost connection stays lost until the operator connects.
     // On: a logged-in connection lost for any reason but the operator's own

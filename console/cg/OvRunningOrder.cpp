@@ -1,0 +1,328 @@
+#include "cg/OvRunningOrder.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
+#include "net/OvTransferServer.h"
+#include "shortcut/OvKeyMap.h"
+#include "shortcut/OvShortcutKey.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+constexpr int TickMs = 250;
+
+bool loggedIn()
+{
+    return OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn;
+}
+
+}  // namespace
+
+OvRunningOrder* OvRunningOrder::instance()
+{
+    static OvRunningOrder order;
+    return &order;
+}
+
+OvRunningOrder::OvRunningOrder() : QObject(nullptr), m_ticker(new QTimer(this))
+{
+    m_clock.start();
+    m_ticker->setInterval(TickMs);
+    connect(m_ticker, &QTimer::timeout, this, &OvRunningOrder::tick);
+    OvCGListModel* const model = OvCGListModel::instance();
+    connect(model, &OvCGListModel::SingalCGUpdate, this,
+            [this](int, int updateType, OvSubCGItem* item, const operatorInfo&) {
+                if (updateType == OvSubCGItem::StatusUpdate)
+                    itemStatusChanged(item);
+            });
+    // Cues grey and come back with their items.
+    const auto listed = [this] { emit changed(); };
+    connect(model, &OvCGListModel::SingalCGInserted, this, listed);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, listed);
+    OvShortcutKey::instance().addShortcut(OvKeyMap::current().key(OvKeyMap::Go),
+                                          [this] { go(OvTakeCommand::SingleKey); });
+    OvTransferServer* const client = OvTransferServer::instance();
+    connect(client, &OvTransferServer::signalConnect, this, [this, client](bool up) {
+        // A reconnection to the same server keeps the order as it is, countdowns too.
+        const QString path = storePathFor(client->host(), client->port());
+        if (up && path != m_path)
+            load(path);
+    });
+}
+
+OvRunningOrder::~OvRunningOrder() = default;
+
+int OvRunningOrder::count() const
+{
+    return m_cues.size();
+}
+
+OvRunningOrder::Cue OvRunningOrder::cueAt(int index) const
+{
+    return m_cues.value(index);
+}
+
+OvSubCGItem* OvRunningOrder::itemAt(int index) const
+{
+    if (index < 0 || index >= m_cues.size())
+        return nullptr;
+    return OvCGListModel::instance()->findCg(m_cues.at(index).guid.toString());
+}
+
+int OvRunningOrder::nextIndex() const
+{
+    return m_next;
+}
+
+bool OvRunningOrder::insert(int at, const QUuid& guid)
+{
+    if (guid.isNull() || m_cues.size() >= MaxCues)
+        return false;
+    at = qBound(0, at, m_cues.size());
+    m_cues.insert(at, Cue{guid, 0});
+    if (m_next < 0)
+        m_next = at;
+    else if (at <= m_next)
+        ++m_next;
+    changedNow();
+    return true;
+}
+
+void OvRunningOrder::remove(int index)
+{
+    if (index < 0 || index >= m_cues.size())
+        return;
+    m_cues.removeAt(index);
+    if (index < m_next)
+        --m_next;
+    if (m_next >= m_cues.size())
+        m_next = -1;
+    changedNow();
+}
+
+void OvRunningOrder::move(int from, int to)
+{
+    if (from < 0 || from >= m_cues.size() || to < 0 || to >= m_cues.size() || from == to)
+        return;
+    m_cues.move(from, to);
+    // The mark stays on its cue.
+    if (m_next == from)
+        m_next = to;
+    else if (from < m_next && to >= m_next)
+        --m_next;
+    else if (from > m_next && to <= m_next && m_next >= 0)
+        ++m_next;
+    changedNow();
+}
+
+void OvRunningOrder::clear()
+{
+    if (m_cues.isEmpty())
+        return;
+    m_cues.clear();
+    m_next = -1;
+    changedNow();
+}
+
+void OvRunningOrder::setNext(int index)
+{
+    if (index < 0 || index >= m_cues.size() || index == m_next)
+        return;
+    m_next = index;
+    changedNow();
+}
+
+void OvRunningOrder::setDuration(int index, int seconds)
+{
+    if (index < 0 || index >= m_cues.size())
+        return;
+    m_cues[index].durationS = qBound(0, seconds, MaxDurationS);
+    changedNow();
+}
+
+void OvRunningOrder::setCuePreview(bool on)
+{
+    m_cuePreview = on;
+}
+
+int OvRunningOrder::listedFrom(int index) const
+{
+    for (int i = qMax(0, index); i < m_cues.size(); ++i)
+        if (itemAt(i))
+            return i;
+    return -1;
+}
+
+OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
+{
+    OvTakeCommand* const takes = OvTakeCommand::instance();
+    if (!takes->admitSource(source))
+        return OvTakeCommand::Locked;
+    // A double press takes one cue, not two.
+    if (!takes->admit(OvTakeCommand::Go, nullptr))
+        return OvTakeCommand::Repeated;
+    // Past the last cue the order is done until a cue is marked again.
+    const int at = m_next < 0 ? -1 : listedFrom(m_next);
+    if (at < 0)
+        return OvTakeCommand::NoItem;
+    OvSubCGItem* const item = itemAt(at);
+    const bool onAir = item->status() == OvCgStatus::OnPgm;
+    const OvTakeCommand::Result result = takes->takeItem(source, item, OvCgStatus::OnPgm);
+    // The press the guard remembers is the GO, not the take it made.
+    takes->notePress(OvTakeCommand::Go, nullptr);
+    // Already on PGM counts as taken: the show moves on.
+    if (result != OvTakeCommand::Taken && !onAir)
+        return result;
+    if (m_cues.at(at).durationS > 0)
+        startCountdown(item, m_cues.at(at).durationS);
+    m_next = at + 1 < m_cues.size() ? at + 1 : -1;
+    changedNow();
+    if (m_cuePreview) {
+        const int preview = listedFrom(m_next);
+        if (preview >= 0)
+            takes->takeItem(source, itemAt(preview), OvCgStatus::OnPvw, false);
+    }
+    return OvTakeCommand::Taken;
+}
+
+void OvRunningOrder::startCountdown(OvSubCGItem* item, int seconds)
+{
+    Countdown& countdown = m_countdowns[QUuid(item->guid())];
+    countdown.endMs = m_clock.elapsed() + qint64(seconds) * 1000;
+    // The GO's own confirmation is still to come unless the item was on PGM.
+    countdown.awaitingConfirmation = item->status() == OvCgStatus::Sending;
+    m_ticker->start();
+    emit countdownChanged();
+}
+
+int OvRunningOrder::secondsLeft(const QUuid& guid) const
+{
+    const auto it = m_countdowns.constFind(guid);
+    if (it == m_countdowns.cend())
+        return -1;
+    return int(qMax<qint64>(0, (it->endMs - m_clock.elapsed() + 999) / 1000));
+}
+
+void OvRunningOrder::itemStatusChanged(OvSubCGItem* item)
+{
+    const auto it = m_countdowns.find(QUuid(item->guid()));
+    if (it == m_countdowns.end() || item->status() == OvCgStatus::Sending)
+        return;
+    if (it->awaitingConfirmation && item->status() == OvCgStatus::OnPgm) {
+        it->awaitingConfirmation = false;
+        return;
+    }
+    // Someone took the item meanwhile (this console or another desk): the
+    // countdown is theirs to overrule.
+    m_countdowns.erase(it);
+    emit countdownChanged();
+}
+
+void OvRunningOrder::tick()
+{
+    const qint64 now = m_clock.elapsed();
+    OvCGListModel* const model = OvCGListModel::instance();
+    for (auto it = m_countdowns.begin(); it != m_countdowns.end();) {
+        // Ran out while away: settled once logged in and the catalogue is back.
+        if (now < it->endMs || !loggedIn()) {
+            ++it;
+            continue;
+        }
+        OvSubCGItem* const item = model->findCg(it.key().toString());
+        if (!item && model->count() == 0) {
+            ++it;
+            continue;
+        }
+        const QUuid guid = it.key();
+        it = m_countdowns.erase(it);
+        if (item && item->status() == OvCgStatus::OnPgm)
+            OvTakeCommand::instance()->takeItem(OvTakeCommand::RunningOrder, item, OvCgStatus::Idle, false);
+        Q_UNUSED(guid)
+    }
+    if (m_countdowns.isEmpty())
+        m_ticker->stop();
+    emit countdownChanged();
+}
+
+void OvRunningOrder::changedNow()
+{
+    m_save.request();
+    emit changed();
+}
+
+QString OvRunningOrder::storePathFor(const QString& host, int port)
+{
+    QString name = host;
+    for (QChar& c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('.') && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/running-order/")
+           + name + QLatin1Char('_') + QString::number(port) + QStringLiteral(".json");
+}
+
+void OvRunningOrder::load(const QString& path)
+{
+    m_path = path;
+    m_cues.clear();
+    m_next = -1;
+    QFile file(path);
+    if (!path.isEmpty() && file.exists()) {
+        bool ok = file.size() <= qint64(MaxCues) * 256 && file.open(QIODevice::ReadOnly);
+        const QJsonObject root = ok ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+        file.close();
+        const QJsonArray cues = root.value(QStringLiteral("cues")).toArray();
+        ok = ok && root.value(QStringLiteral("version")).toInt() == 1 && cues.size() <= MaxCues;
+        for (int i = 0; ok && i < cues.size(); ++i) {
+            const QJsonObject cue = cues.at(i).toObject();
+            const QUuid guid(cue.value(QStringLiteral("guid")).toString());
+            const int duration = cue.value(QStringLiteral("duration")).toInt(-1);
+            ok = !guid.isNull() && duration >= 0 && duration <= MaxDurationS;
+            m_cues.append(Cue{guid, duration});
+        }
+        const int next = root.value(QStringLiteral("next")).toInt(-2);
+        ok = ok && next >= -1 && next < m_cues.size();
+        if (ok) {
+            m_next = next;
+        } else {
+            m_cues.clear();
+            const QString aside = path + QStringLiteral(".bad");
+            QFile::remove(aside);
+            QFile::rename(path, aside);
+            OvCGMessage::instance().addMessage(
+                SystemMessage, OvCGMessage::systemTitle(),
+                tr("串联单文件无法读取，已另存为%1；串联单从空开始").arg(QDir::toNativeSeparators(aside)));
+        }
+    }
+    emit changed();
+}
+
+void OvRunningOrder::save()
+{
+    if (m_path.isEmpty())
+        return;
+    QJsonArray cues;
+    for (const Cue& cue : qAsConst(m_cues))
+        cues.append(QJsonObject{{QStringLiteral("guid"), cue.guid.toString()},
+                                {QStringLiteral("duration"), cue.durationS}});
+    const QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("next"), m_next},
+                           {QStringLiteral("cues"), cues}};
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // Written aside and renamed over: a crash leaves the last whole order.
+    QSaveFile file(m_path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+        file.commit();
+    }
+}

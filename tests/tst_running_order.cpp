@@ -1,0 +1,183 @@
+// The running order's rules without a window: the next mark through edits, GO
+// through the take path (greyed cues skipped, a double press one cue, cue
+// preview), time off air and what interrupts it, and the file it is kept in.
+
+#include "OvTestSupport.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvRunningOrder.h"
+#include "cg/OvSubCGItem.h"
+#include "cg/OvTakeCommand.h"
+#include "net/OvTransferServer.h"
+
+#include "OvTestPeer.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+OvCGListModel* model()
+{
+    return OvCGListModel::instance();
+}
+
+OvRunningOrder* order()
+{
+    return OvRunningOrder::instance();
+}
+
+QUuid guidOf(int position)
+{
+    return QUuid(model()->cgAt(position)->guid());
+}
+
+// "name:status" of every cue's item ("-" when greyed), "*" before the next.
+QString cues()
+{
+    QStringList words;
+    for (int i = 0; i < order()->count(); ++i) {
+        const OvSubCGItem* const item = order()->itemAt(i);
+        words.append((i == order()->nextIndex() ? "*" : "")
+                     + (item ? item->name() + QLatin1Char(':') + QString::number(item->status()) : QStringLiteral("-")));
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+class TstRunningOrder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B"), OvTest::cgRecord("C"),
+                              OvTest::cgRecord("D")});
+        order()->load(QString());
+        for (int i = 0; i < 4; ++i)
+            order()->insert(i, guidOf(i));
+        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
+    }
+
+    void cleanup()
+    {
+        order()->clear();
+        order()->setCuePreview(false);
+        model()->clearCg();
+    }
+
+    // The mark stays on its cue through edits; GO takes it and marks the next.
+    void edits_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("as built") << "" << "*A:0 B:0 C:0 D:0";
+        QTest::newRow("next clicked") << "n2" << "A:0 B:0 *C:0 D:0";
+        QTest::newRow("moved past the mark") << "n1 m0>3" << "*B:0 C:0 D:0 A:0";
+        QTest::newRow("the marked one moved") << "n1 m1>3" << "A:0 C:0 D:0 *B:0";
+        QTest::newRow("removed before the mark") << "n2 r0" << "B:0 *C:0 D:0";
+        QTest::newRow("the last, marked, removed") << "n3 r3" << "A:0 B:0 C:0";
+        QTest::newRow("GO") << "g" << "A:3 *B:0 C:0 D:0";
+        QTest::newRow("GO skips a greyed cue") << "n1 x1 g" << "A:0 - C:3 *D:0";
+        QTest::newRow("GO at the end") << "n3 g g" << "A:0 B:0 C:0 D:3";
+    }
+
+    void edits()
+    {
+        QFETCH(QString, steps);
+        for (const QString& step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int a = step.mid(1).section(QLatin1Char('>'), 0, 0).toInt();
+            switch (step.at(0).toLatin1()) {
+            case 'n': order()->setNext(a); break;
+            case 'm': order()->move(a, step.section(QLatin1Char('>'), 1).toInt()); break;
+            case 'r': order()->remove(a); break;
+            case 'x': model()->removeCg(model()->cgAt(a), localOperatorInfo()); break;
+            case 'g': order()->go(OvTakeCommand::Osc); QTest::qWait(OvTakeCommand::DefaultGuardMs + 20); break;
+            }
+        }
+        QTEST(cues(), "expected");
+    }
+
+    // A double press of GO takes one cue; with cue preview the one after goes to PVW.
+    void goTwiceAndPreview()
+    {
+        QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
+        QCOMPARE(order()->go(OvTakeCommand::SingleKey), OvTakeCommand::Repeated);
+        QCOMPARE(cues(), QStringLiteral("A:3 *B:0 C:0 D:0"));
+        order()->setCuePreview(true);
+        QTest::qWait(OvTakeCommand::DefaultGuardMs + 20);
+        QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
+        QCOMPARE(cues(), QStringLiteral("A:3 B:3 *C:3 D:0"));
+        // The preview did not take the operator's current item away.
+        QCOMPARE(model()->currentCg(), model()->cgAt(1));
+    }
+
+    // A cue with a duration is taken off air when it runs out, unless a take
+    // on the item came in between.
+    void timeOffAir_data()
+    {
+        QTest::addColumn<bool>("interrupted");
+        QTest::newRow("runs out") << false;
+        QTest::newRow("another desk took it") << true;
+    }
+
+    void timeOffAir()
+    {
+        QFETCH(bool, interrupted);
+        OvTestPeer peer;
+        QJsonArray list;
+        for (const char* name : {"A", "B"})
+            list.append(QJsonObject{{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}});
+        QVERIFY(peer.logInConsole("t", list));
+        const QString guid = list.at(0).toObject().value("guid").toString();
+        order()->insert(0, QUuid(guid));
+        order()->setDuration(0, 1);
+        QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
+        peer.send(OvTestPeer::notifyCG(guid, 1, {{"status", 1}}, "Zhang", "t"));
+        QTRY_COMPARE(model()->cgAt(0)->status(), int(OvCgStatus::OnPgm));
+        QCOMPARE(order()->secondsLeft(QUuid(guid)), 1);
+        if (interrupted)
+            peer.send(OvTestPeer::notifyCG(guid, 1, {{"status", 2}}));
+        // The cancel goes out when the time is up, unless someone took the item meanwhile.
+        QCOMPARE(peer.waitFor("updateCG", 2, "request", 2000), !interrupted);
+        QCOMPARE(order()->secondsLeft(QUuid(guid)), -1);
+        OvTransferServer::instance()->disconnectFromServer();
+        QTRY_COMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
+    }
+
+    // Written on every change; read back; a file that does not read is set aside.
+    void keptInAFile()
+    {
+        const QString path = OvRunningOrder::storePathFor(QStringLiteral("10.0.0.5"), 19999);
+        QFile::remove(path);
+        order()->load(path);
+        for (int i = 0; i < 3; ++i)
+            order()->insert(i, guidOf(i));
+        order()->setDuration(1, 30);
+        order()->setNext(2);
+        QTRY_VERIFY(QFile::exists(path));
+        order()->load(QString());
+        QCOMPARE(order()->count(), 0);
+        order()->load(path);
+        QCOMPARE(cues(), QStringLiteral("A:0 B:0 *C:0"));
+        QCOMPARE(order()->cueAt(1).durationS, 30);
+
+        OvTest::LogRecorder log;
+        QVERIFY(OvTest::writeFile(path, "{\"version\":1,\"cues\":[{\"guid\":\"nonsense\"}]}"));
+        order()->load(path);
+        QCOMPARE(order()->count(), 0);
+        QVERIFY(QFile::exists(path + ".bad") && !QFile::exists(path));
+        QCOMPARE(log.lines.size(), 1);
+    }
+};
+
+QTEST_MAIN(TstRunningOrder)
+#include "tst_running_order.moc"
