@@ -392,7 +392,7 @@ private slots:
         cardCloser.stop();
         QCOMPARE(modalParent, w);
         QCOMPARE(cardTitles, QStringList({QStringLiteral("快捷键(开启/关闭)"), QStringLiteral("快捷键选择框移动"),
-                                          QStringLiteral("发布控制"), QStringLiteral("发布保护"), QStringLiteral("搜索CG")}));
+                                          QStringLiteral("发布控制"), QStringLiteral("串联单"), QStringLiteral("搜索CG")}));
         QVERIFY(w->findChildren<QDialog*>(QStringLiteral("OvShortcutKeyDlg")).isEmpty());
 
         // The help viewer runs as a process of its own, owned by the window.

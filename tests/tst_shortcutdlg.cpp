@@ -62,20 +62,22 @@ private slots:
         const QList<QGroupBox*> boxes = dlg.findChildren<QGroupBox*>();
         QCOMPARE(boxes.size(), 5);
         const QStringList titles = {QStringLiteral("快捷键(开启/关闭)"), QStringLiteral("快捷键选择框移动"),
-                                    QStringLiteral("发布控制"), QStringLiteral("发布保护"),
+                                    QStringLiteral("发布控制"), QStringLiteral("串联单"),
                                     QStringLiteral("搜索CG")};
         const QList<QStringList> headers = {
             {QStringLiteral("快捷键(开启/关闭)")},
             {QStringLiteral("上移"), QStringLiteral("下移"), QStringLiteral("左移"), QStringLiteral("右移")},
-            {QStringLiteral("发布PGM"), QStringLiteral("发布PVW"), QStringLiteral("取消发布")},
-            {QStringLiteral("锁定发布"), QStringLiteral("全部撤下")},
+            {QStringLiteral("发布PGM"), QStringLiteral("发布PVW"), QStringLiteral("取消发布"), QStringLiteral("锁定发布"),
+             QStringLiteral("全部撤下")},
+            {QStringLiteral("执行下一条"), QStringLiteral("加入"), QStringLiteral("移除"), QStringLiteral("上移/下移")},
             {QStringLiteral("搜索"), QStringLiteral("选中第一个结果"), QStringLiteral("清空搜索")}};
         const QList<QStringList> rows = {
             {QStringLiteral("Ctrl+Alt+Q")},
             {QStringLiteral("方向键 ↑"), QStringLiteral("方向键 ↓"), QStringLiteral("方向键 ←"),
              QStringLiteral("方向键 →")},
-            {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C")},
-            {QStringLiteral("Ctrl+L"), QStringLiteral("Ctrl+Shift+C")},
+            {QStringLiteral("Z"), QStringLiteral("X"), QStringLiteral("C"), QStringLiteral("Ctrl+L"),
+             QStringLiteral("Ctrl+Shift+C")},
+            {QStringLiteral("Space"), QStringLiteral("Insert"), QStringLiteral("Delete"), QStringLiteral("Alt+↑ / Alt+↓")},
             {QStringLiteral("Ctrl+F"), QStringLiteral("回车"), QStringLiteral("Esc")}};
         int previousY = -1;
         for (int i = 0; i < titles.size(); ++i) {

@@ -188,6 +188,10 @@
         <source>撤下所有在PGM或PVW上的CG？</source>
         <translation>Take every CG on PGM or PVW off air?</translation>
     </message>
+    <message>
+        <source>清空串联单？</source>
+        <translation>Empty the running order?</translation>
+    </message>
 </context>
 <context>
     <name>OvCgStatus</name>
@@ -361,6 +365,76 @@
     </message>
 </context>
 <context>
+    <name>OvRunningOrderPanel</name>
+    <message>
+        <source>串联单</source>
+        <translation>Running order</translation>
+    </message>
+    <message>
+        <source>加入</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>把当前CG加入串联单（Insert）</source>
+        <translation>Add the current CG to the running order (Insert)</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Empty</translation>
+    </message>
+    <message>
+        <source>清空串联单</source>
+        <translation>Empty the running order</translation>
+    </message>
+    <message>
+        <source>收起串联单</source>
+        <translation>Collapse the running order</translation>
+    </message>
+    <message>
+        <source>执行下一条</source>
+        <translation>Take next</translation>
+    </message>
+    <message>
+        <source>执行下一条（%1）</source>
+        <translation>Take next (%1)</translation>
+    </message>
+    <message>
+        <source>展开串联单</source>
+        <translation>Expand the running order</translation>
+    </message>
+</context>
+<context>
+    <name>OvRunningOrderTable</name>
+    <message>
+        <source>不在当前CG列表中，GO时跳过</source>
+        <translation>Not in the CG list now; GO skips it</translation>
+    </message>
+    <message>
+        <source>剩%1秒</source>
+        <translation>%1 s left</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>下一条</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+</context>
+<context>
     <name>OvShortcutKey</name>
     <message>
         <source>快键键已开启</source>
@@ -466,16 +540,32 @@
         <translation>Enter</translation>
     </message>
     <message>
-        <source>发布保护</source>
-        <translation>Take safety</translation>
-    </message>
-    <message>
         <source>锁定发布</source>
         <translation>Lock takes</translation>
     </message>
     <message>
         <source>全部撤下</source>
         <translation>Take all off</translation>
+    </message>
+    <message>
+        <source>串联单</source>
+        <translation>Running order</translation>
+    </message>
+    <message>
+        <source>执行下一条</source>
+        <translation>Take next</translation>
+    </message>
+    <message>
+        <source>加入</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>上移/下移</source>
+        <translation>Up / down</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,8 @@
 #include "cg/OvCGListItemWidget.h"
 
 #include "cg/OvCGListModel.h"
+#include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderTable.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 
@@ -13,6 +15,10 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QMouseEvent>
+#include <QMimeData>
+#include <QDrag>
+#include <QApplication>
 #include <QPixmap>
 
 #include <utility>
@@ -136,9 +142,25 @@ void OvCGListItemWidget::setHovered(bool hovered)
 
 void OvCGListItemWidget::mousePressEvent(QMouseEvent* e)
 {
-    Q_UNUSED(e)
+    m_pressPos = e->pos();
     if (m_item)
         OvCGListModel::instance()->setCurrentCg(m_item);
+}
+
+void OvCGListItemWidget::mouseMoveEvent(QMouseEvent* e)
+{
+    // Dragged onto the running order, the tile becomes a cue.
+    if (!m_item || !(e->buttons() & Qt::LeftButton)
+        || (e->pos() - m_pressPos).manhattanLength() < QApplication::startDragDistance()) {
+        QFrame::mouseMoveEvent(e);
+        return;
+    }
+    auto* drag = new QDrag(this);
+    auto* data = new QMimeData;
+    data->setData(OvRunningOrderTable::cueMimeType(), m_item->guid().toLatin1());
+    drag->setMimeData(data);
+    drag->setPixmap(m_pictureLabel->grab().scaledToWidth(80));
+    drag->exec(Qt::CopyAction);
 }
 
 void OvCGListItemWidget::enterEvent(QEvent* e)
@@ -211,6 +233,8 @@ void OvCGListItemWidget::refreshName()
 
 void OvCGListItemWidget::refreshTally()
 {
+    if (!m_item)
+        return;
     const int status = m_item->status();
     const bool onAir = OvCgStatus::isOnAir(status);
     if (onAir && !m_tallyLabel) {
@@ -222,7 +246,9 @@ void OvCGListItemWidget::refreshTally()
         const QString tally = OvCgStatus::outputName(status);
         if (!tally.isEmpty()) {
             OvRepolish::setType(m_tallyLabel, tally);
-            m_tallyLabel->setText(tally);
+            // The running order takes it off air in so many seconds.
+            const int left = OvRunningOrder::instance()->secondsLeft(QUuid(m_item->guid()));
+            m_tallyLabel->setText(left >= 0 ? QStringLiteral("%1 %2s").arg(tally).arg(left) : tally);
             m_tallyLabel->adjustSize();
         }
         m_tallyLabel->setVisible(onAir);

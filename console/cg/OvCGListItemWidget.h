@@ -33,6 +33,8 @@ public:
     OvLabel* nameLabel() const { return m_nameLabel; }
     // The on-air badge over the thumbnail; null until the item first goes on air.
     OvLabel* tallyLabel() const { return m_tallyLabel; }
+    // The on-air badge again (with the seconds the running order leaves it).
+    void refreshTally();
 
 signals:
     void remove();
@@ -44,6 +46,7 @@ private slots:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
     void enterEvent(QEvent* e) override;
     void leaveEvent(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -56,7 +59,6 @@ private:
     void applyChanges();
     void refreshPicture();
     void refreshName();
-    void refreshTally();
 
     OvLabel* m_pictureLabel = nullptr;
     OvLabel* m_nameLabel = nullptr;
@@ -66,6 +68,7 @@ private:
     bool m_hovered = false;
     bool m_sending = false;
     int m_shownConfirmedMs = -1;
+    QPoint m_pressPos;
     OvTurnEnd m_apply{this, [this] { applyChanges(); }};
     bool m_pictureStale = false;
     bool m_nameStale = false;

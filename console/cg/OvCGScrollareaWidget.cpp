@@ -2,6 +2,7 @@
 
 #include "cg/OvCGListItemWidget.h"
 #include "cg/OvCGListModel.h"
+#include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -72,6 +73,17 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
 {
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("OvCGScrollareaWidget"));
+    // The badges of the few items the running order counts down, and of
+    // those that just stopped.
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    connect(order, &OvRunningOrder::countdownChanged, this, [this, order] {
+        const QList<QUuid> counting = order->counting();
+        for (const QUuid& guid : counting + std::exchange(m_counting, counting)) {
+            const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid.toString());
+            if (OvCGListItemWidget* const tile = item ? m_bound.value(item, nullptr) : nullptr)
+                tile->refreshTally();
+        }
+    });
 
     OvCGListModel* const model = OvCGListModel::instance();
     connect(model, &OvCGListModel::SingalCGInserted, this, &OvCGScrollareaWidget::addCg);

@@ -5,6 +5,8 @@
 #include "cg/operatorInfo.h"
 
 #include <QHash>
+#include <QList>
+#include <QUuid>
 #include <QPoint>
 #include <QPair>
 #include <QScrollArea>
@@ -119,6 +121,7 @@ private:
     bool m_rebinding = false;
     bool m_dirty = false;
     OvTurnEnd m_sync{this, [this] { sync(); }};
+    QList<QUuid> m_counting;
     bool m_scrollToCurrent = false;
     QString m_filter;
     // The matching items in catalogue order, while a filter is set.

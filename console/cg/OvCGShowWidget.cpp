@@ -3,6 +3,7 @@
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGSearchField.h"
+#include "cg/OvRunningOrderPanel.h"
 #include "log/OvCGOperationLogListWidget.h"
 #include "net/OvTransferServer.h"
 
@@ -107,8 +108,21 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     m_logPane->setObjectName(QStringLiteral("operation_frame"));
     m_logPane->setLayout(logLayout);
 
+    // The running order sits between the tiles and the log, in a splitter of
+    // its own: the log pane's width rules stay those of the outer one.
+    m_cuePanel = new OvRunningOrderPanel(nullptr);
+    auto* cueSplitter = new QSplitter(Qt::Horizontal, nullptr);
+    cueSplitter->setObjectName(QStringLiteral("OvCGShowWidget_cueSplitter"));
+    cueSplitter->addWidget(cgArea);
+    cueSplitter->addWidget(m_cuePanel);
+    cueSplitter->setStretchFactor(0, 1);
+    cueSplitter->setStretchFactor(1, 0);
+    cueSplitter->setCollapsible(0, false);
+    cueSplitter->setCollapsible(1, false);
+    cueSplitter->setSizes({800, 240});
+
     m_splitter = new QSplitter(Qt::Horizontal, nullptr);
-    m_splitter->addWidget(cgArea);
+    m_splitter->addWidget(cueSplitter);
     m_splitter->addWidget(m_logPane);
     m_splitter->setStretchFactor(0, 9);
     m_splitter->setStretchFactor(1, 1);

@@ -9,6 +9,7 @@ class OvCGOperationLogListWidget;
 class OvCGScrollareaWidget;
 class OvCGSearchField;
 class OvLabel;
+class OvRunningOrderPanel;
 class OvGrayButton;
 class QSplitter;
 
@@ -32,6 +33,7 @@ public:
     QFrame* logPane() const { return m_logPane; }
     OvCGSearchField* searchField() const { return m_search; }
     OvLabel* searchCount() const { return m_searchCount; }
+    OvRunningOrderPanel* runningOrderPanel() const { return m_cuePanel; }
 
     // Ctrl+F: the search field takes the keyboard, its text selected.
     void focusSearch();
@@ -64,4 +66,5 @@ private:
     QFrame* m_searchRow = nullptr;
     OvCGSearchField* m_search = nullptr;
     OvLabel* m_searchCount = nullptr;
+    OvRunningOrderPanel* m_cuePanel = nullptr;
 };

@@ -45,6 +45,8 @@ OvRunningOrder::OvRunningOrder() : QObject(nullptr), m_ticker(new QTimer(this))
             [this](int, int updateType, OvSubCGItem* item, const operatorInfo&) {
                 if (updateType == OvSubCGItem::StatusUpdate)
                     itemStatusChanged(item);
+                else if (updateType == OvSubCGItem::NameUpdate)
+                    renamed(item);
             });
     // Cues grey and come back with their items.
     const auto listed = [this] { emit changed(); };
@@ -90,7 +92,8 @@ bool OvRunningOrder::insert(int at, const QUuid& guid)
     if (guid.isNull() || m_cues.size() >= MaxCues)
         return false;
     at = qBound(0, at, m_cues.size());
-    m_cues.insert(at, Cue{guid, 0});
+    const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid.toString());
+    m_cues.insert(at, Cue{guid, 0, item ? item->name() : QString()});
     if (m_next < 0)
         m_next = at;
     else if (at <= m_next)
@@ -206,6 +209,25 @@ void OvRunningOrder::startCountdown(OvSubCGItem* item, int seconds)
     emit countdownChanged();
 }
 
+QList<QUuid> OvRunningOrder::counting() const
+{
+    return m_countdowns.keys();
+}
+
+void OvRunningOrder::renamed(const OvSubCGItem* item)
+{
+    const QUuid guid(item->guid());
+    bool any = false;
+    for (Cue& cue : m_cues) {
+        if (cue.guid == guid) {
+            cue.name = item->name();
+            any = true;
+        }
+    }
+    if (any)
+        changedNow();
+}
+
 int OvRunningOrder::secondsLeft(const QUuid& guid) const
 {
     const auto it = m_countdowns.constFind(guid);
@@ -289,7 +311,7 @@ void OvRunningOrder::load(const QString& path)
             const QUuid guid(cue.value(QStringLiteral("guid")).toString());
             const int duration = cue.value(QStringLiteral("duration")).toInt(-1);
             ok = !guid.isNull() && duration >= 0 && duration <= MaxDurationS;
-            m_cues.append(Cue{guid, duration});
+            m_cues.append(Cue{guid, duration, cue.value(QStringLiteral("name")).toString()});
         }
         const int next = root.value(QStringLiteral("next")).toInt(-2);
         ok = ok && next >= -1 && next < m_cues.size();
@@ -315,7 +337,8 @@ void OvRunningOrder::save()
     QJsonArray cues;
     for (const Cue& cue : qAsConst(m_cues))
         cues.append(QJsonObject{{QStringLiteral("guid"), cue.guid.toString()},
-                                {QStringLiteral("duration"), cue.durationS}});
+                                {QStringLiteral("duration"), cue.durationS},
+                                {QStringLiteral("name"), cue.name}});
     const QJsonObject root{{QStringLiteral("version"), 1}, {QStringLiteral("next"), m_next},
                            {QStringLiteral("cues"), cues}};
     QDir().mkpath(QFileInfo(m_path).absolutePath());

@@ -30,6 +30,7 @@ public:
     {
         QUuid guid;
         int durationS = 0;  // 0: stays on air
+        QString name;       // the item's, as last listed: shown while it is not
     };
 
     static OvRunningOrder* instance();
@@ -58,6 +59,8 @@ public:
 
     // Seconds until the item is taken off air; -1 when it is not counting down.
     int secondsLeft(const QUuid& guid) const;
+    // The items counting down.
+    QList<QUuid> counting() const;
 
     // Where the order of the server at host:port is kept.
     static QString storePathFor(const QString& host, int port);
@@ -78,6 +81,7 @@ private:
     void startCountdown(OvSubCGItem* item, int seconds);
     void tick();
     void itemStatusChanged(OvSubCGItem* item);
+    void renamed(const OvSubCGItem* item);
     void changedNow();
     void save();
 

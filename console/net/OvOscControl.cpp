@@ -2,6 +2,7 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
+#include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
@@ -97,6 +98,18 @@ OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
     connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
         if (m_feedbackPort != 0)
             send(OscMessage().add(locked ? 1 : 0).serialised("/ovcg/locked"));
+    });
+    // The next cue, whenever the order changes: a panel's display shows it.
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    connect(order, &OvRunningOrder::changed, this, [this, order] {
+        const int next = order->nextIndex();
+        const OvRunningOrder::Cue cue = order->cueAt(next);
+        const QString name = next < 0 ? QString() : cue.name;
+        if (m_feedbackPort == 0 || (next == m_toldNext && name == m_toldNextName))
+            return;
+        m_toldNext = next;
+        m_toldNextName = name;
+        send(OscMessage().add(name).add(next + 1).serialised("/ovcg/next"));
     });
     connect(model, &OvCGListModel::takeConfirmed, this, [this](OvSubCGItem* item, int ms) {
         if (m_feedbackPort != 0)
@@ -257,6 +270,8 @@ void OvOscControl::handleMessage(char* data, int size)
             handler();
         else
             step(path == "/ovcg/next" ? 1 : -1);
+    } else if (path == "/ovcg/go" && argc == 0) {
+        OvRunningOrder::instance()->go(OvTakeCommand::Osc);
     } else if (path == "/ovcg/lock" && argc == 1 && types[0] == LO_INT32) {
         OvTakeCommand::instance()->setLocked(oscInt(argv[0]) != 0);
     } else if (path == "/ovcg/clearall" && argc == 0) {

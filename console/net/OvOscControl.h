@@ -21,9 +21,11 @@ class QUdpSocket;
 //   /ovcg/select  position | name        /ovcg/next, /ovcg/prev
 //   /ovcg/refresh                        the whole list as /ovcg/status
 //   /ovcg/lock 1|0                       /ovcg/clearall (every item off air)
+//   /ovcg/go                             the running order's next cue to PGM
 // Tally: /ovcg/status and /ovcg/current (name, position, status 0-2),
 // /ovcg/connected and /ovcg/locked (1 or 0), /ovcg/confirmed (name, ms: the
-// server's confirmation of a take of this console).
+// server's confirmation of a take of this console), /ovcg/next (name,
+// position in the running order; 0 and "" when none).
 class OvOscControl : public QObject
 {
     Q_OBJECT
@@ -77,7 +79,10 @@ private:
     // First item of each name, rebuilt after the catalogue changed.
     QHash<QString, OvSubCGItem*> m_byName;
     bool m_byNameDirty = true;
-    int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
+    int m_refreshAt = -1;
+    // The next cue last told, so that edits elsewhere in the order say nothing.
+    int m_toldNext = -2;
+    QString m_toldNextName;  // next position a refresh sends, -1: none under way
     // A send of the tally failed and the operator was told; told again only
     // after one succeeded.
     bool m_sendFailed = false;

@@ -11,6 +11,8 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGShowWidget.h"
 #include "cg/OvControlWidget.h"
+#include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderPanel.h"
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
@@ -57,6 +59,12 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     content->setContentsMargins(26, 21, 21, 2);
 
     m_showWidget = new OvCGShowWidget(nullptr);
+    OvRunningOrder::instance()->setCuePreview(readConfigCuePreview());
+    connect(m_showWidget->runningOrderPanel(), &OvRunningOrderPanel::clearRequested, this, [] {
+        OvMsgDlg box(tr("清空串联单？"), 1, nullptr);
+        if (box.exec() == 1)
+            OvRunningOrder::instance()->clear();
+    });
     // The CG area takes all the height the title bar and the bottom row leave.
     m_showWidget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     content->addWidget(m_showWidget);

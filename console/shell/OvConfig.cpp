@@ -134,3 +134,9 @@ QHash<QString, QString> readConfigKeys()
         keys.insert(key, readConfigValue(path, QStringLiteral("KEYS"), key));
     return keys;
 }
+
+bool readConfigCuePreview()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("cue_preview")).trimmed()
+           == QLatin1String("true");
+}

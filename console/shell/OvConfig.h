@@ -37,6 +37,9 @@ QString readConfigOscFeedback();
 // anything but a number from 0 to 10000 keeps 300.
 int readConfigTakeGuardMs();
 
+// GO also puts the cue after the taken one on PVW: "true" turns it on.
+bool readConfigCuePreview();
+
 // The [KEYS] group: each key present, with its text as written.
 QHash<QString, QString> readConfigKeys();
 

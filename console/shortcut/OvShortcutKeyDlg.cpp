@@ -73,12 +73,15 @@ OvShortcutKeyDlg::OvShortcutKeyDlg(QWidget* parent) : OvCGBaseDlg(parent, 1)
                                  tr("方向键 →")},
                                 false));
     content->addWidget(keyGroup(this, "publish", tr("发布控制"),
-                                {tr("发布PGM"), tr("发布PVW"), tr("取消发布")},
+                                {tr("发布PGM"), tr("发布PVW"), tr("取消发布"), tr("锁定发布"), tr("全部撤下")},
                                 {keys.keyText(OvKeyMap::Pgm), keys.keyText(OvKeyMap::Pvw),
-                                 keys.keyText(OvKeyMap::Cancel)},
+                                 keys.keyText(OvKeyMap::Cancel), keys.keyText(OvKeyMap::Lock),
+                                 keys.keyText(OvKeyMap::ClearAll)},
                                 false));
-    content->addWidget(keyGroup(this, "safety", tr("发布保护"), {tr("锁定发布"), tr("全部撤下")},
-                                {keys.keyText(OvKeyMap::Lock), keys.keyText(OvKeyMap::ClearAll)}, false));
+    content->addWidget(keyGroup(this, "order", tr("串联单"), {tr("执行下一条"), tr("加入"), tr("移除"), tr("上移/下移")},
+                                {keys.keyText(OvKeyMap::Go), QStringLiteral("Insert"), QStringLiteral("Delete"),
+                                 QStringLiteral("Alt+↑ / Alt+↓")},
+                                false));
     content->addWidget(keyGroup(this, "search", tr("搜索CG"),
                                 {tr("搜索"), tr("选中第一个结果"), tr("清空搜索")},
                                 {QStringLiteral("Ctrl+F"), tr("回车"), QStringLiteral("Esc")}, false));

@@ -1,0 +1,172 @@
+#include "cg/OvRunningOrderPanel.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderTable.h"
+#include "cg/OvSubCGItem.h"
+#include "shortcut/OvKeyMap.h"
+
+#include <OvUIUtility/HNsNmLayout.h>
+#include <OvUIUtility/OvGrayButton.h>
+#include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/VNsNmLayout.h>
+
+#include <QHeaderView>
+#include <QShortcut>
+#include <QTableView>
+
+namespace {
+
+OvGrayButton* button(QWidget* parent, const QString& type, const QString& text, const QString& name)
+{
+    auto* b = new OvGrayButton(parent, QString());
+    b->setType(type);
+    b->setText(text);
+    b->setAccessibleName(name);
+    b->setToolTip(name);
+    // The keys stay with the main window and its shortcuts.
+    b->setFocusPolicy(Qt::NoFocus);
+    return b;
+}
+
+}  // namespace
+
+OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("OvRunningOrderPanel"));
+    setAccessibleName(tr("串联单"));
+    OvRunningOrder* const order = OvRunningOrder::instance();
+
+    m_title = new OvLabel(QStringLiteral("OvCGShowWidget_title_label"), this);
+    m_title->setText(tr("串联单"));
+    m_add = button(this, QStringLiteral("OvRunningOrder_add"), tr("加入"), tr("加入"));
+    m_add->setToolTip(tr("把当前CG加入串联单（Insert）"));
+    m_clear = button(this, QStringLiteral("OvRunningOrder_clear"), tr("清空"), tr("清空串联单"));
+    m_collapse = button(this, QStringLiteral("OvRunningOrder_collapse"), QStringLiteral("›"), tr("收起串联单"));
+    m_go = button(this, QStringLiteral("OvRunningOrder_go"), QStringLiteral("GO"), tr("执行下一条"));
+    m_go->setToolTip(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)));
+
+    m_model = new OvRunningOrderTable(this);
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("OvRunningOrderTable"));
+    m_table->setAccessibleName(tr("串联单"));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(26);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(OvRunningOrderTable::NameColumn, QHeaderView::Stretch);
+    m_table->setDragEnabled(true);
+    m_table->setAcceptDrops(true);
+    m_table->setDropIndicatorShown(true);
+    m_table->setDragDropMode(QAbstractItemView::DragDrop);
+    m_table->setDefaultDropAction(Qt::MoveAction);
+    // The arrows and single keys belong to the tiles: the table takes the
+    // keyboard only to edit a duration.
+    m_table->setFocusPolicy(Qt::ClickFocus);
+
+    auto* titleRow = new HNsNmLayout(nullptr);
+    titleRow->setContentsMargins(0, 0, 5, 0);
+    titleRow->addWidget(m_title);
+    titleRow->addStretch();
+    titleRow->addWidget(m_add);
+    titleRow->addWidget(m_clear);
+    titleRow->addWidget(m_collapse);
+    auto* layout = new VNsNmLayout(this);
+    layout->addLayout(titleRow);
+    layout->addWidget(m_table);
+    layout->addWidget(m_go);
+
+    connect(m_add, &QPushButton::clicked, this, &OvRunningOrderPanel::addCurrent);
+    connect(m_clear, &QPushButton::clicked, this, &OvRunningOrderPanel::clearRequested);
+    connect(m_collapse, &QPushButton::clicked, this, [this] { setCollapsed(!isCollapsed()); });
+    connect(m_go, &QPushButton::clicked, order, [order] { order->go(OvTakeCommand::RunningOrder); });
+    connect(m_table, &QTableView::clicked, this, [order](const QModelIndex& index) {
+        if (index.column() == OvRunningOrderTable::RemoveColumn)
+            order->remove(index.row());
+        else
+            order->setNext(index.row());
+    });
+
+    // While the main window has the keyboard; a field that edits text keeps
+    // Delete and the arrows for itself.
+    const auto key = [this](const QKeySequence& sequence, auto slot) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    key(QKeySequence(Qt::Key_Insert), [this] { addCurrent(); });
+    key(QKeySequence(Qt::Key_Delete), [this] { removeSelected(); });
+    key(QKeySequence(Qt::AltModifier | Qt::Key_Up), [this] { moveSelected(-1); });
+    key(QKeySequence(Qt::AltModifier | Qt::Key_Down), [this] { moveSelected(1); });
+    setAcceptDrops(true);
+}
+
+OvRunningOrderPanel::~OvRunningOrderPanel() = default;
+
+int OvRunningOrderPanel::selectedRow() const
+{
+    const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void OvRunningOrderPanel::selectRow(int row)
+{
+    if (row >= 0 && row < m_model->rowCount())
+        m_table->selectRow(row);
+}
+
+void OvRunningOrderPanel::addCurrent()
+{
+    const OvSubCGItem* const item = OvCGListModel::instance()->currentCg();
+    if (!item)
+        return;
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    const int selected = selectedRow();
+    const int at = selected >= 0 ? selected + 1 : order->count();
+    if (order->insert(at, QUuid(item->guid()))) {
+        selectRow(at);
+        m_table->scrollTo(m_model->index(at, 0));
+    }
+}
+
+void OvRunningOrderPanel::removeSelected()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    OvRunningOrder::instance()->remove(row);
+    selectRow(qMin(row, m_model->rowCount() - 1));
+}
+
+void OvRunningOrderPanel::moveSelected(int delta)
+{
+    const int row = selectedRow();
+    const int to = row + delta;
+    if (row < 0 || to < 0 || to >= m_model->rowCount())
+        return;
+    OvRunningOrder::instance()->move(row, to);
+    selectRow(to);
+}
+
+void OvRunningOrderPanel::setCollapsed(bool collapsed)
+{
+    m_table->setVisible(!collapsed);
+    m_go->setVisible(!collapsed);
+    m_title->setVisible(!collapsed);
+    m_add->setVisible(!collapsed);
+    m_clear->setVisible(!collapsed);
+    m_collapse->setText(collapsed ? QStringLiteral("‹") : QStringLiteral("›"));
+    m_collapse->setAccessibleName(collapsed ? tr("展开串联单") : tr("收起串联单"));
+    m_collapse->setToolTip(m_collapse->accessibleName());
+    setMaximumWidth(collapsed ? m_collapse->sizeHint().width() + 6 : QWIDGETSIZE_MAX);
+}
+
+bool OvRunningOrderPanel::isCollapsed() const
+{
+    return m_table->isHidden();
+}

@@ -1,0 +1,166 @@
+#include "cg/OvRunningOrderTable.h"
+
+#include "cg/OvRunningOrder.h"
+#include "cg/OvSubCGItem.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QMimeData>
+
+namespace {
+
+// Within the table: the row dragged.
+const QString RowMimeType = QStringLiteral("application/x-ovcg-cue-row");
+
+}  // namespace
+
+QString OvRunningOrderTable::cueMimeType()
+{
+    return QStringLiteral("application/x-ovcg-cue");
+}
+
+OvRunningOrderTable::OvRunningOrderTable(QObject* parent) : QAbstractTableModel(parent)
+{
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    // Edits are rare and a reset of 10,000 rows costs the view little: the
+    // rows have one height.
+    connect(order, &OvRunningOrder::changed, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(order, &OvRunningOrder::countdownChanged, this, [this] {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, DurationColumn), index(rowCount() - 1, DurationColumn), {Qt::DisplayRole});
+    });
+}
+
+OvRunningOrderTable::~OvRunningOrderTable() = default;
+
+int OvRunningOrderTable::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : OvRunningOrder::instance()->count();
+}
+
+int OvRunningOrderTable::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant OvRunningOrderTable::data(const QModelIndex& index, int role) const
+{
+    const OvRunningOrder* const order = OvRunningOrder::instance();
+    if (!index.isValid() || index.row() >= order->count())
+        return {};
+    const OvRunningOrder::Cue cue = order->cueAt(index.row());
+    const OvSubCGItem* const item = order->itemAt(index.row());
+    const bool next = index.row() == order->nextIndex();
+    if (role == Qt::ForegroundRole && !item)
+        return QBrush(QColor(0x6b, 0x73, 0x7d));
+    if (role == Qt::FontRole && next) {
+        QFont font;
+        font.setBold(true);
+        return font;
+    }
+    if (role == Qt::EditRole && index.column() == DurationColumn)
+        return cue.durationS;
+    if (role == Qt::ToolTipRole && !item)
+        return tr("不在当前CG列表中，GO时跳过");
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+        return {};
+    switch (index.column()) {
+    case PositionColumn:
+        return index.row() + 1;
+    case NameColumn:
+        return item ? item->name() : cue.name;
+    case DurationColumn: {
+        const int left = item ? order->secondsLeft(cue.guid) : -1;
+        if (left >= 0)
+            return tr("剩%1秒").arg(left);
+        return cue.durationS > 0 ? tr("%1秒").arg(cue.durationS) : QString();
+    }
+    case NextColumn:
+        return next ? tr("下一条") : QString();
+    case RemoveColumn:
+        return role == Qt::AccessibleTextRole ? tr("移除") : QStringLiteral("✕");
+    default:
+        return {};
+    }
+}
+
+QVariant OvRunningOrderTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case PositionColumn:
+        return QStringLiteral("#");
+    case NameColumn:
+        return tr("名称");
+    case DurationColumn:
+        return tr("时长");
+    default:
+        return QString();
+    }
+}
+
+Qt::ItemFlags OvRunningOrderTable::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    if (index.column() == DurationColumn)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool OvRunningOrderTable::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.column() != DurationColumn || role != Qt::EditRole)
+        return false;
+    bool ok = false;
+    const int seconds = value.toString().trimmed().toInt(&ok);
+    if (!ok && !value.toString().trimmed().isEmpty())
+        return false;
+    OvRunningOrder::instance()->setDuration(index.row(), ok ? seconds : 0);
+    return true;
+}
+
+Qt::DropActions OvRunningOrderTable::supportedDropActions() const
+{
+    return Qt::MoveAction | Qt::CopyAction;
+}
+
+QStringList OvRunningOrderTable::mimeTypes() const
+{
+    return {RowMimeType, cueMimeType()};
+}
+
+QMimeData* OvRunningOrderTable::mimeData(const QModelIndexList& indexes) const
+{
+    if (indexes.isEmpty())
+        return nullptr;
+    auto* data = new QMimeData;
+    data->setData(RowMimeType, QByteArray::number(indexes.first().row()));
+    return data;
+}
+
+bool OvRunningOrderTable::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int, const QModelIndex& parent)
+{
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    // Dropped on a row: before it; below the last: at the end.
+    int at = row >= 0 ? row : parent.isValid() ? parent.row() : order->count();
+    if (data->hasFormat(cueMimeType()))
+        return order->insert(at, QUuid(QString::fromLatin1(data->data(cueMimeType()))));
+    if (!data->hasFormat(RowMimeType))
+        return false;
+    bool ok = false;
+    const int from = data->data(RowMimeType).toInt(&ok);
+    if (!ok)
+        return false;
+    if (at > from)
+        --at;
+    order->move(from, qMin(at, order->count() - 1));
+    // Moved here already: the view must not remove the source row itself.
+    return false;
+}

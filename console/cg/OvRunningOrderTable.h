@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+// The running order as the panel's table shows it: position, name, duration
+// (edited in place; the seconds left while it counts down), the next mark
+// and a remove column. Rows are dragged to reorder; tiles are dropped in.
+class OvRunningOrderTable : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column {
+        PositionColumn,
+        NameColumn,
+        DurationColumn,
+        NextColumn,
+        RemoveColumn,
+        ColumnCount,
+    };
+    // What a dragged tile carries: its item's guid.
+    static QString cueMimeType();
+
+    explicit OvRunningOrderTable(QObject* parent = nullptr);
+    ~OvRunningOrderTable() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    Qt::DropActions supportedDropActions() const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+};
