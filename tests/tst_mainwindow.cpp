@@ -7,6 +7,8 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
+#include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderPanel.h"
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "log/OvTitlebarNoticeInfo.h"
@@ -117,6 +119,8 @@ private:
 private slots:
     void initTestCase()
     {
+        // The running order's files go to this test's own folder, not the user's.
+        qputenv("XDG_DATA_HOME", QDir::tempPath().toLocal8Bit() + "/data");
         QFile::remove(logPath());
         QFile::remove(configPath());
         m_window = std::make_unique<OvCGVestrel>(nullptr);
@@ -666,6 +670,45 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_Z);
         QTRY_COMPARE(model()->cgAt(3)->status(), int(OvCgStatus::OnPvw));
         OvShortcutKey::instance().applyKeys(OvKeyMap());
+    }
+
+    // The running order through the window: built with Insert and Alt+Up, GO
+    // from its button and from its key (a double press takes one cue), the
+    // next mark following, the order kept in its file.
+    void runningOrderThroughTheWindow()
+    {
+        QCOMPARE(logIn(), QString());
+        OvTakeCommand::instance()->clearAll(OvTakeCommand::RemoteApi);
+        QTRY_VERIFY(std::none_of(model()->cgList().cbegin(), model()->cgList().cend(),
+                                 [](auto* item) { return item->status() != OvCgStatus::Idle; }));
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        order->clear();
+        QApplication::setActiveWindow(m_window.get());
+        for (int i : {0, 1, 2}) {
+            model()->setCurrentCg(model()->cgAt(i));
+            QTest::keyClick(m_window.get(), Qt::Key_Insert);
+        }
+        QTest::keyClick(m_window.get(), Qt::Key_Up, Qt::AltModifier);
+        const auto cues = [order] {
+            QStringList names;
+            for (int i = 0; i < order->count(); ++i)
+                names.append((i == order->nextIndex() ? "*" : "") + order->cueAt(i).name);
+            return names;
+        };
+        const QString a = model()->cgAt(0)->name(), b = model()->cgAt(1)->name(), c = model()->cgAt(2)->name();
+        QCOMPARE(cues(), (QStringList{"*" + a, c, b}));
+
+        m_window->showWidget()->runningOrderPanel()->goButton()->click();
+        QTRY_COMPARE(model()->cgAt(0)->status(), int(OvCgStatus::OnPgm));
+        OvShortcutKey::instance().toggleShortcuts();
+        QTest::qWait(OvTakeCommand::DefaultGuardMs + 50);
+        QTest::keyClick(m_window.get(), Qt::Key_Space);
+        QTest::keyClick(m_window.get(), Qt::Key_Space);
+        QTRY_COMPARE(model()->cgAt(2)->status(), int(OvCgStatus::OnPgm));
+        QTest::qWait(200);
+        QCOMPARE(model()->cgAt(1)->status(), int(OvCgStatus::Idle));
+        QCOMPARE(cues(), (QStringList{a, c, "*" + b}));
+        QTRY_VERIFY(QFile::exists(OvRunningOrder::storePathFor(QStringLiteral("127.0.0.1"), m_port)));
     }
 };
 

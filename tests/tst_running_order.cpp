@@ -13,6 +13,7 @@
 
 #include "OvTestPeer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -55,7 +56,8 @@ class TstRunningOrder : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // The order's files go to this test's own folder, not the user's.
+    void initTestCase() { qputenv("XDG_DATA_HOME", QDir::tempPath().toLocal8Bit() + "/data"); }
 
     void init()
     {
