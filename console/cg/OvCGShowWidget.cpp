@@ -111,6 +111,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     // The running order sits between the tiles and the log, in a splitter of
     // its own: the log pane's width rules stay those of the outer one.
     m_cuePanel = new OvRunningOrderPanel(nullptr);
+    connect(m_cuePanel, &OvRunningOrderPanel::mouseMove, this, &OvCGShowWidget::onChildMouseMove);
     auto* cueSplitter = new QSplitter(Qt::Horizontal, nullptr);
     cueSplitter->setObjectName(QStringLiteral("OvCGShowWidget_cueSplitter"));
     cueSplitter->addWidget(cgArea);

@@ -11,7 +11,9 @@
 #include <OvUIUtility/OvLabel.h>
 #include <OvUIUtility/VNsNmLayout.h>
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QTableView>
 
@@ -104,6 +106,19 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     key(QKeySequence(Qt::AltModifier | Qt::Key_Up), [this] { moveSelected(-1); });
     key(QKeySequence(Qt::AltModifier | Qt::Key_Down), [this] { moveSelected(1); });
     setAcceptDrops(true);
+    setMouseTracking(true);
+    m_table->setMouseTracking(true);
+    m_table->viewport()->installEventFilter(this);
+    m_table->setAlternatingRowColors(true);
+}
+
+bool OvRunningOrderPanel::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::MouseMove && watched == m_table->viewport()) {
+        const auto* move = static_cast<QMouseEvent*>(e);
+        emit mouseMove(mapToParent(m_table->viewport()->mapTo(this, move->pos())));
+    }
+    return QFrame::eventFilter(watched, e);
 }
 
 OvRunningOrderPanel::~OvRunningOrderPanel() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QPoint>
 
 class OvGrayButton;
 class OvLabel;
@@ -34,6 +35,12 @@ public:
 signals:
     // "清空" was pressed: the window asks before the order is emptied.
     void clearRequested();
+    // The pointer moved over the panel, in its parent's coordinates (the
+    // show widget places the log pane's tab by it).
+    void mouseMove(QPoint pos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     int selectedRow() const;

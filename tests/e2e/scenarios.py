@@ -222,6 +222,17 @@ SCENARIOS["screenshots_views"] = [
     ("shot", "main_tiles", "op", MAIN),
     ("sim", "a", "hold off"),
     ("described", "op", "Clock 05", "PGM"),
+    # A running order of three cues built with Insert; GO takes the first.
+    ("click", "op", "Lower third 01", {"role": "frame"}),
+    ("focus", "op"),
+    ("key", "Insert"),
+    ("click", "op", "Weather 03", {"role": "frame"}),
+    ("key", "Insert"),
+    ("click", "op", "Ticker 07", {"role": "frame"}),
+    ("key", "Insert"),
+    ("click", "op", "执行下一条", {"within": MAIN}),
+    ("described", "op", "Lower third 01", "PGM"),
+    ("shot", "main_running_order", "op", MAIN),
     # The collapse button shows while the pointer is near the splitter handle.
     ("hover", "op", None, {"role": "list", "within": MAIN, "dx": -14}),
     ("click", "op", "收起操作日志", {"role": "check box"}),
