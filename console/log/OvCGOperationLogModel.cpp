@@ -1,5 +1,7 @@
 #include "log/OvCGOperationLogModel.h"
 
+#include <QTimerEvent>
+
 #include <iterator>
 
 OvCGOperationLogModel::OvCGOperationLogModel(int cap, QObject* parent) : QAbstractListModel(parent), m_cap(cap) {}
@@ -29,15 +31,13 @@ void OvCGOperationLogModel::append(MessageType type, const QString& time, const 
     // trimmed now and then so that it stays within twice the cap.
     if (m_pending.size() >= 2 * size_t(m_cap))
         m_pending.erase(m_pending.begin(), m_pending.end() - m_cap);
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        QMetaObject::invokeMethod(this, &OvCGOperationLogModel::flush, Qt::QueuedConnection);
-    }
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start(0, this);
 }
 
 void OvCGOperationLogModel::flush()
 {
-    m_flushQueued = false;
+    m_flushTimer.stop();
     if (m_pending.empty())
         return;
     const size_t cap = size_t(m_cap);
@@ -65,4 +65,12 @@ void OvCGOperationLogModel::clear()
     m_entries.clear();
     m_pending.clear();
     endResetModel();
+}
+
+void OvCGOperationLogModel::timerEvent(QTimerEvent* e)
+{
+    if (e->timerId() == m_flushTimer.timerId())
+        flush();
+    else
+        QAbstractListModel::timerEvent(e);
 }

@@ -4,6 +4,7 @@
 #include "log/OvCGOperationLogEntry.h"
 
 #include <QAbstractListModel>
+#include <QBasicTimer>
 
 #include <vector>
 
@@ -31,9 +32,16 @@ public:
     // The entry of a row; null for anything that is not one.
     const OvCGOperationLogEntry* entryAt(int row) const;
 
+protected:
+    void timerEvent(QTimerEvent* e) override;
+
 private:
     const int m_cap;
     std::vector<OvCGOperationLogEntry> m_entries;
     std::vector<OvCGOperationLogEntry> m_pending;
-    bool m_flushQueued = false;
+    // A zero timer rather than a posted call, as the view's own delayed
+    // layout: Qt fires the other timers that are due in the same pass (the
+    // transfer client's next read slice among them), where a posted call each
+    // turn held them back for several turns of a burst.
+    QBasicTimer m_flushTimer;
 };
