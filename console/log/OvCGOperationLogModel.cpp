@@ -4,7 +4,12 @@
 
 #include <iterator>
 
-OvCGOperationLogModel::OvCGOperationLogModel(int cap, QObject* parent) : QAbstractListModel(parent), m_cap(cap) {}
+OvCGOperationLogModel::OvCGOperationLogModel(int cap, QObject* parent) : QAbstractListModel(parent), m_cap(cap)
+{
+    // Room for the whole cap at once: the list never moves its entries to grow
+    // (pages are only touched as entries arrive).
+    m_entries.reserve(size_t(cap));
+}
 
 OvCGOperationLogModel::~OvCGOperationLogModel() = default;
 
