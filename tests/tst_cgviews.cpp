@@ -15,6 +15,7 @@
 #include "log/OvCGMessage.h"
 #include "log/OvCGOperationLogEntry.h"
 #include "log/OvCGOperationLogListWidget.h"
+#include "log/OvCGOperationLogModel.h"
 #include "log/OvWrappedText.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
@@ -490,6 +491,7 @@ private slots:
 
         // Clear empties the list; losing the connection shows the hint again.
         OvCGMessage::instance().addMessage(SystemMessage, QStringLiteral("系统"), QStringLiteral("x"));
+        show.logList()->logModel()->flush();
         QVERIFY(show.logList()->count() > 0);
         show.clearButton()->click();
         QCOMPARE(show.logList()->count(), 0);
@@ -522,17 +524,20 @@ private slots:
         list.resize(200, 300);
         list.show();
         OvCGMessage::instance().addMessage(MessageType(type), title, text);
+        QCOMPARE(list.count(), 0);  // shown at the end of the turn
+        QCoreApplication::processEvents();
         QCOMPARE(list.count(), 1);
-        QListWidgetItem* const item = list.item(0);
-        const QString time = item->text().section(QLatin1Char('\n'), 0, 0);
+        const QModelIndex item = list.model()->index(0, 0);
+        const QString shown = item.data().toString();
+        const QString time = shown.section(QLatin1Char('\n'), 0, 0);
         QCOMPARE(time.size(), 16);  // yyyy-MM-dd hh:mm
-        QCOMPARE(item->text(), time + QLatin1Char('\n') + title + QLatin1Char(':') + text);
-        QCOMPARE(item->data(Qt::UserRole).toString(), title + QLatin1Char(':') + text);
-        const auto* entry = list.entryAt(list.model()->index(0, 0));
+        QCOMPARE(shown, time + QLatin1Char('\n') + title + QLatin1Char(':') + text);
+        QCOMPARE(item.data(Qt::UserRole).toString(), title + QLatin1Char(':') + text);
+        const auto* entry = list.entryAt(item);
         QVERIFY(entry);
         QCOMPARE(entry->titleColor(), color);
         // Two lines at least, and drawing it does not fail.
-        QVERIFY(list.visualItemRect(item).height() >= 2 * list.fontMetrics().lineSpacing());
+        QVERIFY(list.visualRect(item).height() >= 2 * list.fontMetrics().lineSpacing());
         QVERIFY(!list.grab().isNull());
     }
 
@@ -591,14 +596,64 @@ private slots:
         list.show();
         for (int i = 0; i < Added; ++i)
             list.addLogEntry(SystemMessage, QStringLiteral("t"), QStringLiteral("系统"), QString::number(i));
+        list.logModel()->flush();
         QCOMPARE(list.count(), Cap);
-        QCOMPARE(list.item(0)->data(Qt::UserRole).toString(), QStringLiteral("系统:%1").arg(Added - Cap));
+        QCOMPARE(list.model()->index(0, 0).data(Qt::UserRole).toString(), QStringLiteral("系统:%1").arg(Added - Cap));
         QCoreApplication::processEvents();
         // Scrolled to the newest.
         QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
         QSignalSpy resized(&list, &OvCGOperationLogListWidget::resizeWidget);
         list.resize(260, 300);
         QCOMPARE(resized.count(), 1);
+    }
+
+    // However messages fall into turns, the log file and the list say the same
+    // line for line, past the cap too: a burst shown at its turn's end as one
+    // message per turn. Times are left out: the runs may straddle a minute.
+    void logBatchesAsSingleMessages_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("count");
+        QTest::newRow("a few") << 0 << 5;
+        QTest::newRow("past the cap in one turn") << 0 << OvCGOperationLogListWidget::MaxEntries + 25;
+        QTest::newRow("onto a nearly full list") << OvCGOperationLogListWidget::MaxEntries - 10 << 30;
+    }
+
+    void logBatchesAsSingleMessages()
+    {
+        QFETCH(int, before);
+        QFETCH(int, count);
+        OvCGMessage& hub = OvCGMessage::instance();
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/log/log.txt");
+        // The lines written after the first `before` messages, then the rows shown.
+        const auto run = [&](const OvCGOperationLogModel& rows, auto perMessage, auto turnEnd) {
+            int mark = 0;
+            for (int i = 0; i < before + count; ++i) {
+                if (i == before) {
+                    turnEnd();
+                    mark = OvTest::readFile(path).size();
+                }
+                hub.addMessage(MessageType(i % 2), QStringLiteral("op%1").arg(i % 7), QStringLiteral("x\n%1").arg(i));
+                perMessage();
+            }
+            turnEnd();
+            QStringList out = QString::fromUtf8(OvTest::readFile(path).mid(mark)).split(QStringLiteral("\r\n"));
+            for (QString& line : out)
+                line.remove(0, 17);  // "yyyy-MM-dd hh:mm "
+            for (int row = 0; row < rows.rowCount(); ++row)
+                out << rows.entryAt(row)->titleColor() + rows.index(row, 0).data().toString().section('\n', 1);
+            return out;
+        };
+        QStringList batched;
+        {
+            OvCGOperationLogListWidget list(nullptr);
+            list.show();
+            batched = run(*list.logModel(), [] {}, [] { QCoreApplication::processEvents(); });
+        }
+        OvCGOperationLogModel single(OvCGOperationLogListWidget::MaxEntries);
+        connect(&hub, &OvCGMessage::notifyMessage, &single, &OvCGOperationLogModel::append);
+        const auto flushBoth = [&] { hub.flushLog(); single.flush(); };
+        QCOMPARE(batched, run(single, flushBoth, flushBoth));
     }
 };
 

@@ -9,6 +9,7 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGOperationLogListWidget.h"
+#include "log/OvCGOperationLogModel.h"
 #include "net/OvTransferServer.h"
 #include "shell/OvCGVestrel.h"
 
@@ -38,7 +39,8 @@ private:
     QString lastLogEntry() const
     {
         OvCGOperationLogListWidget* const list = m_window->showWidget()->logList();
-        return list->count() ? list->item(list->count() - 1)->data(Qt::UserRole).toString() : QString();
+        list->logModel()->flush();
+        return list->count() ? list->model()->index(list->count() - 1, 0).data(Qt::UserRole).toString() : QString();
     }
 
 private slots:

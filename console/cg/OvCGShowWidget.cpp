@@ -97,9 +97,11 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
 
     m_logList = new OvCGOperationLogListWidget(nullptr);
     m_logList->setWordWrap(true);
+    // A screen reader names the list as the pane's title does.
+    m_logList->setAccessibleName(title->text());
     connect(m_logList, &OvCGOperationLogListWidget::mouseMove, this, &OvCGShowWidget::onChildMouseMove);
     connect(m_logList, &OvCGOperationLogListWidget::resizeWidget, this, [this] { m_showButton->hide(); });
-    connect(m_clearButton, &QPushButton::clicked, m_logList, &QListWidget::clear);
+    connect(m_clearButton, &QPushButton::clicked, m_logList, &OvCGOperationLogListWidget::clear);
 
     auto* logLayout = new VNsNmLayout(nullptr);
     logLayout->addLayout(titleRow);

@@ -4,15 +4,12 @@
 
 OvCGOperationLogEntry::OvCGOperationLogEntry(MessageType type, const QString& time, const QString& title,
                                              const QString& text)
-    : QListWidgetItem(nullptr, QListWidgetItem::Type),
-      m_type(type),
+    : m_type(type),
       m_time(time),
       m_title(OvViewHelpers::capped(title)),
       m_text(OvViewHelpers::capped(text))
 {
 }
-
-OvCGOperationLogEntry::~OvCGOperationLogEntry() = default;
 
 QVariant OvCGOperationLogEntry::data(int role) const
 {
@@ -23,7 +20,7 @@ QVariant OvCGOperationLogEntry::data(int role) const
     case Qt::UserRole:
         return QStringLiteral("%1:%2").arg(m_title, m_text);
     default:
-        return QListWidgetItem::data(role);
+        return {};
     }
 }
 

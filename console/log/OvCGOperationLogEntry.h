@@ -3,20 +3,20 @@
 #include "log/MessageType.h"
 #include "log/OvWrappedText.h"
 
-#include <QListWidgetItem>
 #include <QString>
+#include <QVariant>
 
-// One row of the operation log: the item text is "time\ntitle:text", its
+// One row of the operation log: its display text is "time\ntitle:text", its
 // UserRole data "title:text"; the parts are kept apart for drawing, with the
-// height last measured for a width.
-class OvCGOperationLogEntry : public QListWidgetItem
+// height last measured for a width. A plain value: the log keeps thousands of
+// them side by side.
+class OvCGOperationLogEntry
 {
 public:
     OvCGOperationLogEntry(MessageType type, const QString& time, const QString& title, const QString& text);
-    ~OvCGOperationLogEntry() override;
 
     // The texts are made when asked for rather than stored twice.
-    QVariant data(int role) const override;
+    QVariant data(int role) const;
 
     MessageType messageType() const { return m_type; }
     QString time() const { return m_time; }

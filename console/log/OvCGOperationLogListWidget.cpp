@@ -3,17 +3,20 @@
 #include "log/OvCGMessage.h"
 #include "log/OvCGOperationLogDelegate.h"
 #include "log/OvCGOperationLogEntry.h"
+#include "log/OvCGOperationLogModel.h"
 
 #include <QMouseEvent>
 #include <QScrollBar>
 
-OvCGOperationLogListWidget::OvCGOperationLogListWidget(QWidget* parent) : QListWidget(parent)
+OvCGOperationLogListWidget::OvCGOperationLogListWidget(QWidget* parent)
+    : QListView(parent), m_model(new OvCGOperationLogModel(MaxEntries, this))
 {
     setFocusPolicy(Qt::NoFocus);
     // Texts wrap to the width: there is never anything to scroll sideways.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->hide();
     setObjectName(QStringLiteral("OvCGOperationLogListWidget"));
+    setModel(m_model);
     setItemDelegate(new OvCGOperationLogDelegate(this));
     setUniformItemSizes(false);
     // Rows follow the width (they wrap) and scroll smoothly whatever their height.
@@ -21,6 +24,9 @@ OvCGOperationLogListWidget::OvCGOperationLogListWidget(QWidget* parent) : QListW
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setSelectionMode(QAbstractItemView::NoSelection);
     connect(&OvCGMessage::instance(), &OvCGMessage::notifyMessage, this, &OvCGOperationLogListWidget::addLogEntry);
+    // The model inserts a turn's entries at once: the list lays itself out
+    // and scrolls to the newest once per turn, not per entry.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &QAbstractItemView::scrollToBottom);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
 }
@@ -29,25 +35,22 @@ OvCGOperationLogListWidget::~OvCGOperationLogListWidget() = default;
 
 void OvCGOperationLogListWidget::addLogEntry(MessageType type, QString time, QString title, QString text)
 {
-    addItem(new OvCGOperationLogEntry(type, time, title, text));
-    if (count() > MaxEntries)
-        delete takeItem(0);
-    // A burst of messages scrolls (and so lays the list out) once, not per entry.
-    if (!m_scrollPending) {
-        m_scrollPending = true;
-        QMetaObject::invokeMethod(this, &OvCGOperationLogListWidget::scrollToNewest, Qt::QueuedConnection);
-    }
-}
-
-void OvCGOperationLogListWidget::scrollToNewest()
-{
-    m_scrollPending = false;
-    scrollToBottom();
+    m_model->append(type, time, title, text);
 }
 
 const OvCGOperationLogEntry* OvCGOperationLogListWidget::entryAt(const QModelIndex& index) const
 {
-    return dynamic_cast<const OvCGOperationLogEntry*>(itemFromIndex(index));
+    return index.model() == m_model ? m_model->entryAt(index.row()) : nullptr;
+}
+
+int OvCGOperationLogListWidget::count() const
+{
+    return m_model->rowCount();
+}
+
+void OvCGOperationLogListWidget::clear()
+{
+    m_model->clear();
 }
 
 void OvCGOperationLogListWidget::mouseMoveEvent(QMouseEvent* e)
