@@ -11,6 +11,7 @@
 #include <QUuid>
 
 class OvSubCGItem;
+class QThreadPool;
 class QTimer;
 
 // The operator's running order: catalogue items cued in show order by guid,
@@ -68,6 +69,8 @@ public:
     // (empty: kept nowhere). A file that does not read is set aside as
     // path + ".bad", and the order starts empty.
     void load(const QString& path);
+    // Writes what waits to be written, and waits for it.
+    void flush();
 
 signals:
     // The cues, the next mark or a duration changed.
@@ -84,6 +87,7 @@ private:
     void renamed(const OvSubCGItem* item);
     void changedNow();
     void save();
+    static void appendJsonString(QByteArray* json, const QString& text);
 
     struct Countdown
     {
@@ -98,5 +102,6 @@ private:
     QElapsedTimer m_clock;
     QTimer* m_ticker = nullptr;
     QString m_path;
+    QThreadPool* m_writer = nullptr;
     OvTurnEnd m_save{this, [this] { save(); }};
 };

@@ -59,8 +59,15 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(26);
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setSectionResizeMode(OvRunningOrderTable::NameColumn, QHeaderView::Stretch);
+    // Fixed widths: sizing columns to their contents reads all 10,000 rows at every change.
+    QHeaderView* const header = m_table->horizontalHeader();
+    header->setMinimumSectionSize(18);
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(OvRunningOrderTable::NameColumn, QHeaderView::Stretch);
+    header->resizeSection(OvRunningOrderTable::PositionColumn, 40);
+    header->resizeSection(OvRunningOrderTable::DurationColumn, 56);
+    header->resizeSection(OvRunningOrderTable::NextColumn, 52);
+    header->resizeSection(OvRunningOrderTable::RemoveColumn, 22);
     m_table->setDragEnabled(true);
     m_table->setAcceptDrops(true);
     m_table->setDropIndicatorShown(true);
