@@ -75,6 +75,8 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connectButton = new OvGrayButton(this, QString());
     connectButton->setType(QStringLiteral("OvControlWidget_connect"));
     connectButton->setText(tr("连接"));
+    // Space is GO: a button holding the keyboard would take it for a click.
+    connectButton->setFocusPolicy(Qt::NoFocus);
     connect(connectButton, &QPushButton::clicked, this, &OvCGVestrel::login);
 
     // Locked, no take reaches the server from anywhere; selecting and
