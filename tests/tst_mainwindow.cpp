@@ -9,6 +9,7 @@
 #include "cg/OvSubCGItem.h"
 #include "cg/OvRunningOrder.h"
 #include "cg/OvRunningOrderPanel.h"
+#include "cg/OvRunningOrderTable.h"
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "log/OvTitlebarNoticeInfo.h"
@@ -37,6 +38,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -616,7 +618,7 @@ private slots:
         QTRY_VERIFY(std::none_of(items.cbegin(), items.cend(), [](auto* item) { return item->status() != OvCgStatus::Idle; }));
         // The operator's own cancels, as the server confirmed them; and how long that took.
         QCOMPARE(m_log->lines.filter(QStringLiteral(u"您:取消发布")).size(), onAir);
-        QVERIFY(m_window->showWidget()->grid()->tileAt(0)->toolTip().contains(QRegularExpression(QStringLiteral(u"^确认用时 \\d+ ms$"))));
+        QVERIFY(m_window->showWidget()->grid()->tileAt(0)->pictureLabel()->toolTip().contains(QRegularExpression(QStringLiteral(u"^确认用时 \\d+ ms$"))));
     }
 
     // [KEYS]: a usable key of the operator's replaces the default; one that
@@ -709,6 +711,13 @@ private slots:
         QCOMPARE(model()->cgAt(1)->status(), int(OvCgStatus::Idle));
         QCOMPARE(cues(), (QStringList{a, c, "*" + b}));
         QTRY_VERIFY(QFile::exists(OvRunningOrder::storePathFor(QStringLiteral("127.0.0.1"), m_port)));
+        // A click on a cue gives the table the keyboard: Space still takes the next.
+        QTableView* const table = m_window->showWidget()->runningOrderPanel()->table();
+        QTest::qWait(OvTakeCommand::DefaultGuardMs + 50);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualRect(table->model()->index(2, OvRunningOrderTable::NameColumn)).center());
+        QTest::keyClick(table, Qt::Key_Space);
+        QTRY_COMPARE(model()->cgAt(1)->status(), int(OvCgStatus::OnPgm));
     }
 };
 

@@ -66,7 +66,8 @@ private slots:
         order()->load(QString());
         for (int i = 0; i < 4; ++i)
             order()->insert(i, guidOf(i));
-        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
+        // Only the double-press case wants the guard; the others press at will.
+        OvTakeCommand::instance()->setGuardMs(0);
     }
 
     void cleanup()
@@ -102,7 +103,7 @@ private slots:
             case 'm': order()->move(a, step.section(QLatin1Char('>'), 1).toInt()); break;
             case 'r': order()->remove(a); break;
             case 'x': model()->removeCg(model()->cgAt(a), localOperatorInfo()); break;
-            case 'g': order()->go(OvTakeCommand::Osc); QTest::qWait(OvTakeCommand::DefaultGuardMs + 20); break;
+            case 'g': order()->go(OvTakeCommand::Osc); break;
             }
         }
         QTEST(cues(), "expected");
@@ -111,6 +112,8 @@ private slots:
     // A double press of GO takes one cue; with cue preview the one after goes to PVW.
     void goTwiceAndPreview()
     {
+        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
+        QTest::qWait(OvTakeCommand::DefaultGuardMs + 20);  // past the other cases' presses
         QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
         QCOMPARE(order()->go(OvTakeCommand::SingleKey), OvTakeCommand::Repeated);
         QCOMPARE(cues(), QStringLiteral("A:3 *B:0 C:0 D:0"));
@@ -118,6 +121,8 @@ private slots:
         QTest::qWait(OvTakeCommand::DefaultGuardMs + 20);
         QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
         QCOMPARE(cues(), QStringLiteral("A:3 B:3 *C:3 D:0"));
+        // The preview it made is no press: the next GO at once is still a double press.
+        QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Repeated);
         // The preview did not take the operator's current item away.
         QCOMPARE(model()->currentCg(), model()->cgAt(1));
     }

@@ -129,7 +129,9 @@ void OvCGListItemWidget::refreshConfirmation()
     if (ms == m_shownConfirmedMs)
         return;
     m_shownConfirmedMs = ms;
-    setToolTip(ms < 0 ? QString() : tr("确认用时 %1 ms").arg(ms));
+    // On the picture, not the tile: a tile without a description of its own
+    // would give screen readers its tool tip as one.
+    m_pictureLabel->setToolTip(ms < 0 ? QString() : tr("确认用时 %1 ms").arg(ms));
 }
 
 void OvCGListItemWidget::setHovered(bool hovered)

@@ -345,8 +345,10 @@ bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
     const qint64 due = m_answerClock.elapsed() + m_publishAnswerMs;
     const auto at = std::upper_bound(m_answerDeadlines.begin(), m_answerDeadlines.end(), due,
                                      [](qint64 d, const AnswerDeadline& a) { return d < a.dueMs; });
+    // Asked before the insertion, which moves the queue's iterators.
+    const bool soonest = at == m_answerDeadlines.begin();
     m_answerDeadlines.insert(at, AnswerDeadline{item, info.operationID, due});
-    if (!m_answerTimer->isActive() || at == m_answerDeadlines.begin())
+    if (!m_answerTimer->isActive() || soonest)
         m_answerTimer->start(int(qMax<qint64>(0, m_answerDeadlines.front().dueMs - m_answerClock.elapsed())));
     const cgItemData data = item->data();
     OvTransferServer::instance()->sendUpdateCG(data, 1, QVariant(targetStatus), requestId);

@@ -199,7 +199,7 @@ OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
     if (m_cuePreview) {
         const int preview = listedFrom(m_next);
         if (preview >= 0)
-            takes->takeItem(source, itemAt(preview), OvCgStatus::OnPvw, false);
+            takes->takeAutomatically(source, itemAt(preview), OvCgStatus::OnPvw);
     }
     return OvTakeCommand::Taken;
 }
@@ -271,11 +271,15 @@ void OvRunningOrder::tick()
             ++it;
             continue;
         }
-        const QUuid guid = it.key();
         it = m_countdowns.erase(it);
-        if (item && item->status() == OvCgStatus::OnPgm)
-            OvTakeCommand::instance()->takeItem(OvTakeCommand::RunningOrder, item, OvCgStatus::Idle, false);
-        Q_UNUSED(guid)
+        if (!item || item->status() != OvCgStatus::OnPgm)
+            continue;
+        // Locked: the graphic stays, and the operator is told which one.
+        if (OvTakeCommand::instance()->takeAutomatically(OvTakeCommand::RunningOrder, item, OvCgStatus::Idle)
+            == OvTakeCommand::Locked) {
+            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                               tr("发布已锁定：“%1”到时未撤下").arg(item->name()));
+        }
     }
     if (m_countdowns.isEmpty())
         m_ticker->stop();
@@ -303,12 +307,21 @@ void OvRunningOrder::load(const QString& path)
 {
     // What the old file still waits for is written before another is read.
     flush();
+    // Countdowns belong to the server they were started on.
+    if (path != m_path && !m_countdowns.isEmpty()) {
+        m_countdowns.clear();
+        m_ticker->stop();
+        emit countdownChanged();
+    }
     m_path = path;
     m_cues.clear();
     m_next = -1;
     QFile file(path);
-    if (!path.isEmpty() && file.exists()) {
-        bool ok = file.size() <= qint64(MaxCues) * 256 && file.open(QIODevice::ReadOnly);
+    const QFileInfo info(path);
+    if (!path.isEmpty() && (info.exists() || info.isSymLink())) {
+        // Never waits on a FIFO nor follows a link someone put in its place;
+        // as large as the writer can make it, and no larger.
+        bool ok = info.isFile() && !info.isSymLink() && file.size() <= MaxFileBytes && file.open(QIODevice::ReadOnly);
         const QJsonObject root = ok ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
         file.close();
         const QJsonArray cues = root.value(QStringLiteral("cues")).toArray();
@@ -346,7 +359,7 @@ void OvRunningOrder::save()
     // costs nothing until the next edit. Written aside and renamed over: a
     // crash leaves the last whole order. One writer, so the files land in the
     // order of the edits.
-    m_writer->start([path = m_path, cues = m_cues, next = m_next] {
+    m_writer->start([this, path = m_path, cues = m_cues, next = m_next] {
         // By hand: Qt's JSON objects cost tens of milliseconds for 10,000 cues.
         QByteArray json = "{\"version\":1,\"next\":" + QByteArray::number(next) + ",\"cues\":[";
         json.reserve(cues.size() * 96 + 64);
@@ -357,17 +370,27 @@ void OvRunningOrder::save()
             json += "\",\"duration\":";
             json += QByteArray::number(cue.durationS);
             json += ",\"name\":";
-            appendJsonString(&json, cue.name);
+            appendJsonString(&json, cue.name.left(MaxStoredName));
             json += '}';
         }
         json += "]}";
         QDir().mkpath(QFileInfo(path).absolutePath());
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(json);
-            file.commit();
-        }
+        const bool saved = file.open(QIODevice::WriteOnly) && file.write(json) == json.size() && file.commit();
+        QMetaObject::invokeMethod(this, [this, path, saved] { savedTo(path, saved); }, Qt::QueuedConnection);
     });
+}
+
+void OvRunningOrder::savedTo(const QString& path, bool saved)
+{
+    // Said once a path, again after a save there worked.
+    if (saved) {
+        m_unsaved.remove(path);
+    } else if (!m_unsaved.contains(path)) {
+        m_unsaved.insert(path);
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                           tr("串联单无法保存到%1").arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void OvRunningOrder::appendJsonString(QByteArray* json, const QString& text)

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -26,6 +27,10 @@ public:
     static constexpr int MaxCues = 10000;
     // A duration longer than this is no graphic's (a day).
     static constexpr int MaxDurationS = 86400;
+    // A name is kept this long in the file (it is shown while the item is not listed).
+    static constexpr int MaxStoredName = 256;
+    // The largest file the writer can make: every name escaped in full.
+    static constexpr qint64 MaxFileBytes = qint64(MaxCues) * (MaxStoredName * 6 + 128);
 
     struct Cue
     {
@@ -87,6 +92,7 @@ private:
     void renamed(const OvSubCGItem* item);
     void changedNow();
     void save();
+    void savedTo(const QString& path, bool saved);
     static void appendJsonString(QByteArray* json, const QString& text);
 
     struct Countdown
@@ -103,5 +109,6 @@ private:
     QTimer* m_ticker = nullptr;
     QString m_path;
     QThreadPool* m_writer = nullptr;
+    QSet<QString> m_unsaved;
     OvTurnEnd m_save{this, [this] { save(); }};
 };

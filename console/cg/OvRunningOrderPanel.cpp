@@ -5,6 +5,7 @@
 #include "cg/OvRunningOrderTable.h"
 #include "cg/OvSubCGItem.h"
 #include "shortcut/OvKeyMap.h"
+#include "shortcut/OvShortcutKey.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvGrayButton.h>
@@ -13,6 +14,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QTableView>
@@ -116,11 +118,23 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     setMouseTracking(true);
     m_table->setMouseTracking(true);
     m_table->viewport()->installEventFilter(this);
+    m_table->installEventFilter(this);
+    // An edit anywhere in the order resets the table: the selected cue stays selected.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keptRow = selectedRow(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectRow(m_keptRow); });
     m_table->setAlternatingRowColors(true);
 }
 
 bool OvRunningOrderPanel::eventFilter(QObject* watched, QEvent* e)
 {
+    // A click on a cue gives the table the keyboard; the single keys (Space
+    // for GO among them) still act. A duration being edited has the keys in
+    // its own editor, which this does not see.
+    if (e->type() == QEvent::KeyPress && watched == m_table) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (OvShortcutKey::instance().activateKeyPress(key->key(), key->modifiers()))
+            return true;
+    }
     if (e->type() == QEvent::MouseMove && watched == m_table->viewport()) {
         const auto* move = static_cast<QMouseEvent*>(e);
         emit mouseMove(mapToParent(m_table->viewport()->mapTo(this, move->pos())));

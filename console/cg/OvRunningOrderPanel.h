@@ -53,4 +53,5 @@ private:
     OvGrayButton* m_clear = nullptr;
     OvGrayButton* m_collapse = nullptr;
     OvGrayButton* m_go = nullptr;
+    int m_keptRow = -1;
 };

@@ -99,6 +99,10 @@ QVariant OvRunningOrderTable::headerData(int section, Qt::Orientation orientatio
         return tr("名称");
     case DurationColumn:
         return tr("时长");
+    case NextColumn:
+        return tr("下一条");
+    case RemoveColumn:
+        return tr("移除");
     default:
         return QString();
     }
@@ -120,7 +124,8 @@ bool OvRunningOrderTable::setData(const QModelIndex& index, const QVariant& valu
         return false;
     bool ok = false;
     const int seconds = value.toString().trimmed().toInt(&ok);
-    if (!ok && !value.toString().trimmed().isEmpty())
+    // Empty: no duration. Anything but 0 to a day is refused, not bent.
+    if ((!ok && !value.toString().trimmed().isEmpty()) || (ok && (seconds < 0 || seconds > OvRunningOrder::MaxDurationS)))
         return false;
     OvRunningOrder::instance()->setDuration(index.row(), ok ? seconds : 0);
     return true;

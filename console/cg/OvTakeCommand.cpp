@@ -111,10 +111,19 @@ OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)
     // A take never acts on an item nobody sees.
     if (model->isHidden(item))
         return Hidden;
-    return send(source, item, targetStatus);
+    return send(source, item, targetStatus, true);
 }
 
-OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus, bool makeCurrent)
+OvTakeCommand::Result OvTakeCommand::takeAutomatically(Source source, OvSubCGItem* item, int targetStatus)
+{
+    if (!admitSource(source))
+        return Locked;
+    if (!item || OvCGListModel::instance()->indexOfCg(item) < 0)
+        return NoItem;
+    return send(source, item, targetStatus, false);
+}
+
+OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus)
 {
     OvCGListModel* const model = OvCGListModel::instance();
     if (!admitSource(source))
@@ -122,14 +131,13 @@ OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, 
     if (!item || model->indexOfCg(item) < 0)
         return NoItem;
     // As the operator does it: the tile becomes current, then its button.
-    if (makeCurrent)
-        model->setCurrentCg(item);
-    return send(source, item, targetStatus);
+    model->setCurrentCg(item);
+    return send(source, item, targetStatus, true);
 }
 
-OvTakeCommand::Result OvTakeCommand::send(Source source, OvSubCGItem* item, int targetStatus)
+OvTakeCommand::Result OvTakeCommand::send(Source source, OvSubCGItem* item, int targetStatus, bool pressed)
 {
-    if (!admit(actionFor(targetStatus), item))
+    if (pressed && !admit(actionFor(targetStatus), item))
         return Repeated;
     if (!OvCGListModel::instance()->publish(item, targetStatus))
         return Refused;

@@ -58,8 +58,12 @@ public:
     // The current item to targetStatus (on PGM, on PVW, or off air).
     Result take(Source source, int targetStatus);
     // An item the source named (a position, a name, a cue): it becomes current
-    // (unless makeCurrent is false) and is taken whether the search shows it or not.
-    Result takeItem(Source source, OvSubCGItem* item, int targetStatus, bool makeCurrent = true);
+    // and is taken whether the search shows it or not.
+    Result takeItem(Source source, OvSubCGItem* item, int targetStatus);
+    // A take the console makes by itself (the cue after GO to PVW, the end of
+    // a duration): the current item stays, and the guard neither holds it
+    // back nor takes it for a press.
+    Result takeAutomatically(Source source, OvSubCGItem* item, int targetStatus);
     // A cancel for every item on PGM or PVW, paced over turns of the event loop.
     Result clearAll(Source source);
     // Items a take-all-off has still to cancel.
@@ -92,7 +96,7 @@ signals:
 
 private:
     OvTakeCommand();
-    Result send(Source source, OvSubCGItem* item, int targetStatus);
+    Result send(Source source, OvSubCGItem* item, int targetStatus, bool pressed);
     void clearAllSlice();
 
     bool m_locked = false;

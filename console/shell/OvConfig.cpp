@@ -137,6 +137,8 @@ QHash<QString, QString> readConfigKeys()
 
 bool readConfigCuePreview()
 {
-    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("cue_preview")).trimmed()
-           == QLatin1String("true");
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("cue_preview"))
+               .trimmed()
+               .compare(QLatin1String("true"), Qt::CaseInsensitive)
+           == 0;
 }
