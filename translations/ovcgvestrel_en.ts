@@ -363,6 +363,14 @@
         <source>串联单文件无法读取，已另存为%1；串联单从空开始</source>
         <translation>The running order file cannot be read; it was kept as %1 and the running order starts empty</translation>
     </message>
+    <message>
+        <source>发布已锁定：“%1”到时未撤下</source>
+        <translation>Takes are locked: "%1" stays on air though its time is up</translation>
+    </message>
+    <message>
+        <source>串联单无法保存到%1</source>
+        <translation>The running order cannot be saved to %1</translation>
+    </message>
 </context>
 <context>
     <name>OvRunningOrderPanel</name>
