@@ -122,7 +122,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     cueSplitter->setStretchFactor(1, 0);
     cueSplitter->setCollapsible(0, false);
     cueSplitter->setCollapsible(1, false);
-    cueSplitter->setSizes({800, 240});
+    cueSplitter->setSizes({740, 300});
 
     m_splitter = new QSplitter(Qt::Horizontal, nullptr);
     m_splitter->addWidget(cueSplitter);

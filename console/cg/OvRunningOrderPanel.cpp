@@ -66,10 +66,10 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     header->setMinimumSectionSize(18);
     header->setSectionResizeMode(QHeaderView::Fixed);
     header->setSectionResizeMode(OvRunningOrderTable::NameColumn, QHeaderView::Stretch);
-    header->resizeSection(OvRunningOrderTable::PositionColumn, 40);
-    header->resizeSection(OvRunningOrderTable::DurationColumn, 56);
-    header->resizeSection(OvRunningOrderTable::NextColumn, 52);
-    header->resizeSection(OvRunningOrderTable::RemoveColumn, 22);
+    header->resizeSection(OvRunningOrderTable::PositionColumn, 30);
+    header->resizeSection(OvRunningOrderTable::DurationColumn, 50);
+    header->resizeSection(OvRunningOrderTable::NextColumn, 50);
+    header->resizeSection(OvRunningOrderTable::RemoveColumn, 34);
     m_table->setDragEnabled(true);
     m_table->setAcceptDrops(true);
     m_table->setDropIndicatorShown(true);
