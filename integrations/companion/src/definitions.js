@@ -1,0 +1,218 @@
+'use strict'
+
+const { combineRgb } = require('@companion-module/base')
+const { PGM, PVW } = require('./state.js')
+
+// A catalogue can hold 100,000 items; Companion redraws its editors and its
+// preset list from whole definition sets, so the item lists offered there are
+// cut. Any item stays reachable by typing its guid, its name or #position.
+const CHOICE_CAP = 1000
+const PRESET_CAP = 500
+const PICTURE_SIZE = 72
+
+const RED = combineRgb(204, 0, 0)
+const GREEN = combineRgb(0, 153, 0)
+const AMBER = combineRgb(230, 140, 0)
+const WHITE = combineRgb(255, 255, 255)
+const BLACK = combineRgb(0, 0, 0)
+
+const CURRENT = ''
+
+// The option value to the API's item: '' the current item, "#12" position 12,
+// anything else a guid or a name.
+function apiItem(value) {
+	const text = value === undefined || value === null ? '' : String(value).trim()
+	if (text === CURRENT) return undefined
+	const position = /^#(\d{1,9})$/.exec(text)
+	return position ? Number(position[1]) : text
+}
+
+// The guid an option names, for the feedbacks: the current item for '',
+// otherwise a guid, a name or a #position looked up in the catalogue.
+function resolveGuid(state, value) {
+	const item = apiItem(value)
+	if (item === undefined) return state.current
+	if (typeof item === 'number') return state.items[item - 1]?.guid ?? null
+	if (state.byGuid.has(item)) return item
+	return state.items.find((it) => it && it.name === item)?.guid ?? null
+}
+
+function itemChoices(state) {
+	const choices = [{ id: CURRENT, label: '(current item)' }]
+	for (let i = 0; i < state.items.length && choices.length <= CHOICE_CAP; i++) {
+		const item = state.items[i]
+		if (item) choices.push({ id: item.guid, label: `${item.position || i + 1}. ${item.name}` })
+	}
+	return choices
+}
+
+function itemOption(choices) {
+	return {
+		type: 'dropdown',
+		id: 'item',
+		label: 'Item',
+		default: CURRENT,
+		choices,
+		allowCustom: true,
+		tooltip: `The first ${CHOICE_CAP} items are listed; type a guid, a name or #position for any other`,
+	}
+}
+
+// run(cmd, fields) sends one command to the console.
+function actionDefinitions(state, run) {
+	const item = itemOption(itemChoices(state))
+	const onItem = (cmd, name) => ({
+		name,
+		options: [item],
+		callback: async (event) => run(cmd, { item: apiItem(event.options.item) }),
+	})
+	const plain = (cmd, name) => ({ name, options: [], callback: async () => run(cmd, {}) })
+	return {
+		pgm: onItem('pgm', 'Item to PGM'),
+		pvw: onItem('pvw', 'Item to PVW'),
+		cancel: onItem('cancel', 'Item off air'),
+		select: onItem('select', 'Make item current'),
+		go: plain('go', 'GO: next cue to PGM'),
+		next: plain('next', 'Next item becomes current'),
+		prev: plain('prev', 'Previous item becomes current'),
+		lock: plain('lock', 'Lock takes'),
+		unlock: plain('unlock', 'Unlock takes'),
+		clearall: plain('clearall', 'Take all off air'),
+	}
+}
+
+// picture(guid, size) gives the cached base64 PNG or nothing (and fetches it).
+function feedbackDefinitions(state, picture) {
+	const item = itemOption(itemChoices(state))
+	const onAir = (status, name, bgcolor) => ({
+		type: 'boolean',
+		name,
+		description: 'As the CG server confirmed it',
+		defaultStyle: { bgcolor, color: WHITE },
+		options: [item],
+		callback: (event) => {
+			const guid = resolveGuid(state, event.options.item)
+			return !!guid && state.statusOf(guid) === status
+		},
+	})
+	return {
+		on_pgm: onAir(PGM, 'Item on PGM', RED),
+		on_pvw: onAir(PVW, 'Item on PVW', GREEN),
+		picture: {
+			type: 'advanced',
+			name: "Item's picture",
+			description: 'The picture the console shows on the tile',
+			options: [item],
+			callback: (event) => {
+				const guid = resolveGuid(state, event.options.item)
+				if (!guid) return {}
+				const side = Math.max(event.image?.width ?? 0, event.image?.height ?? 0) || PICTURE_SIZE
+				const png = picture(guid, Math.min(256, Math.max(1, Math.round(side))))
+				return png ? { png64: png, pngalignment: 'center:center' } : {}
+			},
+		},
+		connected: {
+			type: 'boolean',
+			name: 'Console connected to its CG server',
+			defaultStyle: { bgcolor: GREEN, color: WHITE },
+			options: [],
+			callback: () => state.connected,
+		},
+		locked: {
+			type: 'boolean',
+			name: 'Takes locked',
+			defaultStyle: { bgcolor: AMBER, color: BLACK },
+			options: [],
+			callback: () => state.locked,
+		},
+	}
+}
+
+const VARIABLES = [
+	{ variableId: 'current_item', name: 'Current item (name)' },
+	{ variableId: 'next_cue', name: 'Next cue (name)' },
+	{ variableId: 'last_take_ms', name: 'Last confirmation time (ms)' },
+	{ variableId: 'connected', name: 'Console connected to its CG server' },
+	{ variableId: 'locked', name: 'Takes locked' },
+	{ variableId: 'total', name: 'Items in the catalogue' },
+]
+
+function variableValues(state, linked) {
+	return {
+		current_item: linked ? state.currentName : '',
+		next_cue: linked ? state.nextCueName : '',
+		last_take_ms: state.lastTakeMs ?? '',
+		connected: linked && state.connected,
+		locked: linked && state.locked,
+		total: linked ? state.total : 0,
+	}
+}
+
+function controlPreset(name, actionId, text, feedbacks = []) {
+	return {
+		type: 'button',
+		category: 'Control',
+		name,
+		style: { text, size: '14', color: WHITE, bgcolor: BLACK },
+		feedbacks,
+		steps: [{ down: [{ actionId, options: {} }], up: [] }],
+	}
+}
+
+// One PGM button per item (the first PRESET_CAP), with its tally and picture,
+// and the buttons that need no item. cached(guid) gives a picture already at
+// hand for the preview.
+function presetDefinitions(state, cached = () => undefined) {
+	const presets = {
+		go: controlPreset('GO', 'go', 'GO'),
+		next: controlPreset('Next item', 'next', 'NEXT'),
+		prev: controlPreset('Previous item', 'prev', 'PREV'),
+		lock: controlPreset('Lock', 'lock', 'LOCK', [{ feedbackId: 'locked', options: {} }]),
+		unlock: controlPreset('Unlock', 'unlock', 'UNLOCK'),
+		clearall: controlPreset('Take all off', 'clearall', 'ALL OFF'),
+	}
+	for (const [id, name] of [['pgm', 'PGM'], ['pvw', 'PVW'], ['cancel', 'OFF']]) {
+		presets[`current_${id}`] = {
+			...controlPreset(`Current item: ${name}`, id, name, [
+				{ feedbackId: 'on_pgm', options: { item: CURRENT }, style: { bgcolor: RED, color: WHITE } },
+				{ feedbackId: 'on_pvw', options: { item: CURRENT }, style: { bgcolor: GREEN, color: WHITE } },
+			]),
+			steps: [{ down: [{ actionId: id, options: { item: CURRENT } }], up: [] }],
+		}
+	}
+	let count = 0
+	for (let i = 0; i < state.items.length && count < PRESET_CAP; i++) {
+		const item = state.items[i]
+		if (!item) continue
+		count++
+		const png = cached(item.guid)
+		presets[`item_${item.guid}`] = {
+			type: 'button',
+			category: 'Items',
+			name: item.name || item.guid,
+			style: { text: item.name, size: '7', alignment: 'center:bottom', color: WHITE, bgcolor: BLACK },
+			...(png ? { previewStyle: { png64: png, pngalignment: 'center:center' } } : {}),
+			feedbacks: [
+				{ feedbackId: 'on_pgm', options: { item: item.guid }, style: { bgcolor: RED, color: WHITE } },
+				{ feedbackId: 'on_pvw', options: { item: item.guid }, style: { bgcolor: GREEN, color: WHITE } },
+				{ feedbackId: 'picture', options: { item: item.guid } },
+			],
+			steps: [{ down: [{ actionId: 'pgm', options: { item: item.guid } }], up: [] }],
+		}
+	}
+	return presets
+}
+
+module.exports = {
+	CHOICE_CAP,
+	PRESET_CAP,
+	PICTURE_SIZE,
+	apiItem,
+	resolveGuid,
+	itemChoices,
+	actionDefinitions,
+	feedbackDefinitions,
+	presetDefinitions,
+	variableValues,
+	VARIABLES,
+}
