@@ -42,6 +42,10 @@ class StepFailed(Exception):
     pass
 
 
+class StepSkipped(Exception):
+    """A step whose tool is missing: the scenario counts as skipped, not failed."""
+
+
 def log(text):
     print(f"e2e {time.strftime('%H:%M:%S')} {text}", flush=True)
 
@@ -131,7 +135,8 @@ class Simulator:
         m = re.search(r"control 127\.0\.0\.1:(\d+)", ready)
         if not m:
             raise StepFailed(f"simulator {name} did not start: {ready.strip()} {self.proc.stdout.read()}")
-        self.control = socket.create_connection(("127.0.0.1", int(m.group(1))), timeout=10)
+        self.control_port = int(m.group(1))
+        self.control = socket.create_connection(("127.0.0.1", self.control_port), timeout=10)
         self.reader = self.control.makefile("r", encoding="utf-8")
         log(f"simulator {name}: {ready.strip()}")
 
@@ -761,6 +766,29 @@ class Driver:
         if got != code:
             raise StepFailed(f"console {console} ended with {got}, not {code}")
 
+    def step_node_test(self, console, sim, folder, port, token, seconds=90):
+        """Runs a folder's Node tests (node --test) against a console's remote API on port and a
+        simulator's control socket, in this session (same display and network namespace). The
+        tests get a copy of the program too, for consoles of their own."""
+        module = os.path.join(os.path.dirname(os.path.dirname(HERE)), folder)
+        node = shutil.which("node")
+        if not node or not os.path.isdir(os.path.join(module, "node_modules")):
+            raise StepSkipped(f"node or {folder}/node_modules missing (npm ci there)")
+        self.console(console)
+        env = dict(self.env, OV_API_PORT=str(port), OV_API_TOKEN=token,
+                   OV_SIM_CONTROL=str(self.sim(sim).control_port),
+                   OV_CONSOLE_PROGRAM=self.copy_program(os.path.join(self.work, "node-app")),
+                   OV_E2E_TIMEOUT_SCALE=str(SCALE))
+        out_path = os.path.join(self.work, "node-test.out")
+        with open(out_path, "w") as out:
+            r = subprocess.run([node, "--test", "--test-reporter=spec", "test/"], cwd=module,
+                               env=env, stdout=out, stderr=subprocess.STDOUT, timeout=seconds * SCALE)
+        with open(out_path, errors="replace") as f:
+            report = f.read()
+        print("\n".join("    " + line for line in report.splitlines()[-60:]), flush=True)
+        if r.returncode != 0:
+            raise StepFailed(f"node --test in {folder} failed ({r.returncode}); whole output in {out_path}")
+
     def step_running(self, console):
         c = self.console(console)
         if c.proc.poll() is not None:
@@ -823,6 +851,9 @@ def main():
         driver.run_steps(steps)
         log(f"scenario {args.scenario} passed in {time.monotonic() - started:.1f} s")
         return 0
+    except StepSkipped as e:
+        log(f"skipped: {e}")
+        return 77
     except StepFailed as e:
         log(f"FAILED: {e}")
         driver.report_failure()

@@ -359,3 +359,17 @@ SCENARIOS["reconnect_soak"] = [
     ("soak", "a", SOAK_CONSOLES, {"seconds": 120, "restarts": 2}),
     *[("log", name, "系统:正在自动重新连接studio…", {"count": 2}) for name in SOAK_CONSOLES],
 ]
+
+# The button-panel module (integrations/companion) against the console's remote
+# API: its Node tests press its actions and read its feedbacks, variables and
+# presets while they change the catalogue at the simulator.
+API_PORT = 19100
+API_TOKEN = "e2e-panel-token"
+API_CONFIG = f"[CONFIG]\napi_port={API_PORT}\napi_token={API_TOKEN}\n"
+SCENARIOS["companion_module"] = [
+    ("simulator", "a", "--listen", "10.77.0.1"),
+    ("console", "op", {"config": API_CONFIG}),
+    *login("op"),
+    ("node_test", "op", "a", "integrations/companion", API_PORT, API_TOKEN),
+    ("exit", "op", 0),
+]
