@@ -17,6 +17,7 @@ A scenario is a list of steps (tests/e2e/scenarios.py); each step is a tuple
 """
 
 import argparse
+import glob
 import os
 import random
 import re
@@ -781,7 +782,8 @@ class Driver:
                    OV_E2E_TIMEOUT_SCALE=str(SCALE))
         out_path = os.path.join(self.work, "node-test.out")
         with open(out_path, "w") as out:
-            r = subprocess.run([node, "--test", "--test-reporter=spec", "test/"], cwd=module,
+            tests = sorted(glob.glob(os.path.join(module, "test", "**", "*.test.js"), recursive=True))
+            r = subprocess.run([node, "--test", "--test-reporter=spec", *tests], cwd=module,
                                env=env, stdout=out, stderr=subprocess.STDOUT, timeout=seconds * SCALE)
         with open(out_path, errors="replace") as f:
             report = f.read()
