@@ -11,6 +11,7 @@ class PictureCache {
 	#cache = new Map() // key -> png64, or null for "no picture"
 	#queue = []
 	#queued = new Set()
+	#stale = new Set() // queued or in flight when their picture changed
 	#inFlight = 0
 	#lastStart = 0
 	#timer = null
@@ -50,7 +51,9 @@ class PictureCache {
 	}
 
 	invalidate(guid) {
-		for (const key of [...this.#cache.keys()]) if (key.slice(key.indexOf(':') + 1) === guid) this.#cache.delete(key)
+		const ofGuid = (key) => key.slice(key.indexOf(':') + 1) === guid
+		for (const key of [...this.#cache.keys()]) if (ofGuid(key)) this.#cache.delete(key)
+		for (const key of this.#queued) if (ofGuid(key)) this.#stale.add(key)
 	}
 
 	clear() {
@@ -58,6 +61,7 @@ class PictureCache {
 		this.#cache.clear()
 		this.#queue = []
 		this.#queued.clear()
+		this.#stale.clear()
 		clearTimeout(this.#timer)
 		this.#timer = null
 	}
@@ -99,7 +103,9 @@ class PictureCache {
 				(answer) => {
 					if (generation !== this.#generation) return
 					this.#queued.delete(job.key)
-					this.#store(job.key, answer && answer.png ? answer.png : null)
+					// An answer older than the change is dropped; the check that
+					// follows asks for the new picture.
+					if (!this.#stale.delete(job.key)) this.#store(job.key, answer && answer.png ? answer.png : null)
 					this.#onReady(job.guid)
 				},
 				() => {
@@ -108,6 +114,7 @@ class PictureCache {
 					setTimeout(() => {
 						if (generation !== this.#generation) return
 						this.#queued.delete(job.key)
+						this.#stale.delete(job.key)
 						this.#onReady(job.guid)
 					}, this.retryMs).unref?.()
 				}

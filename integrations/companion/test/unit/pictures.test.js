@@ -83,3 +83,16 @@ test('answers that arrive after a clear are thrown away', async () => {
 	await tick()
 	assert.deepEqual([cache.peek('g1', 72), ready.length], [undefined, 0])
 })
+
+test('an answer fetched before the picture changed is not kept', async () => {
+	const { calls, fetch } = controlledFetch()
+	const cache = new PictureCache(fetch, () => {}, { perSecond: 1000 })
+	cache.get('g1', 72)
+	await tick()
+	cache.invalidate('g1')
+	calls[0].resolve({ png: 'old' })
+	await tick()
+	assert.equal(cache.get('g1', 72), undefined)
+	await tick()
+	assert.equal(calls.length, 2, 'fetched again')
+})
