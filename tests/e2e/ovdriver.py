@@ -767,10 +767,10 @@ class Driver:
         if got != code:
             raise StepFailed(f"console {console} ended with {got}, not {code}")
 
-    def step_node_test(self, console, sim, folder, port, token, seconds=90):
-        """Runs a folder's Node tests (node --test) against a console's remote API on port and a
-        simulator's control socket, in this session (same display and network namespace). The
-        tests get a copy of the program too, for consoles of their own."""
+    def step_node_test(self, console, sim, folder, tests, port, token, seconds=90):
+        """Runs the Node tests (node --test) in folder/tests against a console's remote API on port
+        and a simulator's control socket, in this session (same display and network namespace).
+        The tests get a copy of the program too, for consoles of their own."""
         module = os.path.join(os.path.dirname(os.path.dirname(HERE)), folder)
         node = shutil.which("node")
         if not node or not os.path.isdir(os.path.join(module, "node_modules")):
@@ -782,8 +782,8 @@ class Driver:
                    OV_E2E_TIMEOUT_SCALE=str(SCALE))
         out_path = os.path.join(self.work, "node-test.out")
         with open(out_path, "w") as out:
-            tests = sorted(glob.glob(os.path.join(module, "test", "**", "*.test.js"), recursive=True))
-            r = subprocess.run([node, "--test", "--test-reporter=spec", *tests], cwd=module,
+            files = sorted(glob.glob(os.path.join(module, tests, "*.test.js")))
+            r = subprocess.run([node, "--test", "--test-reporter=spec", *files], cwd=module,
                                env=env, stdout=out, stderr=subprocess.STDOUT, timeout=seconds * SCALE)
         with open(out_path, errors="replace") as f:
             report = f.read()

@@ -370,6 +370,6 @@ SCENARIOS["companion_module"] = [
     ("simulator", "a", "--listen", "10.77.0.1"),
     ("console", "op", {"config": API_CONFIG}),
     *login("op"),
-    ("node_test", "op", "a", "integrations/companion", API_PORT, API_TOKEN),
+    ("node_test", "op", "a", "integrations/companion", "test/live", API_PORT, API_TOKEN),
     ("exit", "op", 0),
 ]

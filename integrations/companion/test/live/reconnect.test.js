@@ -8,8 +8,8 @@ const { spawn } = require('node:child_process')
 const fs = require('node:fs')
 const os = require('node:os')
 const path = require('node:path')
-const { FakeCompanion } = require('./host.js')
-const { live } = require('./live.js')
+const { FakeCompanion } = require('../host.js')
+const { live } = require('../live.js')
 
 const skip = live.skip || (!live.program && 'needs a copy of the console program (OV_CONSOLE_PROGRAM)')
 let consoleProcess

@@ -4,8 +4,8 @@
 // are named by the simulator's generated catalogue ("Headline 02" is row 1).
 const { test, before, after } = require('node:test')
 const assert = require('node:assert/strict')
-const { FakeCompanion, choicesOf } = require('./host.js')
-const { live, sim } = require('./live.js')
+const { FakeCompanion, choicesOf } = require('../host.js')
+const { live, sim } = require('../live.js')
 
 const PNG = 'iVBORw0KGgo' // base64 of the PNG signature
 let companion
