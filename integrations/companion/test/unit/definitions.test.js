@@ -43,17 +43,6 @@ test('one PGM preset per item, up to the cap, with tally and picture feedbacks',
 	}
 })
 
-test('the tally feedbacks are true only for the confirmed status', () => {
-	const s = catalogue(2)
-	const fb = defs.feedbackDefinitions(s, () => undefined)
-	const cases = [[0, false, false], [1, false, true], [2, true, false]]
-	for (const [status, pgm, pvw] of cases) {
-		s.apply({ type: 'item', guid: 'g1', name: 'Item 1', position: 1, status })
-		assert.equal(fb.on_pgm.callback({ options: { item: 'g1' } }), pgm, `status ${status} pgm`)
-		assert.equal(fb.on_pvw.callback({ options: { item: 'g1' } }), pvw, `status ${status} pvw`)
-	}
-})
-
 test("the picture is asked for at the button's size, within 1 to 256", () => {
 	const s = catalogue(1)
 	const asked = []

@@ -49,13 +49,6 @@ test('an item past the slices received so far is ignored', () => {
 	assert.equal(s.byGuid.has('g3'), false)
 })
 
-test('a confirmed take keeps its time and the status it brought', () => {
-	const { s, changed } = fed(stateMsg([item(1)]), { type: 'take', ...item(1, 2), ms: 37 })
-	assert.deepEqual(changed, ['status', 'take'])
-	assert.equal(s.lastTakeMs, 37)
-	assert.equal(s.statusOf('g1'), 2)
-})
-
 test('the current item follows current messages and renames', () => {
 	const { s } = fed(stateMsg([item(1), item(2)], { current: 'g1' }))
 	assert.equal(s.currentName, 'Item 1')
