@@ -37,6 +37,21 @@
     </message>
 </context>
 <context>
+    <name>OvApiServer</name>
+    <message>
+        <source>远程接口：客户端%1未读取数据，已断开</source>
+        <translation>Remote API: client %1 stopped reading and was disconnected</translation>
+    </message>
+    <message>
+        <source>远程接口：客户端%1发送命令过快，已断开</source>
+        <translation>Remote API: client %1 sent commands too fast and was disconnected</translation>
+    </message>
+    <message>
+        <source>远程接口拒绝了来自%1的连接：令牌不符</source>
+        <translation>Remote API refused a connection from %1: wrong token</translation>
+    </message>
+</context>
+<context>
     <name>OvCGListItemWidget</name>
     <message>
         <source>确认用时 %1 ms</source>
@@ -191,6 +206,18 @@
     <message>
         <source>清空串联单？</source>
         <translation>Empty the running order?</translation>
+    </message>
+    <message>
+        <source>远程接口未开启：config.ini中未设置api_token</source>
+        <translation>Remote API is off: api_token is not set in config.ini</translation>
+    </message>
+    <message>
+        <source>远程接口无法在%1:%2上监听：%3</source>
+        <translation>Remote API cannot listen on %1:%2: %3</translation>
+    </message>
+    <message>
+        <source>远程接口在%1:%2上监听</source>
+        <translation>Remote API listening on %1:%2</translation>
     </message>
 </context>
 <context>
@@ -365,7 +392,7 @@
     </message>
     <message>
         <source>发布已锁定：“%1”到时未撤下</source>
-        <translation>Takes are locked: "%1" stays on air though its time is up</translation>
+        <translation>Takes are locked: &quot;%1&quot; stays on air though its time is up</translation>
     </message>
     <message>
         <source>串联单无法保存到%1</source>

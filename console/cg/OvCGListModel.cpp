@@ -46,6 +46,14 @@ OvCGListModel::OvCGListModel() : QObject(nullptr)
     // image readers with it: decodes stop before that, whichever way the
     // program ends.
     qAddPostRoutine([] { instance()->m_thumbnails->shutdown(); });
+    const auto namesChanged = [this] { m_byNameDirty = true; };
+    connect(this, &OvCGListModel::SingalCGInserted, this, namesChanged);
+    connect(this, &OvCGListModel::SingalCGRemoved, this, namesChanged);
+    connect(this, &OvCGListModel::SignalCgMoved, this, namesChanged);
+    connect(this, &OvCGListModel::SingalCGUpdate, this, [this](int, int updateType) {
+        if (updateType == OvSubCGItem::NameUpdate)
+            m_byNameDirty = true;
+    });
 }
 
 OvCGListModel::~OvCGListModel()
@@ -282,6 +290,24 @@ void OvCGListModel::moveCg(int from, int to, const operatorInfo& info)
     emit SignalCgMoved(item, from, target, info);
 }
 
+OvSubCGItem* OvCGListModel::findCgByName(const QString& name) const
+{
+    if (m_byNameDirty) {
+        m_byName.clear();
+        for (auto it = m_items.crbegin(); it != m_items.crend(); ++it)
+            m_byName.insert((*it)->name(), *it);  // the first of a name wins
+        m_byNameDirty = false;
+    }
+    return m_byName.value(name, nullptr);
+}
+
+void OvCGListModel::stepCurrent(int delta)
+{
+    const int at = m_current ? indexOfCg(m_current) + delta : 0;
+    if (OvSubCGItem* const item = cgAt(at))
+        setCurrentCg(item);
+}
+
 void OvCGListModel::setCurrentCg(OvSubCGItem* item)
 {
     if (item == m_current)
@@ -364,6 +390,7 @@ void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorIn
         const qint64 cost = OvThumbnailDecoder::costOf(item->m_data.image.size());
         m_imageBytes += cost - *member;
         *member = cost;
+        emit pictureChanged(item);
         if (m_applyingThumbnail)
             return;
     } else if (updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending) {

@@ -42,6 +42,8 @@ public:
     ~OvCGListModel() override;
 
     OvSubCGItem* findCg(const QString& guid) const;
+    // The first item of that name in list order; null when none.
+    OvSubCGItem* findCgByName(const QString& name) const;
     int indexOfCg(const OvSubCGItem* item) const;
     int count() const;
     OvSubCGItem* cgAt(int index) const;
@@ -74,6 +76,9 @@ public:
 
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;
+    // The item delta places after the current one becomes current (the first
+    // when none is); nothing happens past either end.
+    void stepCurrent(int delta);
 
     // Whether a take of item to targetStatus would be sent: not when the item
     // is not listed, already has that status or awaits an answer.
@@ -115,6 +120,8 @@ signals:
     void hiddenChanged();
     // The server confirmed a take of this console, ms after it was asked for.
     void takeConfirmed(OvSubCGItem* item, int ms);
+    // A listed item's picture was set (decoded, changed or dropped).
+    void pictureChanged(OvSubCGItem* item);
 
 private:
     // Takes are asked for through the take command alone, where the lock,
@@ -160,6 +167,9 @@ private:
         void append(OvSubCGItem* item);
     };
     QHash<OvGuidKey, GuidChain> m_byGuid;
+    // First item of each name, rebuilt when asked for after the catalogue changed.
+    mutable QHash<QString, OvSubCGItem*> m_byName;
+    mutable bool m_byNameDirty = true;
     QHash<const OvSubCGItem*, PendingPublish> m_pending;
     // When each request is given up, soonest first.
     struct AnswerDeadline

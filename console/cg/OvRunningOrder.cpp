@@ -4,6 +4,7 @@
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGMessage.h"
+#include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
@@ -370,7 +371,7 @@ void OvRunningOrder::save()
             json += "\",\"duration\":";
             json += QByteArray::number(cue.durationS);
             json += ",\"name\":";
-            appendJsonString(&json, cue.name.left(MaxStoredName));
+            OvProtocol::appendJsonString(&json, cue.name.left(MaxStoredName));
             json += '}';
         }
         json += "]}";
@@ -391,25 +392,6 @@ void OvRunningOrder::savedTo(const QString& path, bool saved)
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
                                            tr("串联单无法保存到%1").arg(QDir::toNativeSeparators(path)));
     }
-}
-
-void OvRunningOrder::appendJsonString(QByteArray* json, const QString& text)
-{
-    static const char hex[] = "0123456789abcdef";
-    *json += '"';
-    for (const char c : text.toUtf8()) {
-        if (c == '"' || c == '\\') {
-            *json += '\\';
-            *json += c;
-        } else if (uchar(c) < 0x20) {
-            *json += "\\u00";
-            *json += hex[uchar(c) >> 4];
-            *json += hex[uchar(c) & 15];
-        } else {
-            *json += c;
-        }
-    }
-    *json += '"';
 }
 
 void OvRunningOrder::flush()

@@ -93,7 +93,6 @@ private:
     void changedNow();
     void save();
     void savedTo(const QString& path, bool saved);
-    static void appendJsonString(QByteArray* json, const QString& text);
 
     struct Countdown
     {

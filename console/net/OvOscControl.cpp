@@ -71,20 +71,14 @@ private:
 OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
 {
     OvCGListModel* const model = OvCGListModel::instance();
-    const auto namesChanged = [this] { m_byNameDirty = true; };
-    connect(model, &OvCGListModel::SingalCGInserted, this, namesChanged);
     connect(model, &OvCGListModel::SingalCGRemoved, this, [this, model] {
-        m_byNameDirty = true;
         // The catalogue went (a new one follows, or the connection ended): a
         // refresh under way starts over rather than carry on into the next.
         if (m_refreshAt > 0 && model->count() == 0)
             m_refreshAt = 0;
     });
-    connect(model, &OvCGListModel::SignalCgMoved, this, namesChanged);
     connect(model, &OvCGListModel::SingalCGUpdate, this,
             [this](int index, int updateType, OvSubCGItem* item, const operatorInfo&) {
-                if (updateType == OvSubCGItem::NameUpdate)
-                    m_byNameDirty = true;
                 // The console's own provisional state is no tally: the
                 // server's answer follows.
                 if (updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
@@ -245,7 +239,7 @@ void OvOscControl::handleMessage(char* data, int size)
             item = position >= 1 ? model->cgAt(position - 1) : nullptr;
         }
         else if (argc == 1 && types[0] == LO_STRING)
-            item = itemByName(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
+            item = model->findCgByName(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
         if (!item) {
             ignore(argc == 1 && (types[0] == LO_INT32 || types[0] == LO_STRING) ? "no such item"
                                                                                 : "wrong arguments");
@@ -269,7 +263,7 @@ void OvOscControl::handleMessage(char* data, int size)
         if (handler)
             handler();
         else
-            step(path == "/ovcg/next" ? 1 : -1);
+            model->stepCurrent(path == "/ovcg/next" ? 1 : -1);
     } else if (path == "/ovcg/go" && argc == 0) {
         OvRunningOrder::instance()->go(OvTakeCommand::Osc);
     } else if (path == "/ovcg/lock" && argc == 1 && types[0] == LO_INT32) {
@@ -303,26 +297,6 @@ void OvOscControl::ignore(const char* why)
                  static_cast<long long>(m_ignored - m_ignoredWarned), why);
     m_ignoredWarned = m_ignored;
     m_warned.start();
-}
-
-OvSubCGItem* OvOscControl::itemByName(const QString& name)
-{
-    if (m_byNameDirty) {
-        m_byName.clear();
-        const QList<OvSubCGItem*> items = OvCGListModel::instance()->cgList();
-        for (auto it = items.crbegin(); it != items.crend(); ++it)
-            m_byName.insert((*it)->name(), *it);  // the first of a name wins
-        m_byNameDirty = false;
-    }
-    return m_byName.value(name, nullptr);
-}
-
-void OvOscControl::step(int delta)
-{
-    OvCGListModel* const model = OvCGListModel::instance();
-    const int at = model->currentCg() ? model->indexOfCg(model->currentCg()) + delta : 0;
-    if (OvSubCGItem* const item = model->cgAt(at))
-        model->setCurrentCg(item);
 }
 
 void OvOscControl::sendItem(const char* path, const OvSubCGItem* item, int position, int status)

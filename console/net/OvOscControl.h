@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -63,8 +62,6 @@ private:
     void handlePacket(char* data, int size, int depth, int* budget);
     void handleMessage(char* data, int size);
     void ignore(const char* why);
-    OvSubCGItem* itemByName(const QString& name);
-    void step(int delta);
     void sendItem(const char* path, const OvSubCGItem* item, int position, int status);
     void sendConnected(bool connected);
     void sendRefreshSlice();
@@ -76,9 +73,6 @@ private:
     quint16 m_feedbackPort = 0;
     std::function<void()> m_next;
     std::function<void()> m_previous;
-    // First item of each name, rebuilt after the catalogue changed.
-    QHash<QString, OvSubCGItem*> m_byName;
-    bool m_byNameDirty = true;
     int m_refreshAt = -1;
     // The next cue last told, so that edits elsewhere in the order say nothing.
     int m_toldNext = -2;

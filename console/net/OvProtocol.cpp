@@ -99,6 +99,25 @@ QJsonObject request(const QString& cmd, const QString& token, const QJsonObject&
     };
 }
 
+void appendJsonString(QByteArray* json, const QString& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    *json += '"';
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') {
+            *json += '\\';
+            *json += c;
+        } else if (uchar(c) < 0x20) {
+            *json += "\\u00";
+            *json += hex[uchar(c) >> 4];
+            *json += hex[uchar(c) & 15];
+        } else {
+            *json += c;
+        }
+    }
+    *json += '"';
+}
+
 QByteArray answerFrame(const QString& cmd)
 {
     // Command names are plain ASCII words; anything else goes through Qt's

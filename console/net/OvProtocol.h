@@ -61,6 +61,10 @@ QByteArray encodeBody(const QJsonObject& message);
 QByteArray encodeFrame(const QJsonObject& message);
 QByteArray frameHeader(quint32 bodyLength);
 
+// text as a JSON string, quoted and escaped, appended to json: for messages
+// written by hand where Qt's writer would cost too much.
+void appendJsonString(QByteArray* json, const QString& text);
+
 // Envelopes.
 QJsonObject request(const QString& cmd, const QString& token, const QJsonObject& value = {});
 // The answer to a request of the server: always the same bytes for a command,

@@ -16,6 +16,7 @@
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
+#include "net/OvApiServer.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvKeyMap.h"
@@ -144,6 +145,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     for (const QString& problem : qAsConst(m_keyProblems))
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
     startOscControl();
+    startApi();
 
     setMouseTracking(true);
 
@@ -256,6 +258,34 @@ void OvCGVestrel::startOscControl()
     else if (!feedback.isEmpty())
         log(tr("OSC反馈地址“%1”无效，应为“地址:端口”").arg(feedback));
     log(tr("OSC控制在%1:%2上监听").arg(addressText).arg(port));
+}
+
+void OvCGVestrel::startApi()
+{
+    const int port = readConfigApiPort();
+    if (port == 0)
+        return;
+    auto log = [](const QString& text) {
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    };
+    const QString token = readConfigApiToken();
+    if (token.isEmpty()) {
+        log(tr("远程接口未开启：config.ini中未设置api_token"));
+        return;
+    }
+    auto* api = new OvApiServer(this);
+    api->setToken(token);
+    api->setAllowedOrigins(readConfigApiOrigins());
+    const QString addressText = readConfigApiAddress();
+    QString error = tr("不是有效的IP地址");
+    if (QHostAddress(addressText).isNull() || !api->listen(QHostAddress(addressText), quint16(port), &error)) {
+        log(tr("远程接口无法在%1:%2上监听：%3").arg(addressText).arg(port).arg(error));
+        delete api;
+        return;
+    }
+    OvCGScrollareaWidget* const grid = m_showWidget->grid();
+    api->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
+    log(tr("远程接口在%1:%2上监听").arg(addressText).arg(port));
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)

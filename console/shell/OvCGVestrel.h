@@ -46,6 +46,7 @@ private:
     void setReconnectingState(bool reconnecting);
     // The OSC remote control, when config.ini turns it on.
     void startOscControl();
+    void startApi();
     // Asks, then takes every CG on PGM or PVW off air.
     void askClearAll(OvTakeCommand::Source source);
 

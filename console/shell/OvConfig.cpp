@@ -37,6 +37,19 @@ QString rawConfigValue(const QString& path, const QString& group, const QString&
     return value;
 }
 
+int portValue(const char* key)
+{
+    bool ok = false;
+    const int port = readConfigValue(configPath(), QStringLiteral("CONFIG"), QLatin1String(key)).trimmed().toInt(&ok);
+    return ok && port > 0 && port <= 65535 ? port : 0;
+}
+
+QString addressValue(const char* key)
+{
+    const QString address = readConfigValue(configPath(), QStringLiteral("CONFIG"), QLatin1String(key)).trimmed();
+    return address.isEmpty() ? QStringLiteral("127.0.0.1") : address;
+}
+
 }  // namespace
 
 QString readConfigValue(const QString& path, const QString& group, const QString& key)
@@ -76,21 +89,42 @@ QString readConfigLanguage()
 
 int readConfigOscPort()
 {
-    bool ok = false;
-    const int port = readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_port")).trimmed().toInt(&ok);
-    return ok && port > 0 && port <= 65535 ? port : 0;
+    return portValue("osc_port");
 }
 
 QString readConfigOscAddress()
 {
-    const QString address =
-        readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_address")).trimmed();
-    return address.isEmpty() ? QStringLiteral("127.0.0.1") : address;
+    return addressValue("osc_address");
 }
 
 QString readConfigOscFeedback()
 {
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_feedback")).trimmed();
+}
+
+int readConfigApiPort()
+{
+    return portValue("api_port");
+}
+
+QString readConfigApiAddress()
+{
+    return addressValue("api_address");
+}
+
+QString readConfigApiToken()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("api_token")).trimmed();
+}
+
+QStringList readConfigApiOrigins()
+{
+    QStringList origins;
+    const QString text = readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("api_origins"));
+    for (const QString& origin : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        if (!origin.trimmed().isEmpty())
+            origins.append(origin.trimmed());
+    return origins;
 }
 
 bool readConfigReconnect()

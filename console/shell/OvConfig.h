@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -32,6 +33,14 @@ QString readConfigLanguage();
 int readConfigOscPort();
 QString readConfigOscAddress();
 QString readConfigOscFeedback();
+
+// The remote API (WebSocket): the TCP port (0, absent or not a port: off),
+// the address it binds ("127.0.0.1" unless given), the token clients
+// authenticate with, and the web origins allowed in (comma-separated).
+int readConfigApiPort();
+QString readConfigApiAddress();
+QString readConfigApiToken();
+QStringList readConfigApiOrigins();
 
 // The double-press guard of takes in ms: 300 unless given, 0 turns it off;
 // anything but a number from 0 to 10000 keeps 300.

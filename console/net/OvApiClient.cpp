@@ -1,0 +1,56 @@
+#include "net/OvApiClient.h"
+
+#include <QWebSocket>
+
+OvApiClient::OvApiClient(QWebSocket* socket, QObject* parent) : QObject(parent), m_socket(socket)
+{
+    m_socket->setParent(this);
+    connect(m_socket, &QWebSocket::textMessageReceived, this,
+            [this](const QString& text) { emit textReceived(this, text); });
+    // Binary frames are no command: counted against the rate like any other.
+    connect(m_socket, &QWebSocket::binaryMessageReceived, this,
+            [this](const QByteArray&) { emit textReceived(this, QString()); });
+    connect(m_socket, &QWebSocket::disconnected, this, [this] { emit gone(this); });
+    connect(m_socket, &QWebSocket::bytesWritten, this, [this] { emit drained(this); });
+}
+
+OvApiClient::~OvApiClient() = default;
+
+QString OvApiClient::peer() const
+{
+    return QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
+}
+
+bool OvApiClient::send(const QByteArray& json)
+{
+    if (m_dropped)
+        return false;
+    if (m_socket->bytesToWrite() + json.size() > MaxBacklogBytes) {
+        // Never the console waiting for a client: one that does not read goes.
+        m_dropped = true;
+        m_socket->abort();
+        return false;
+    }
+    m_socket->sendTextMessage(QString::fromUtf8(json));
+    return true;
+}
+
+qint64 OvApiClient::backlog() const
+{
+    return m_socket->bytesToWrite();
+}
+
+bool OvApiClient::admitCommand()
+{
+    if (!m_window.isValid() || m_window.elapsed() >= 1000) {
+        m_window.start();
+        m_commands = 0;
+        m_refused = 0;
+    }
+    if (m_commands < CommandsPerSecond) {
+        ++m_commands;
+        return true;
+    }
+    ++m_refused;
+    return false;
+}

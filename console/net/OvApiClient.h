@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QWebSocket;
+
+// One connection of the remote API: its socket, whether it has authenticated,
+// its command budget and how much of the catalogue it has been sent. The
+// server decides; the client keeps the bookkeeping and the bounds on writing.
+class OvApiClient : public QObject
+{
+    Q_OBJECT
+public:
+    // A client that does not read is dropped once this much waits for it.
+    static constexpr qint64 MaxBacklogBytes = 4 * 1024 * 1024;
+    static constexpr int CommandsPerSecond = 100;
+    // A client refused this many commands within a second is closed.
+    static constexpr int RefusedBeforeClose = 10 * CommandsPerSecond;
+
+    // Takes the socket over.
+    OvApiClient(QWebSocket* socket, QObject* parent);
+    ~OvApiClient() override;
+
+    QWebSocket* socket() const { return m_socket; }
+    QString peer() const;
+
+    bool isAuthenticated() const { return m_authenticated; }
+    void setAuthenticated() { m_authenticated = true; }
+
+    // False when the message would take the backlog past its bound: the
+    // client is then aborted (and disconnected() follows).
+    bool send(const QByteArray& json);
+    qint64 backlog() const;
+    bool isDropped() const { return m_dropped; }
+
+    // One command's worth of the budget; false when the rate is spent.
+    bool admitCommand();
+    // Refused commands in the present second.
+    int refusedThisSecond() const { return m_refused; }
+
+    // The catalogue as sent to this client: items [0, sent) it has, out of
+    // the total being streamed. sent == total when it is whole.
+    int sent = 0;
+    int total = 0;
+    bool streaming() const { return sent < total; }
+    // Thumbnails being made for it.
+    int thumbnailsInFlight = 0;
+
+signals:
+    void textReceived(OvApiClient* client, const QString& text);
+    void gone(OvApiClient* client);
+    // Its backlog went down: the catalogue stream may go on.
+    void drained(OvApiClient* client);
+
+private:
+    QWebSocket* m_socket;
+    bool m_authenticated = false;
+    bool m_dropped = false;
+    QElapsedTimer m_window;
+    int m_commands = 0;
+    int m_refused = 0;
+};
