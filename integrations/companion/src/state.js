@@ -4,9 +4,10 @@
 // API's messages one by one; apply() says what changed so that the module
 // redraws only what has to be redrawn.
 
+// As the console sends them: the CG server's own numbering, as over OSC.
 const OFF = 0
-const PVW = 1
-const PGM = 2
+const PGM = 1
+const PVW = 2
 
 function cleanItem(raw) {
 	return {

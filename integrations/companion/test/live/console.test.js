@@ -63,7 +63,7 @@ test('the tally follows changes made at the server', { skip: live.skip }, async 
 test('actions without an item act on the current item, which next and prev move', { skip: live.skip }, async () => {
 	const onPvw = companion.place('on_pvw', { item: '' })
 	await companion.press('select', { item: guidOf('Clock 05') })
-	await until(() => companion.variables.current_item === 'Clock 05', 'Clock 05 current')
+	await until(() => companion.variables.current_item === 'Clock 05' && valueOf(onPvw) === false, 'Clock 05 current, off air')
 	await companion.press('pvw', { item: '' })
 	await until(() => valueOf(onPvw) === true, 'the current item on PVW')
 	await companion.press('next')
