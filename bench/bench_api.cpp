@@ -140,9 +140,9 @@ void deliverState(quint16 port, int panels, int total)
     threads.start();
     const bool whole = OvBench::waitFor([&] { return threads.itemsReceived >= qint64(total) * panels; }, 120000);
     probe.stop();
-    std::printf("%d items to %d panel(s): %s in %lld ms, longest event-loop turn %.1f ms\n", total, panels,
-                whole ? "all delivered" : "NOT all delivered", static_cast<long long>(clock.elapsed()),
-                probe.longestMs());
+    std::printf("%d items to %d panel(s): %s in %lld ms, longest event-loop turn %.1f ms (%.1f ms of it on the CPU)\n",
+                total, panels, whole ? "all delivered" : "NOT all delivered", static_cast<long long>(clock.elapsed()),
+                probe.longestMs(), probe.longestCpuMs());
     threads.quit = true;
     threads.wait();
 }
@@ -222,9 +222,9 @@ int main(int argc, char** argv)
         probe.stop();
         OvBench::waitFor([] { return false; }, 300);
         std::printf("%d panels at %d commands a second each for 3 s: %lld answered, %lld refused for the rate, longest "
-                    "event-loop turn %.1f ms\n",
+                    "event-loop turn %.1f ms (%.1f ms of it on the CPU)\n",
                     OvApiServer::MaxClients, rate, static_cast<long long>(panels.results.load()),
-                    static_cast<long long>(panels.refused.load()), probe.longestMs());
+                    static_cast<long long>(panels.refused.load()), probe.longestMs(), probe.longestCpuMs());
         panels.quit = true;
         panels.wait();
     }

@@ -23,6 +23,13 @@ bool waitFor(const std::function<bool()>& cond, int timeoutMs)
     return true;
 }
 
+qint64 TurnProbe::threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 TurnProbe::TurnProbe()
 {
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -30,6 +37,9 @@ TurnProbe::TurnProbe()
         const qint64 now = m_clock.nsecsElapsed();
         m_longestNs = qMax(m_longestNs, now - m_last);
         m_last = now;
+        const qint64 cpu = threadCpuNs();
+        m_longestCpuNs = qMax(m_longestCpuNs, cpu - m_lastCpu);
+        m_lastCpu = cpu;
     });
 }
 
@@ -37,6 +47,8 @@ void TurnProbe::start()
 {
     m_longestNs = 0;
     m_last = 0;
+    m_longestCpuNs = 0;
+    m_lastCpu = threadCpuNs();
     m_clock.start();
     m_timer.start(1);
 }

@@ -20,12 +20,18 @@ public:
     void start();
     void stop();
     double longestMs() const { return m_longestNs / 1e6; }
+    // The most CPU time this thread spent within one turn: on a shared
+    // machine a long turn may be the scheduler's, not the program's.
+    double longestCpuMs() const { return m_longestCpuNs / 1e6; }
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_longestNs = 0;
+    qint64 m_lastCpu = 0;
+    qint64 m_longestCpuNs = 0;
+    static qint64 threadCpuNs();
 };
 
 // Kilobytes from a line of /proc/self/status such as "VmHWM:  1234 kB"; -1 if absent.

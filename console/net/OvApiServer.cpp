@@ -103,7 +103,7 @@ const char* errorOf(OvTakeCommand::Result result)
 }  // namespace
 
 OvApiServer::OvApiServer(QObject* parent)
-    : QObject(parent), m_flush(this, [this] { flushChanges(); }), m_pngs(PngCacheBytes)
+    : QObject(parent), m_flush(this, [this] { flushChanges(); }), m_slices(SliceCacheBytes), m_pngs(PngCacheBytes)
 {
     m_server = new QWebSocketServer(QStringLiteral("OvCGVestrel"), QWebSocketServer::NonSecureMode, this);
     m_server->setMaxPendingConnections(MaxClients);
@@ -119,6 +119,7 @@ OvApiServer::OvApiServer(QObject* parent)
 
     OvCGListModel* const model = OvCGListModel::instance();
     const auto catalogueChanged = [this] {
+        m_slices.clear();
         m_catalogueChanged = true;
         m_flush.request();
     };
@@ -126,6 +127,7 @@ OvApiServer::OvApiServer(QObject* parent)
     connect(model, &OvCGListModel::SingalCGRemoved, this, catalogueChanged);
     connect(model, &OvCGListModel::SignalCgMoved, this, catalogueChanged);
     connect(model, &OvCGListModel::SingalCGUpdate, this, [this](int, int updateType, OvSubCGItem* item) {
+        m_slices.clear();
         // The console's own provisional state is not pushed: the server's answer follows.
         if ((updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
             || updateType == OvSubCGItem::NameUpdate) {
@@ -141,6 +143,7 @@ OvApiServer::OvApiServer(QObject* parent)
         }
     });
     connect(model, &OvCGListModel::pictureChanged, this, [this](OvSubCGItem* item) {
+        m_slices.clear();
         if (!m_picturesSet.contains(item)) {
             m_picturesSet.insert(item);
             m_pictures.append(item);
@@ -219,10 +222,8 @@ void OvApiServer::accept()
         connect(client, &OvApiClient::textReceived, this, &OvApiServer::receive);
         connect(client, &OvApiClient::gone, this, &OvApiServer::remove);
         connect(client, &OvApiClient::drained, this, [this](OvApiClient* c) {
-            if (c->streaming() && !m_pumpScheduled) {
-                m_pumpScheduled = true;
-                QTimer::singleShot(0, this, &OvApiServer::pumpCatalogue);
-            }
+            if (c->streaming())
+                schedulePump();
         });
         // A connection that never says who it is gives its place back.
         QTimer::singleShot(AuthTimeoutMs, client, [client] {
@@ -496,10 +497,30 @@ void OvApiServer::sendState(OvApiClient* client)
     client->total = model->count();
     client->sent = qMin(SliceItems, client->total);
     json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":";
-    appendItems(&json, 0, client->sent);
+    json += itemsAt(0);
     json += ',' + cuesJson() + '}';
     client->send(json);
-    pumpCatalogue();
+    // The rest within the turns' budget: many panels starting at once share it.
+    schedulePump();
+}
+
+void OvApiServer::schedulePump()
+{
+    if (m_pumpScheduled)
+        return;
+    m_pumpScheduled = true;
+    QTimer::singleShot(0, this, &OvApiServer::pumpCatalogue);
+}
+
+QByteArray OvApiServer::itemsAt(int offset) const
+{
+    if (const QByteArray* const cached = m_slices.object(offset))
+        return *cached;
+    const int end = qMin(OvCGListModel::instance()->count(), offset + SliceItems);
+    QByteArray json;
+    appendItems(&json, offset, qMax(offset, end));
+    m_slices.insert(offset, new QByteArray(json), json.size());
+    return json;
 }
 
 void OvApiServer::restartCatalogue()
@@ -514,15 +535,14 @@ void OvApiServer::restartCatalogue()
         if (total == 0)
             client->send(slice(0, 0));
     }
-    pumpCatalogue();
+    schedulePump();
 }
 
 QByteArray OvApiServer::slice(int offset, int total) const
 {
-    const int end = qMin(qMin(total, OvCGListModel::instance()->count()), offset + SliceItems);
     QByteArray json("{\"type\":\"items\",\"offset\":");
     json += QByteArray::number(offset) + ",\"total\":" + QByteArray::number(total) + ",\"items\":";
-    appendItems(&json, offset, qMax(offset, end));
+    json += total == 0 ? QByteArray("[]") : itemsAt(offset);
     json += '}';
     return json;
 }
@@ -554,10 +574,8 @@ void OvApiServer::pumpCatalogue()
         client->send(json);
         more = more || client->streaming();
     }
-    if (more && !m_pumpScheduled) {
-        m_pumpScheduled = true;
-        QTimer::singleShot(0, this, &OvApiServer::pumpCatalogue);
-    }
+    if (more)
+        schedulePump();
 }
 
 QByteArray OvApiServer::itemMessage(const OvSubCGItem* item, int position) const

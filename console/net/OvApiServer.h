@@ -41,6 +41,7 @@ public:
     static constexpr qint64 SliceBacklogBytes = 256 * 1024;
     // Slices made per turn of the event loop, all clients together.
     static constexpr int SlicesPerTurn = 4;
+    static constexpr int SliceCacheBytes = 16 * 1024 * 1024;
     static constexpr int MaxThumbnailSize = 256;
     static constexpr int DefaultThumbnailSize = 72;
     static constexpr int ThumbnailsInFlightPerClient = 8;
@@ -83,6 +84,10 @@ private:
     void sendState(OvApiClient* client);
     void restartCatalogue();
     void pumpCatalogue();
+    void schedulePump();
+    // The catalogue's items [offset, offset + SliceItems) as a JSON array,
+    // made once for every client that reaches them.
+    QByteArray itemsAt(int offset) const;
     QByteArray slice(int offset, int total) const;
     QByteArray itemMessage(const OvSubCGItem* item, int position) const;
     QByteArray cuesJson();
@@ -111,6 +116,7 @@ private:
     int m_pumpFrom = 0;  // round robin over clients for slices
 
     // Thumbnails: made on this pool, the pool waited for at the end.
+    mutable QCache<int, QByteArray> m_slices;  // emptied by any change of the catalogue
     QThreadPool m_pool;
     QCache<QString, QByteArray> m_pngs;
 
