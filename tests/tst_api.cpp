@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QPixmap>
+#include <QTcpSocket>
 #include <QTest>
 #include <QUuid>
 #include <QWebSocket>
@@ -191,6 +192,32 @@ private slots:
         // A message over the bound closes the connection.
         panels.last()->socket.sendTextMessage(QString(OvApiServer::MaxMessageBytes + 1, 'x'));
         QCOMPARE(panels.last()->closeCode(), int(QWebSocketProtocol::CloseCodeTooMuchData));
+    }
+
+    // A panel that stops reading is dropped once its backlog passes the
+    // bound; the console goes on. A socket of its own that never reads,
+    // speaking the handshake and one masked frame by hand.
+    void slowClientDropped()
+    {
+        QTcpSocket raw;
+        raw.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+        raw.connectToHost(QHostAddress::LocalHost, m_api->port());
+        QVERIFY(raw.waitForConnected(3000));
+        raw.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        const QByteArray auth = R"({"cmd":"auth","token":"s3cret"})";
+        raw.write(QByteArray("\x81") + char(0x80 | auth.size()) + QByteArray(4, '\0') + auth);
+        QTRY_COMPARE(m_api->clientCount(), 1);
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        for (int i = 0; i < OvRunningOrder::MaxCues; ++i)
+            order->insert(i, QUuid::createUuid());
+        // Each change of a long running order is some 600 KB for every panel.
+        for (int i = 1; i < 100 && m_api->dropped() == 0; ++i) {
+            order->setDuration(0, i);
+            QTest::qWait(5);
+        }
+        QCOMPARE(m_api->dropped(), 1);
+        QTRY_COMPARE(m_api->clientCount(), 0);
     }
 
     void stateThenEvents()
