@@ -192,6 +192,14 @@
         <source>清空串联单？</source>
         <translation>Empty the running order?</translation>
     </message>
+    <message>
+        <source>TSL tally地址“%1”无效，应为“地址:端口”</source>
+        <translation>TSL tally address &quot;%1&quot; is not valid; it must be &quot;address:port&quot;</translation>
+    </message>
+    <message>
+        <source>TSL tally发往%1</source>
+        <translation>The TSL tally goes to %1</translation>
+    </message>
 </context>
 <context>
     <name>OvCgStatus</name>
@@ -365,7 +373,7 @@
     </message>
     <message>
         <source>发布已锁定：“%1”到时未撤下</source>
-        <translation>Takes are locked: "%1" stays on air though its time is up</translation>
+        <translation>Takes are locked: &quot;%1&quot; stays on air though its time is up</translation>
     </message>
     <message>
         <source>串联单无法保存到%1</source>
@@ -734,6 +742,13 @@
     <message>
         <source>正在自动重新连接studio…</source>
         <translation>Reconnecting to the studio by itself…</translation>
+    </message>
+</context>
+<context>
+    <name>OvTslTally</name>
+    <message>
+        <source>TSL tally无法发送到%1:%2：%3</source>
+        <translation>The TSL tally cannot be sent to %1:%2: %3</translation>
     </message>
 </context>
 <context>

@@ -18,6 +18,7 @@
 #include "net/OvErrorPresenter.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
+#include "net/OvTslTally.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
@@ -144,6 +145,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     for (const QString& problem : qAsConst(m_keyProblems))
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
     startOscControl();
+    startTslTally();
 
     setMouseTracking(true);
 
@@ -256,6 +258,24 @@ void OvCGVestrel::startOscControl()
     else if (!feedback.isEmpty())
         log(tr("OSC反馈地址“%1”无效，应为“地址:端口”").arg(feedback));
     log(tr("OSC控制在%1:%2上监听").arg(addressText).arg(port));
+}
+
+void OvCGVestrel::startTslTally()
+{
+    const QString target = readConfigTslTarget();
+    if (target.isEmpty())
+        return;
+    QHostAddress host;
+    quint16 port = 0;
+    if (!OvOscControl::parseHostPort(target, &host, &port)) {
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                           tr("TSL tally地址“%1”无效，应为“地址:端口”").arg(target));
+        return;
+    }
+    auto* tally = new OvTslTally(this);
+    tally->setTarget(host, port);
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                       tr("TSL tally发往%1").arg(target));
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)

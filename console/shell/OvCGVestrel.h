@@ -46,6 +46,8 @@ private:
     void setReconnectingState(bool reconnecting);
     // The OSC remote control, when config.ini turns it on.
     void startOscControl();
+    // The TSL UMD tally, when config.ini names where it goes.
+    void startTslTally();
     // Asks, then takes every CG on PGM or PVW off air.
     void askClearAll(OvTakeCommand::Source source);
 

@@ -93,6 +93,11 @@ QString readConfigOscFeedback()
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("osc_feedback")).trimmed();
 }
 
+QString readConfigTslTarget()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("tsl_target")).trimmed();
+}
+
 bool readConfigReconnect()
 {
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("reconnect")).trimmed()

@@ -33,6 +33,9 @@ int readConfigOscPort();
 QString readConfigOscAddress();
 QString readConfigOscFeedback();
 
+// Where the TSL UMD tally goes ("host:port"); empty: nowhere.
+QString readConfigTslTarget();
+
 // The double-press guard of takes in ms: 300 unless given, 0 turns it off;
 // anything but a number from 0 to 10000 keeps 300.
 int readConfigTakeGuardMs();
