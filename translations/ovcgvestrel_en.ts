@@ -219,6 +219,14 @@
         <source>远程接口在%1:%2上监听</source>
         <translation>Remote API listening on %1:%2</translation>
     </message>
+    <message>
+        <source>TSL tally地址“%1”无效，应为“地址:端口”</source>
+        <translation>TSL tally address &quot;%1&quot; is not valid; it must be &quot;address:port&quot;</translation>
+    </message>
+    <message>
+        <source>TSL tally发往%1</source>
+        <translation>The TSL tally goes to %1</translation>
+    </message>
 </context>
 <context>
     <name>OvCgStatus</name>
@@ -761,6 +769,13 @@
     <message>
         <source>正在自动重新连接studio…</source>
         <translation>Reconnecting to the studio by itself…</translation>
+    </message>
+</context>
+<context>
+    <name>OvTslTally</name>
+    <message>
+        <source>TSL tally无法发送到%1:%2：%3</source>
+        <translation>The TSL tally cannot be sent to %1:%2: %3</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,7 @@
 #include "net/OvApiServer.h"
 #include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
+#include "net/OvTslTally.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
@@ -146,6 +147,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
     startOscControl();
     startApi();
+    startTslTally();
 
     setMouseTracking(true);
 
@@ -286,6 +288,24 @@ void OvCGVestrel::startApi()
     OvCGScrollareaWidget* const grid = m_showWidget->grid();
     api->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
     log(tr("远程接口在%1:%2上监听").arg(addressText).arg(port));
+}
+
+void OvCGVestrel::startTslTally()
+{
+    const QString target = readConfigTslTarget();
+    if (target.isEmpty())
+        return;
+    QHostAddress host;
+    quint16 port = 0;
+    if (!OvOscControl::parseHostPort(target, &host, &port)) {
+        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                           tr("TSL tally地址“%1”无效，应为“地址:端口”").arg(target));
+        return;
+    }
+    auto* tally = new OvTslTally(this);
+    tally->setTarget(host, port);
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                                       tr("TSL tally发往%1").arg(target));
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)

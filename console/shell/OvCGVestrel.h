@@ -47,6 +47,8 @@ private:
     // The OSC remote control, when config.ini turns it on.
     void startOscControl();
     void startApi();
+    // The TSL UMD tally, when config.ini names where it goes.
+    void startTslTally();
     // Asks, then takes every CG on PGM or PVW off air.
     void askClearAll(OvTakeCommand::Source source);
 

@@ -127,6 +127,11 @@ QStringList readConfigApiOrigins()
     return origins;
 }
 
+QString readConfigTslTarget()
+{
+    return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("tsl_target")).trimmed();
+}
+
 bool readConfigReconnect()
 {
     return readConfigValue(configPath(), QStringLiteral("CONFIG"), QStringLiteral("reconnect")).trimmed()

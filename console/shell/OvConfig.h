@@ -41,6 +41,8 @@ int readConfigApiPort();
 QString readConfigApiAddress();
 QString readConfigApiToken();
 QStringList readConfigApiOrigins();
+// Where the TSL UMD tally goes ("host:port"); empty: nowhere.
+QString readConfigTslTarget();
 
 // The double-press guard of takes in ms: 300 unless given, 0 turns it off;
 // anything but a number from 0 to 10000 keeps 300.

@@ -1,0 +1,210 @@
+#include "net/OvTslTally.h"
+
+#include "cg/OvCGListModel.h"
+#include "cg/OvCgStatus.h"
+#include "cg/OvSubCGItem.h"
+#include "log/OvCGMessage.h"
+
+#include <QTimer>
+#include <QUdpSocket>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int FullBrightness = 3;
+// Fewer positions than this changed at once (an addition, a move) are sent
+// one by one rather than restart a walk under way.
+constexpr int FewPositions = 64;
+
+void appendLe16(QByteArray& bytes, quint16 value)
+{
+    bytes.append(char(value & 0xff)).append(char(value >> 8));
+}
+
+QString label(QString name)
+{
+    // A cut never splits a surrogate pair; no display shows control characters.
+    if (name.size() > OvTslTally::MaxLabel)
+        name.truncate(name.at(OvTslTally::MaxLabel - 1).isHighSurrogate() ? OvTslTally::MaxLabel - 1
+                                                                          : OvTslTally::MaxLabel);
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char(' ');
+    }
+    return name;
+}
+
+}  // namespace
+
+OvTslTally::OvTslTally(QObject* parent)
+    : QObject(parent)
+    , m_socket(new QUdpSocket(this))
+    , m_period(new QTimer(this))
+    , m_nextSlice(new QTimer(this))
+    , m_flush(this, [this] { flush(); })
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    // Positions from the changed one on now hold other items; a removal also
+    // leaves the old last position behind.
+    connect(model, &OvCGListModel::SingalCGInserted, this,
+            [this, model](int index) { markRange(index, model->count()); });
+    connect(model, &OvCGListModel::SingalCGRemoved, this,
+            [this, model](int index) { markRange(index, model->count() + 1); });
+    connect(model, &OvCGListModel::SignalCgMoved, this,
+            [this](OvSubCGItem*, int from, int to) { markRange(qMin(from, to), qMax(from, to) + 1); });
+    connect(model, &OvCGListModel::SingalCGUpdate, this, [this](int index, int updateType, OvSubCGItem* item) {
+        // The console's own provisional state is no tally: the server's answer follows.
+        if ((updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
+            || updateType == OvSubCGItem::NameUpdate)
+            markRange(index, index + 1);
+    });
+    m_period->setInterval(DefaultPeriodMs);
+    // A whole state under way is carried on, not started over.
+    connect(m_period, &QTimer::timeout, this, [this, model] {
+        if (m_walkAt >= m_walkEnd)
+            markRange(0, model->count());
+    });
+    m_nextSlice->setSingleShot(true);
+    m_nextSlice->setInterval(SliceGapMs);
+    connect(m_nextSlice, &QTimer::timeout, this, &OvTslTally::flush);
+}
+
+OvTslTally::~OvTslTally() = default;
+
+void OvTslTally::setTarget(const QHostAddress& host, quint16 port)
+{
+    m_host = host;
+    m_port = port;
+    m_period->start();
+    markRange(0, OvCGListModel::instance()->count());
+}
+
+void OvTslTally::setPeriod(int ms)
+{
+    m_period->setInterval(ms);
+}
+
+void OvTslTally::markRange(int from, int to)
+{
+    to = qMin(to, MaxIndex);
+    if (m_port == 0 || from >= to)
+        return;
+    if (to - from < FewPositions) {
+        for (int at = from; at < to; ++at)
+            m_changed.insert(at);
+    } else if (m_walkAt >= m_walkEnd) {
+        m_walkAt = from;
+        m_walkEnd = to;
+    } else {
+        m_walkAt = qMin(m_walkAt, from);
+        m_walkEnd = qMax(m_walkEnd, to);
+    }
+    m_flush.request();
+}
+
+void OvTslTally::flush()
+{
+    const int count = qMin(OvCGListModel::instance()->count(), MaxIndex);
+    // The walk goes on once the pause after its last slice is over; the
+    // changes of this turn go at once, and first.
+    const bool sliceDue = !m_nextSlice->isActive();
+    int budget = DisplaysPerSlice;
+    while (budget > 0 && !m_changed.empty()) {
+        const int at = *m_changed.begin();
+        m_changed.erase(m_changed.begin());
+        if (at < m_walkAt || at >= m_walkEnd) {
+            addDisplay(at, count);
+            --budget;
+        }
+    }
+    while (sliceDue && budget > 0 && m_walkAt < m_walkEnd) {
+        if (m_walkAt >= count) {
+            // Past the end only lamps that were lit change: a cleared catalogue
+            // of 100,000 items costs what was on air.
+            const QList<int> lit = m_lit.keys();
+            for (const int at : lit) {
+                if (at >= m_walkAt && at < m_walkEnd)
+                    addDisplay(at, count);
+            }
+            m_walkAt = m_walkEnd;
+            break;
+        }
+        addDisplay(m_walkAt++, count);
+        --budget;
+    }
+    sendPacket(false);
+    sendPacket(true);
+    if ((!m_changed.empty() || m_walkAt < m_walkEnd) && !m_nextSlice->isActive())
+        m_nextSlice->start();
+}
+
+void OvTslTally::addDisplay(int position, int count)
+{
+    OvCGListModel* const model = OvCGListModel::instance();
+    const auto lit = m_lit.constFind(position);
+    Shown shown;
+    if (position < count) {
+        const OvSubCGItem* const item = model->cgAt(position);
+        shown.label = label(item->name());
+        const int status = model->confirmedStatus(item);
+        // Sending here is another console's request: the lamps stay until the
+        // server answers it.
+        shown.lamp = status == OvCgStatus::OnPgm   ? Red
+                     : status == OvCgStatus::OnPvw ? Green
+                     : status == OvCgStatus::Sending && lit != m_lit.cend() ? lit->lamp
+                                                                            : Off;
+    } else if (lit != m_lit.cend()) {
+        shown.label = lit->label;
+    } else {
+        return;
+    }
+    if (shown.lamp == Off)
+        m_lit.remove(position);
+    else
+        m_lit.insert(position, shown);
+
+    const bool utf16 = std::any_of(shown.label.cbegin(), shown.label.cend(), [](QChar c) { return c.unicode() > 0x7e; });
+    const int length = utf16 ? 2 * shown.label.size() : shown.label.size();
+    QByteArray& packet = m_packets[utf16];
+    if (!packet.isEmpty() && packet.size() + 6 + length > MaxDatagram)
+        sendPacket(utf16);
+    if (packet.isEmpty()) {
+        packet.reserve(MaxDatagram);  // kept from one datagram to the next
+        appendLe16(packet, 0);  // the byte count, once the datagram is complete
+        packet.append(char(0)).append(char(utf16 ? 1 : 0));  // version 5.0; flags: the text's encoding
+        appendLe16(packet, 0);  // screen
+    }
+    const int lamps = shown.lamp | shown.lamp << 2 | shown.lamp << 4;  // right, text, left
+    appendLe16(packet, quint16(position + 1));
+    appendLe16(packet, quint16(lamps | FullBrightness << 6));
+    appendLe16(packet, quint16(length));
+    if (utf16) {
+        const int at = packet.size();
+        packet.resize(at + length);
+        qToLittleEndian<quint16>(shown.label.utf16(), shown.label.size(), packet.data() + at);
+    } else {
+        packet.append(shown.label.toLatin1());
+    }
+}
+
+void OvTslTally::sendPacket(bool utf16)
+{
+    QByteArray& packet = m_packets[utf16];
+    if (packet.isEmpty())
+        return;
+    qToLittleEndian<quint16>(quint16(packet.size() - 2), packet.data());
+    const bool sent = m_socket->writeDatagram(packet, m_host, m_port) >= 0;
+    packet.resize(0);
+    if (sent) {
+        m_sendFailed = false;
+        return;
+    }
+    if (m_sendFailed)
+        return;
+    m_sendFailed = true;
+    OvCGMessage::instance().addMessage(
+        SystemMessage, OvCGMessage::systemTitle(),
+        tr("TSL tally无法发送到%1:%2：%3").arg(m_host.toString()).arg(m_port).arg(m_socket->errorString()));
+}
