@@ -1,5 +1,6 @@
 #include "net/OvApiClient.h"
 
+#include <QTimer>
 #include <QWebSocket>
 
 OvApiClient::OvApiClient(QWebSocket* socket, QObject* parent) : QObject(parent), m_socket(socket)
@@ -38,6 +39,25 @@ bool OvApiClient::send(const QByteArray& json)
 qint64 OvApiClient::backlog() const
 {
     return m_socket->bytesToWrite();
+}
+
+bool OvApiClient::enforceBacklog()
+{
+    if (m_dropped || m_socket->bytesToWrite() <= MaxBacklogBytes)
+        return false;
+    m_dropped = true;
+    m_socket->abort();
+    return true;
+}
+
+void OvApiClient::close(int code, const QString& reason)
+{
+    m_closing = true;
+    m_socket->close(QWebSocketProtocol::CloseCode(code), reason);
+    QTimer::singleShot(CloseGraceMs, this, [this] {
+        if (m_socket->state() != QAbstractSocket::UnconnectedState)
+            m_socket->abort();
+    });
 }
 
 bool OvApiClient::admitCommand()

@@ -33,7 +33,17 @@ public:
     // client is then aborted (and disconnected() follows).
     bool send(const QByteArray& json);
     qint64 backlog() const;
+    // Drops the client when its backlog is past the bound, whoever wrote it:
+    // Qt answers a ping by itself, so a client that pings and never reads
+    // grows the backlog without send(). True when it was dropped.
+    bool enforceBacklog();
+    // Closes with the code; a client that does not read the close (its
+    // backlog never drains) is aborted after a grace period instead of
+    // holding its place and its backlog for ever.
+    void close(int code, const QString& reason);
+    static constexpr int CloseGraceMs = 2000;
     bool isDropped() const { return m_dropped; }
+    bool isClosing() const { return m_closing; }
 
     // One command's worth of the budget; false when the rate is spent.
     bool admitCommand();
@@ -58,6 +68,7 @@ private:
     QWebSocket* m_socket;
     bool m_authenticated = false;
     bool m_dropped = false;
+    bool m_closing = false;
     QElapsedTimer m_window;
     int m_commands = 0;
     int m_refused = 0;

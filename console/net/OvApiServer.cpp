@@ -22,6 +22,7 @@
 #include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -75,10 +76,12 @@ void appendItems(QByteArray* json, int from, int to)
 // Whether the secret matches, in a time that does not tell how much of it did.
 bool sameSecret(const QByteArray& given, const QByteArray& secret)
 {
+    if (secret.isEmpty())
+        return false;
     int difference = given.size() ^ secret.size();
     for (int i = 0; i < given.size(); ++i)
-        difference |= given.at(i) ^ secret.at(i % qMax(1, secret.size()));
-    return difference == 0 && !secret.isEmpty();
+        difference |= given.at(i) ^ secret.at(i % secret.size());
+    return difference == 0;
 }
 
 const char* errorOf(OvTakeCommand::Result result)
@@ -116,6 +119,16 @@ OvApiServer::OvApiServer(QObject* parent)
                 authenticator->setAllowed(origin.isEmpty() || m_origins.contains(origin));
             });
     m_pool.setMaxThreadCount(1);
+    // What Qt writes by itself (the answers to pings) passes no bound in
+    // send(): every backlog is looked at here too.
+    m_backlogCheck = new QTimer(this);
+    m_backlogCheck->setInterval(BacklogCheckMs);
+    connect(m_backlogCheck, &QTimer::timeout, this, [this] {
+        const QList<OvApiClient*> clients = m_clients;
+        for (OvApiClient* const client : clients)
+            client->enforceBacklog();
+    });
+    m_backlogCheck->start();
 
     OvCGListModel* const model = OvCGListModel::instance();
     const auto catalogueChanged = [this] {
@@ -211,11 +224,23 @@ void OvApiServer::accept()
 {
     while (QWebSocket* const socket = m_server->nextPendingConnection()) {
         auto* const client = new OvApiClient(socket, this);
-        if (m_clients.size() >= MaxClients) {
+        if (authenticatedCount() >= MaxClients) {
             socket->close(QWebSocketProtocol::CloseCode(CloseTooMany), QStringLiteral("too many clients"));
             client->deleteLater();
             continue;
         }
+        // Connections that have not said who they are hold no panel's place:
+        // the oldest of them gives way (a panel says it at once).
+        int waiting = 0;
+        OvApiClient* oldest = nullptr;
+        for (OvApiClient* const other : qAsConst(m_clients))
+            if (!other->isAuthenticated() && !other->isClosing()) {
+                ++waiting;
+                if (!oldest)
+                    oldest = other;
+            }
+        if (oldest && waiting >= MaxClients)
+            oldest->close(CloseUnauthorized, QStringLiteral("unauthorized"));
         socket->setMaxAllowedIncomingMessageSize(MaxMessageBytes);
         socket->setMaxAllowedIncomingFrameSize(MaxMessageBytes);
         m_clients.append(client);
@@ -228,7 +253,7 @@ void OvApiServer::accept()
         // A connection that never says who it is gives its place back.
         QTimer::singleShot(AuthTimeoutMs, client, [client] {
             if (!client->isAuthenticated())
-                client->socket()->close(QWebSocketProtocol::CloseCode(CloseUnauthorized), QStringLiteral("unauthorized"));
+                client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
         });
     }
 }
@@ -241,6 +266,12 @@ void OvApiServer::remove(OvApiClient* client)
     }
     m_clients.removeOne(client);
     client->deleteLater();
+}
+
+int OvApiServer::authenticatedCount() const
+{
+    return int(std::count_if(m_clients.cbegin(), m_clients.cend(),
+                             [](const OvApiClient* client) { return client->isAuthenticated(); }));
 }
 
 void OvApiServer::note(const QString& text)
@@ -257,7 +288,7 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
         ++m_rateRefused;
         if (client->refusedThisSecond() > OvApiClient::RefusedBeforeClose) {
             note(tr("远程接口：客户端%1发送命令过快，已断开").arg(client->peer()));
-            client->socket()->close(QWebSocketProtocol::CloseCode(CloseTooMany), QStringLiteral("too many commands"));
+            client->close(CloseTooMany, QStringLiteral("too many commands"));
             return;
         }
         const QJsonValue id = text.size() <= IdParseBytes
@@ -285,7 +316,11 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message)
         || !sameSecret(token.toString().toUtf8(), m_token.toUtf8())) {
         ++m_refusedAuth;
         note(tr("远程接口拒绝了来自%1的连接：令牌不符").arg(client->peer()));
-        client->socket()->close(QWebSocketProtocol::CloseCode(CloseUnauthorized), QStringLiteral("unauthorized"));
+        client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
+        return;
+    }
+    if (authenticatedCount() >= MaxClients) {
+        client->close(CloseTooMany, QStringLiteral("too many clients"));
         return;
     }
     client->setAuthenticated();

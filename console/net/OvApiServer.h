@@ -17,6 +17,7 @@
 class OvApiClient;
 class OvSubCGItem;
 class QJsonObject;
+class QTimer;
 class QJsonValue;
 class QWebSocketServer;
 
@@ -32,7 +33,11 @@ class OvApiServer : public QObject
 {
     Q_OBJECT
 public:
+    // Authenticated clients; as many more may be connected and not yet
+    // authenticated, the oldest of those giving way to a newcomer.
     static constexpr int MaxClients = 16;
+    // How often every backlog is checked against its bound.
+    static constexpr int BacklogCheckMs = 100;
     static constexpr int MaxMessageBytes = 64 * 1024;
     static constexpr int AuthTimeoutMs = 10000;
     // Catalogue items a slice holds, and the backlog under which a client
@@ -78,6 +83,7 @@ private:
     OvSubCGItem* resolve(const QJsonValue& ref) const;
     void sendAll(const QByteArray& json);
     void remove(OvApiClient* client);
+    int authenticatedCount() const;
     void note(const QString& text);
 
     // What is pushed.
@@ -96,6 +102,7 @@ private:
 
     QWebSocketServer* m_server = nullptr;
     QList<OvApiClient*> m_clients;
+    QTimer* m_backlogCheck = nullptr;
     QString m_token;
     QStringList m_origins;
     std::function<void()> m_next;
