@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,6 +47,7 @@ public:
     std::atomic<qint64> results{0};
     std::atomic<qint64> refused{0};
     std::atomic<int> commandsPerSecond{0};
+    std::atomic<int> padding{0};  // bytes of filler in each command
     std::atomic<bool> quit{false};
 
     // Arrival times (ns on g_clock) of item messages, in order.
@@ -100,11 +102,13 @@ protected:
                 return;
             }
             const int due = int(since.elapsed() * rate / 1000);
+            const QString filler(padding, QLatin1Char('x'));
             for (; sent < due; ++sent)
                 for (QWebSocket* socket : sockets)
-                    socket->sendTextMessage(QStringLiteral(R"({"cmd":"select","item":%1,"id":%2})")
+                    socket->sendTextMessage(QStringLiteral(R"({"cmd":"select","item":%1,"id":%2,"x":"%3"})")
                                                 .arg(sent % 1000 + 1)
-                                                .arg(sent));
+                                                .arg(sent)
+                                                .arg(filler));
         });
         commands.start(2);
         while (!quit)
@@ -203,13 +207,17 @@ int main(int argc, char** argv)
 
     // The state of a catalogue at 100,000 items, to one panel and to sixteen.
     constexpr int Bound = 100000;
+    bool twice = false;
     model->resetCgList(catalogue(Bound));
     deliverState(api.port(), 1, Bound);
     deliverState(api.port(), OvApiServer::MaxClients, Bound);
 
-    // Sixteen panels at the command rate for three seconds, then at twice it.
-    for (const int rate : {100, 200}) {
+    // Sixteen panels at the command rate for three seconds, then at twice it,
+    // then at it with every command as large as a message may be.
+    for (const int padding : {0, 0, 60000}) {
+        const int rate = padding == 0 && std::exchange(twice, true) ? 200 : 100;
         Panels panels(api.port(), OvApiServer::MaxClients);
+        panels.padding = padding;
         panels.start();
         OvBench::waitFor([&] { return panels.itemsReceived >= qint64(Bound) * OvApiServer::MaxClients; }, 120000);
         OvBench::TurnProbe probe;
@@ -221,9 +229,9 @@ int main(int argc, char** argv)
         panels.commandsPerSecond = 0;
         probe.stop();
         OvBench::waitFor([] { return false; }, 300);
-        std::printf("%d panels at %d commands a second each for 3 s: %lld answered, %lld refused for the rate, longest "
-                    "event-loop turn %.1f ms (%.1f ms of it on the CPU)\n",
-                    OvApiServer::MaxClients, rate, static_cast<long long>(panels.results.load()),
+        std::printf("%d panels at %d commands of %d bytes a second each for 3 s: %lld answered, %lld refused for the "
+                    "rate, longest event-loop turn %.1f ms (%.1f ms of it on the CPU)\n",
+                    OvApiServer::MaxClients, rate, padding + 50, static_cast<long long>(panels.results.load()),
                     static_cast<long long>(panels.refused.load()), probe.longestMs(), probe.longestCpuMs());
         panels.quit = true;
         panels.wait();

@@ -273,6 +273,9 @@ private slots:
         QTest::newRow("go: nothing cued") << QList<QJsonObject>{cmd("go")} << "nothing to go" << "0 0 0 @A";
         QTest::newRow("unknown") << QList<QJsonObject>{cmd("launch")} << "unknown command" << "0 0 0 @A";
         QTest::newRow("no cmd") << QList<QJsonObject>{QJsonObject{{"id", 7}}} << "bad message" << "0 0 0 @A";
+        QTest::newRow("an id to echo in bulk")
+            << QList<QJsonObject>{cmd("lock"), QJsonObject{{"cmd", "unlock"}, {"id", QJsonArray{1, 2}}}, cmd("pgm")}
+            << "locked" << "0 0 0 @A";
     }
 
     void commands()

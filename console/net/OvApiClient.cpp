@@ -6,6 +6,9 @@
 OvApiClient::OvApiClient(QWebSocket* socket, QObject* parent) : QObject(parent), m_socket(socket)
 {
     m_socket->setParent(this);
+    // What one turn of the event loop reads (and parses) from a client: about
+    // one message at its bound; the rest waits in the kernel for later turns.
+    m_socket->setReadBufferSize(ReadBufferBytes);
     connect(m_socket, &QWebSocket::textMessageReceived, this,
             [this](const QString& text) { emit textReceived(this, text); });
     // Binary frames are no command: counted against the rate like any other.
@@ -60,15 +63,19 @@ void OvApiClient::close(int code, const QString& reason)
     });
 }
 
-bool OvApiClient::admitCommand()
+bool OvApiClient::admitCommand(int bytes)
 {
     if (!m_window.isValid() || m_window.elapsed() >= 1000) {
         m_window.start();
         m_commands = 0;
+        m_bytes = 0;
         m_refused = 0;
     }
-    if (m_commands < CommandsPerSecond) {
+    // Bytes count too: a command is a few dozen of them, and every one
+    // admitted is parsed on the GUI thread.
+    if (m_commands < CommandsPerSecond && m_bytes + bytes <= BytesPerSecond) {
         ++m_commands;
+        m_bytes += bytes;
         return true;
     }
     ++m_refused;

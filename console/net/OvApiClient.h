@@ -16,6 +16,8 @@ public:
     // A client that does not read is dropped once this much waits for it.
     static constexpr qint64 MaxBacklogBytes = 4 * 1024 * 1024;
     static constexpr int CommandsPerSecond = 100;
+    static constexpr int BytesPerSecond = 256 * 1024;
+    static constexpr qint64 ReadBufferBytes = 80 * 1024;
     // A client refused this many commands within a second is closed.
     static constexpr int RefusedBeforeClose = 10 * CommandsPerSecond;
 
@@ -45,8 +47,8 @@ public:
     bool isDropped() const { return m_dropped; }
     bool isClosing() const { return m_closing; }
 
-    // One command's worth of the budget; false when the rate is spent.
-    bool admitCommand();
+    // One message of bytes against the budget; false when the rate is spent.
+    bool admitCommand(int bytes);
     // Refused commands in the present second.
     int refusedThisSecond() const { return m_refused; }
 
@@ -71,5 +73,6 @@ private:
     bool m_closing = false;
     QElapsedTimer m_window;
     int m_commands = 0;
+    int m_bytes = 0;
     int m_refused = 0;
 };

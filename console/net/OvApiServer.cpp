@@ -284,7 +284,7 @@ void OvApiServer::note(const QString& text)
 
 void OvApiServer::receive(OvApiClient* client, const QString& text)
 {
-    if (!client->admitCommand()) {
+    if (!client->admitCommand(text.size())) {
         ++m_rateRefused;
         if (client->refusedThisSecond() > OvApiClient::RefusedBeforeClose) {
             note(tr("远程接口：客户端%1发送命令过快，已断开").arg(client->peer()));
@@ -294,14 +294,18 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
         const QJsonValue id = text.size() <= IdParseBytes
                                   ? QJsonDocument::fromJson(text.toUtf8()).object().value(QStringLiteral("id"))
                                   : QJsonValue(QJsonValue::Undefined);
-        answer(client, id, "rate limited");
+        answer(client, id.isDouble() || id.isString() ? id : QJsonValue::Undefined, "rate limited");
         return;
     }
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
     const QJsonObject message = document.object();
+    // An id is echoed in the answer: a number or a short text, nothing that
+    // would have the console write back what a client sent in bulk.
+    const QJsonValue id = message.value(QStringLiteral("id"));
+    const bool idFits = id.isUndefined() || id.isDouble() || (id.isString() && id.toString().size() <= MaxIdChars);
     if (!client->isAuthenticated())
         authenticate(client, message);
-    else if (!document.isObject())
+    else if (!document.isObject() || !idFits)
         answer(client, QJsonValue::Undefined, "bad message");
     else if (message.value(QStringLiteral("cmd")).toString() == QLatin1String("thumbnail"))
         thumbnail(client, message);

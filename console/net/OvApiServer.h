@@ -39,6 +39,7 @@ public:
     // How often every backlog is checked against its bound.
     static constexpr int BacklogCheckMs = 100;
     static constexpr int MaxMessageBytes = 64 * 1024;
+    static constexpr int MaxIdChars = 256;
     static constexpr int AuthTimeoutMs = 10000;
     // Catalogue items a slice holds, and the backlog under which a client
     // gets its next slice.
