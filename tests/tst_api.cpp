@@ -104,7 +104,7 @@ private slots:
     {
         m_api = new OvApiServer(this);
         m_api->setToken("s3cret");
-        m_api->setAllowedOrigins({"http://panel.local"});
+        m_api->setAllowedOrigins({"HTTP://Panel.local/"});
         QString error;
         QVERIFY2(m_api->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         m_peer = new OvTestPeer;

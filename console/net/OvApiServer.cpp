@@ -84,6 +84,16 @@ bool sameSecret(const QByteArray& given, const QByteArray& secret)
     return difference == 0;
 }
 
+// Scheme and host compare without regard to case, and an operator may write
+// the origin with a slash at its end; a browser sends neither.
+QString normalOrigin(const QString& origin)
+{
+    QString normal = origin.trimmed().toLower();
+    while (normal.endsWith(QLatin1Char('/')))
+        normal.chop(1);
+    return normal;
+}
+
 const char* errorOf(OvTakeCommand::Result result)
 {
     switch (result) {
@@ -116,7 +126,7 @@ OvApiServer::OvApiServer(QObject* parent)
     connect(m_server, &QWebSocketServer::originAuthenticationRequired, this,
             [this](QWebSocketCorsAuthenticator* authenticator) {
                 const QString origin = authenticator->origin();
-                authenticator->setAllowed(origin.isEmpty() || m_origins.contains(origin));
+                authenticator->setAllowed(origin.isEmpty() || m_origins.contains(normalOrigin(origin)));
             });
     m_pool.setMaxThreadCount(1);
     // What Qt writes by itself (the answers to pings) passes no bound in
@@ -198,7 +208,9 @@ void OvApiServer::setToken(const QString& token)
 
 void OvApiServer::setAllowedOrigins(const QStringList& origins)
 {
-    m_origins = origins;
+    m_origins.clear();
+    for (const QString& origin : origins)
+        m_origins.append(normalOrigin(origin));
 }
 
 void OvApiServer::setStepHandlers(std::function<void()> next, std::function<void()> previous)
