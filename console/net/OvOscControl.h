@@ -67,6 +67,7 @@ private:
     void step(int delta);
     void sendItem(const char* path, const OvSubCGItem* item, int position, int status);
     void sendConnected(bool connected);
+    void sendLocked(bool locked);
     void sendRefreshSlice();
     void send(const QByteArray& datagram);
 
