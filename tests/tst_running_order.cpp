@@ -184,6 +184,20 @@ private slots:
         QVERIFY(QFile::exists(path + ".bad") && !QFile::exists(path));
         QCOMPARE(log.lines.size(), 1);
     }
+
+    // A flush writes what waits; the end of the turn does not write it again.
+    void flushWritesOnce()
+    {
+        const QString path = OvRunningOrder::storePathFor(QStringLiteral("10.0.0.6"), 19999);
+        order()->load(path);
+        order()->insert(0, guidOf(0));
+        order()->flush();
+        QVERIFY(QFile::remove(path));
+        QCoreApplication::processEvents();
+        order()->flush();
+        QVERIFY(!QFile::exists(path));
+        order()->load(QString());
+    }
 };
 
 QTEST_MAIN(TstRunningOrder)

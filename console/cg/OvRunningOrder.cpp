@@ -414,7 +414,6 @@ void OvRunningOrder::appendJsonString(QByteArray* json, const QString& text)
 
 void OvRunningOrder::flush()
 {
-    if (m_save.isPending())
-        save();
+    m_save.runNow();
     m_writer->waitForDone();
 }
