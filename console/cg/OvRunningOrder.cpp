@@ -20,6 +20,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int TickMs = 250;
@@ -54,7 +56,11 @@ OvRunningOrder::OvRunningOrder() : QObject(nullptr), m_ticker(new QTimer(this)),
                     renamed(item);
             });
     // Cues grey and come back with their items.
-    const auto listed = [this] { emit changed(); };
+    const auto listed = [this] {
+        if (!m_cues.isEmpty())
+            emit cuesChanged(0, m_cues.size() - 1);
+        emit changed();
+    };
     connect(model, &OvCGListModel::SingalCGInserted, this, listed);
     connect(model, &OvCGListModel::SingalCGRemoved, this, listed);
     OvShortcutKey::instance().addShortcut(OvKeyMap::current().key(OvKeyMap::Go),
@@ -103,6 +109,7 @@ bool OvRunningOrder::insert(int at, const QUuid& guid)
         m_next = at;
     else if (at <= m_next)
         ++m_next;
+    emit cueInserted(at);
     changedNow();
     return true;
 }
@@ -112,10 +119,15 @@ void OvRunningOrder::remove(int index)
     if (index < 0 || index >= m_cues.size())
         return;
     m_cues.removeAt(index);
+    const bool markPassedOn = index == m_next;
     if (index < m_next)
         --m_next;
     if (m_next >= m_cues.size())
         m_next = -1;
+    emit cueRemoved(index);
+    // The cue after the marked one took its place, and its mark.
+    if (markPassedOn)
+        rowChanged(m_next);
     changedNow();
 }
 
@@ -131,6 +143,7 @@ void OvRunningOrder::move(int from, int to)
         --m_next;
     else if (from > m_next && to <= m_next && m_next >= 0)
         ++m_next;
+    emit cueMoved(from, to);
     changedNow();
 }
 
@@ -140,6 +153,7 @@ void OvRunningOrder::clear()
         return;
     m_cues.clear();
     m_next = -1;
+    emit cuesReset();
     changedNow();
 }
 
@@ -147,7 +161,8 @@ void OvRunningOrder::setNext(int index)
 {
     if (index < 0 || index >= m_cues.size() || index == m_next)
         return;
-    m_next = index;
+    rowChanged(std::exchange(m_next, index));
+    rowChanged(m_next);
     changedNow();
 }
 
@@ -156,6 +171,7 @@ void OvRunningOrder::setDuration(int index, int seconds)
     if (index < 0 || index >= m_cues.size())
         return;
     m_cues[index].durationS = qBound(0, seconds, MaxDurationS);
+    rowChanged(index);
     changedNow();
 }
 
@@ -194,7 +210,8 @@ OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
         return result;
     if (m_cues.at(at).durationS > 0)
         startCountdown(item, m_cues.at(at).durationS);
-    m_next = at + 1 < m_cues.size() ? at + 1 : -1;
+    rowChanged(std::exchange(m_next, at + 1 < m_cues.size() ? at + 1 : -1));
+    rowChanged(m_next);
     changedNow();
     if (m_cuePreview) {
         const int preview = listedFrom(m_next);
@@ -222,15 +239,19 @@ QList<QUuid> OvRunningOrder::counting() const
 void OvRunningOrder::renamed(const OvSubCGItem* item)
 {
     const QUuid guid(item->guid());
-    bool any = false;
-    for (Cue& cue : m_cues) {
-        if (cue.guid == guid) {
-            cue.name = item->name();
-            any = true;
+    int first = -1;
+    int last = -1;
+    for (int i = 0; i < m_cues.size(); ++i) {
+        if (m_cues.at(i).guid == guid) {
+            m_cues[i].name = item->name();
+            first = first < 0 ? i : first;
+            last = i;
         }
     }
-    if (any)
+    if (first >= 0) {
+        emit cuesChanged(first, last);
         changedNow();
+    }
 }
 
 int OvRunningOrder::secondsLeft(const QUuid& guid) const
@@ -292,6 +313,12 @@ void OvRunningOrder::changedNow()
     emit changed();
 }
 
+void OvRunningOrder::rowChanged(int index)
+{
+    if (index >= 0 && index < m_cues.size())
+        emit cuesChanged(index, index);
+}
+
 QString OvRunningOrder::storePathFor(const QString& host, int port)
 {
     QString name = host;
@@ -347,6 +374,7 @@ void OvRunningOrder::load(const QString& path)
                 tr("串联单文件无法读取，已另存为%1；串联单从空开始").arg(QDir::toNativeSeparators(aside)));
         }
     }
+    emit cuesReset();
     emit changed();
 }
 
