@@ -90,7 +90,7 @@ OvSubCGItem* OvRunningOrder::itemAt(int index) const
 {
     if (index < 0 || index >= m_cues.size())
         return nullptr;
-    return OvCGListModel::instance()->findCg(m_cues.at(index).guid.toString());
+    return OvCGListModel::instance()->findCg(m_cues.at(index).guid);
 }
 
 int OvRunningOrder::nextIndex() const
@@ -103,7 +103,7 @@ bool OvRunningOrder::insert(int at, const QUuid& guid)
     if (guid.isNull() || m_cues.size() >= MaxCues)
         return false;
     at = qBound(0, at, m_cues.size());
-    const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid.toString());
+    const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid);
     m_cues.insert(at, Cue{guid, 0, item ? item->name() : QString()});
     if (m_next < 0)
         m_next = at;
@@ -287,7 +287,7 @@ void OvRunningOrder::tick()
             ++it;
             continue;
         }
-        OvSubCGItem* const item = model->findCg(it.key().toString());
+        OvSubCGItem* const item = model->findCg(it.key());
         if (!item && model->count() == 0) {
             ++it;
             continue;
