@@ -41,6 +41,31 @@ namespace {
 
 using OvBench::waitFor;
 
+// Resident memory from a fresh peak, said the same way by every run that
+// prints it.
+class PeakMemory
+{
+public:
+    PeakMemory()
+    {
+        OvBench::resetPeak();
+        m_beforeKb = OvBench::statusKb("VmRSS");
+    }
+    // Reads the peak reached since the start.
+    void stop() { m_peakKb = OvBench::statusKb("VmHWM"); }
+    long growthKb() const { return m_peakKb - m_beforeKb; }
+    QByteArray text() const
+    {
+        return QString::asprintf("resident memory %ld MB before, peak %ld MB (grew by %ld MB)", m_beforeKb / 1024,
+                                 m_peakKb / 1024, growthKb() / 1024)
+            .toUtf8();
+    }
+
+private:
+    long m_beforeKb = 0;
+    long m_peakKb = 0;
+};
+
 void burstStall()
 {
     constexpr int Items = 100000;
@@ -187,22 +212,19 @@ void floodMemory()
     OvFloodPeer server(list, frames, body);
     const quint16 port = server.listen();
     OvTransferServer* const client = OvTransferServer::instance();
-    OvBench::resetPeak();
-    const long before = OvBench::statusKb("VmRSS");
+    PeakMemory memory;
     QElapsedTimer clock;
     clock.start();
     client->connectToServer("127.0.0.1", "pw", port);
     const bool done = waitFor([&] { return server.answers() >= frames || server.broken(); }, 600000);
     const qint64 ms = clock.elapsed();
-    const long peak = OvBench::statusKb("VmHWM");
+    memory.stop();
     std::printf("flood: %lld status notifications (%.0f MB) from a server sending as fast as it can: "
-                "%s, %lld answered in %lld ms (%.1f us a frame); resident memory %ld MB before, "
-                "peak %ld MB (grew by %ld MB); connection %s\n",
+                "%s, %lld answered in %lld ms (%.1f us a frame); %s; connection %s\n",
                 static_cast<long long>(frames), server.bytesSent() / 1048576.0,
                 done && !server.broken() ? "all sent" : "NOT all sent",
                 static_cast<long long>(server.answers()), static_cast<long long>(ms),
-                ms * 1000.0 / double(qMax<qint64>(1, server.answers())), before / 1024, peak / 1024,
-                (peak - before) / 1024,
+                ms * 1000.0 / double(qMax<qint64>(1, server.answers())), memory.text().constData(),
                 client->connectionState() == OvTransferServer::LoggedIn ? "up" : "DOWN");
     client->disconnectFromServer();
     waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);
@@ -276,8 +298,7 @@ void largeBodies(quint16 port)
         });
     OvBench::TurnProbe probe;
     OvTransferServer* const client = OvTransferServer::instance();
-    OvBench::resetPeak();
-    const long before = OvBench::statusKb("VmRSS");
+    PeakMemory memory;
     QElapsedTimer clock;
     clock.start();
     client->connectToServer("127.0.0.1", "pw", port);
@@ -285,12 +306,12 @@ void largeBodies(quint16 port)
     const bool done = waitFor([&] { return notices >= LargeBodies; }, 120000);
     probe.stop();
     const qint64 ms = clock.elapsed();
-    const long peak = OvBench::statusKb("VmHWM");
+    memory.stop();
     std::printf("large bodies: %d notifyMSG of %d MiB in a row: %s in %lld ms; longest event-loop turn %.1f ms; "
-                "resident memory %ld MB before, peak growth %ld MB (%.2f x one body)\n",
+                "%s, %.2f x one body\n",
                 LargeBodies, LargeBodyBytes >> 20, done ? "all applied" : "NOT all applied",
-                static_cast<long long>(ms), probe.longestMs(), before / 1024, (peak - before) / 1024,
-                double(peak - before) * 1024.0 / LargeBodyBytes);
+                static_cast<long long>(ms), probe.longestMs(), memory.text().constData(),
+                double(memory.growthKb()) * 1024.0 / LargeBodyBytes);
     QObject::disconnect(counting);
     client->disconnectFromServer();
     waitFor([client] { return client->connectionState() == OvTransferServer::Idle; }, 5000);

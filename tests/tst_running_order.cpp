@@ -7,6 +7,7 @@
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderTable.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
 #include "net/OvTransferServer.h"
@@ -17,8 +18,12 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMimeData>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -91,6 +96,8 @@ private slots:
         QTest::newRow("GO") << "g" << "A:3 *B:0 C:0 D:0";
         QTest::newRow("GO skips a greyed cue") << "n1 x1 g" << "A:0 - C:3 *D:0";
         QTest::newRow("GO at the end") << "n3 g g" << "A:0 B:0 C:0 D:3";
+        QTest::newRow("dragged below the last") << "n1 d0>4" << "*B:0 C:0 D:0 A:0";
+        QTest::newRow("dragged up") << "d3>1" << "*A:0 D:0 B:0 C:0";
     }
 
     void edits()
@@ -98,15 +105,42 @@ private slots:
         QFETCH(QString, steps);
         for (const QString& step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const int a = step.mid(1).section(QLatin1Char('>'), 0, 0).toInt();
+            const int b = step.section(QLatin1Char('>'), 1).toInt();
             switch (step.at(0).toLatin1()) {
             case 'n': order()->setNext(a); break;
-            case 'm': order()->move(a, step.section(QLatin1Char('>'), 1).toInt()); break;
+            case 'm': order()->move(a, b); break;
+            case 'd': {
+                // Dropped before row b, as the table's view does it.
+                OvRunningOrderTable table;
+                const std::unique_ptr<QMimeData> dragged(table.mimeData({table.index(a, 0)}));
+                table.dropMimeData(dragged.get(), Qt::MoveAction, b, 0, {});
+                break;
+            }
             case 'r': order()->remove(a); break;
             case 'x': model()->removeCg(model()->cgAt(a), localOperatorInfo()); break;
             case 'g': order()->go(OvTakeCommand::Osc); break;
             }
         }
         QTEST(cues(), "expected");
+    }
+
+    // An edit elsewhere leaves a duration being edited open; the editor and
+    // the selection stay with their cue.
+    void editorKept()
+    {
+        OvRunningOrderTable table;
+        QTableView view;
+        view.setModel(&table);
+        view.show();
+        view.selectRow(2);
+        view.edit(table.index(2, OvRunningOrderTable::DurationColumn));
+        QWidget* const editor = view.indexWidget(table.index(2, OvRunningOrderTable::DurationColumn));
+        QVERIFY(editor);
+        order()->insert(0, guidOf(3));
+        order()->setNext(1);
+        order()->move(4, 0);
+        QCOMPARE(view.indexWidget(table.index(4, OvRunningOrderTable::DurationColumn)), editor);
+        QCOMPARE(view.selectionModel()->selectedRows(), QModelIndexList{table.index(4, 0)});
     }
 
     // A double press of GO takes one cue; with cue preview the one after goes to PVW.
@@ -183,6 +217,20 @@ private slots:
         QCOMPARE(order()->count(), 0);
         QVERIFY(QFile::exists(path + ".bad") && !QFile::exists(path));
         QCOMPARE(log.lines.size(), 1);
+    }
+
+    // A flush writes what waits; the end of the turn does not write it again.
+    void flushWritesOnce()
+    {
+        const QString path = OvRunningOrder::storePathFor(QStringLiteral("10.0.0.6"), 19999);
+        order()->load(path);
+        order()->insert(0, guidOf(0));
+        order()->flush();
+        QVERIFY(QFile::remove(path));
+        QCoreApplication::processEvents();
+        order()->flush();
+        QVERIFY(!QFile::exists(path));
+        order()->load(QString());
     }
 };
 

@@ -81,8 +81,13 @@ OvSubCGItem* OvCGListModel::findCg(const QString& guid) const
     const QUuid uuid(guid);
     if (uuid.toString() != guid)
         return nullptr;
+    return findCg(uuid);
+}
+
+OvSubCGItem* OvCGListModel::findCg(const QUuid& guid) const
+{
     // Several items may share the guid: the first in list order wins.
-    return m_byGuid.value(OvGuidKey{uuid}).first;
+    return m_byGuid.value(OvGuidKey{guid}).first;
 }
 
 int OvCGListModel::indexOfCg(const OvSubCGItem* item) const

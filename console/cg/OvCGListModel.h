@@ -41,6 +41,8 @@ public:
     static OvCGListModel* instance();
     ~OvCGListModel() override;
 
+    // By the guid, or by its text in the braced lower-case form alone.
+    OvSubCGItem* findCg(const QUuid& guid) const;
     OvSubCGItem* findCg(const QString& guid) const;
     // The first item of that name in list order; null when none.
     OvSubCGItem* findCgByName(const QString& name) const;

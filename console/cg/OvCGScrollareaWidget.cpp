@@ -79,7 +79,7 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     connect(order, &OvRunningOrder::countdownChanged, this, [this, order] {
         const QList<QUuid> counting = order->counting();
         for (const QUuid& guid : counting + std::exchange(m_counting, counting)) {
-            const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid.toString());
+            const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid);
             if (OvCGListItemWidget* const tile = item ? m_bound.value(item, nullptr) : nullptr)
                 tile->refreshTally();
         }

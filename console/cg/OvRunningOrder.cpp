@@ -21,6 +21,8 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int TickMs = 250;
@@ -55,7 +57,11 @@ OvRunningOrder::OvRunningOrder() : QObject(nullptr), m_ticker(new QTimer(this)),
                     renamed(item);
             });
     // Cues grey and come back with their items.
-    const auto listed = [this] { emit changed(); };
+    const auto listed = [this] {
+        if (!m_cues.isEmpty())
+            emit cuesChanged(0, m_cues.size() - 1);
+        emit changed();
+    };
     connect(model, &OvCGListModel::SingalCGInserted, this, listed);
     connect(model, &OvCGListModel::SingalCGRemoved, this, listed);
     OvShortcutKey::instance().addShortcut(OvKeyMap::current().key(OvKeyMap::Go),
@@ -85,7 +91,7 @@ OvSubCGItem* OvRunningOrder::itemAt(int index) const
 {
     if (index < 0 || index >= m_cues.size())
         return nullptr;
-    return OvCGListModel::instance()->findCg(m_cues.at(index).guid.toString());
+    return OvCGListModel::instance()->findCg(m_cues.at(index).guid);
 }
 
 int OvRunningOrder::nextIndex() const
@@ -98,12 +104,13 @@ bool OvRunningOrder::insert(int at, const QUuid& guid)
     if (guid.isNull() || m_cues.size() >= MaxCues)
         return false;
     at = qBound(0, at, m_cues.size());
-    const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid.toString());
+    const OvSubCGItem* const item = OvCGListModel::instance()->findCg(guid);
     m_cues.insert(at, Cue{guid, 0, item ? item->name() : QString()});
     if (m_next < 0)
         m_next = at;
     else if (at <= m_next)
         ++m_next;
+    emit cueInserted(at);
     changedNow();
     return true;
 }
@@ -113,10 +120,15 @@ void OvRunningOrder::remove(int index)
     if (index < 0 || index >= m_cues.size())
         return;
     m_cues.removeAt(index);
+    const bool markPassedOn = index == m_next;
     if (index < m_next)
         --m_next;
     if (m_next >= m_cues.size())
         m_next = -1;
+    emit cueRemoved(index);
+    // The cue after the marked one took its place, and its mark.
+    if (markPassedOn)
+        rowChanged(m_next);
     changedNow();
 }
 
@@ -132,6 +144,7 @@ void OvRunningOrder::move(int from, int to)
         --m_next;
     else if (from > m_next && to <= m_next && m_next >= 0)
         ++m_next;
+    emit cueMoved(from, to);
     changedNow();
 }
 
@@ -141,6 +154,7 @@ void OvRunningOrder::clear()
         return;
     m_cues.clear();
     m_next = -1;
+    emit cuesReset();
     changedNow();
 }
 
@@ -148,7 +162,8 @@ void OvRunningOrder::setNext(int index)
 {
     if (index < 0 || index >= m_cues.size() || index == m_next)
         return;
-    m_next = index;
+    rowChanged(std::exchange(m_next, index));
+    rowChanged(m_next);
     changedNow();
 }
 
@@ -157,6 +172,7 @@ void OvRunningOrder::setDuration(int index, int seconds)
     if (index < 0 || index >= m_cues.size())
         return;
     m_cues[index].durationS = qBound(0, seconds, MaxDurationS);
+    rowChanged(index);
     changedNow();
 }
 
@@ -195,7 +211,8 @@ OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
         return result;
     if (m_cues.at(at).durationS > 0)
         startCountdown(item, m_cues.at(at).durationS);
-    m_next = at + 1 < m_cues.size() ? at + 1 : -1;
+    rowChanged(std::exchange(m_next, at + 1 < m_cues.size() ? at + 1 : -1));
+    rowChanged(m_next);
     changedNow();
     if (m_cuePreview) {
         const int preview = listedFrom(m_next);
@@ -223,15 +240,19 @@ QList<QUuid> OvRunningOrder::counting() const
 void OvRunningOrder::renamed(const OvSubCGItem* item)
 {
     const QUuid guid(item->guid());
-    bool any = false;
-    for (Cue& cue : m_cues) {
-        if (cue.guid == guid) {
-            cue.name = item->name();
-            any = true;
+    int first = -1;
+    int last = -1;
+    for (int i = 0; i < m_cues.size(); ++i) {
+        if (m_cues.at(i).guid == guid) {
+            m_cues[i].name = item->name();
+            first = first < 0 ? i : first;
+            last = i;
         }
     }
-    if (any)
+    if (first >= 0) {
+        emit cuesChanged(first, last);
         changedNow();
+    }
 }
 
 int OvRunningOrder::secondsLeft(const QUuid& guid) const
@@ -267,7 +288,7 @@ void OvRunningOrder::tick()
             ++it;
             continue;
         }
-        OvSubCGItem* const item = model->findCg(it.key().toString());
+        OvSubCGItem* const item = model->findCg(it.key());
         if (!item && model->count() == 0) {
             ++it;
             continue;
@@ -291,6 +312,12 @@ void OvRunningOrder::changedNow()
 {
     m_save.request();
     emit changed();
+}
+
+void OvRunningOrder::rowChanged(int index)
+{
+    if (index >= 0 && index < m_cues.size())
+        emit cuesChanged(index, index);
 }
 
 QString OvRunningOrder::storePathFor(const QString& host, int port)
@@ -348,6 +375,7 @@ void OvRunningOrder::load(const QString& path)
                 tr("串联单文件无法读取，已另存为%1；串联单从空开始").arg(QDir::toNativeSeparators(aside)));
         }
     }
+    emit cuesReset();
     emit changed();
 }
 
@@ -396,7 +424,6 @@ void OvRunningOrder::savedTo(const QString& path, bool saved)
 
 void OvRunningOrder::flush()
 {
-    if (m_save.isPending())
-        save();
+    m_save.runNow();
     m_writer->waitForDone();
 }

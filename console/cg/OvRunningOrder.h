@@ -80,6 +80,16 @@ public:
 signals:
     // The cues, the next mark or a duration changed.
     void changed();
+    // What changed, for a view of the rows (it keeps an open editor and the
+    // selection through them); each comes before changed(), after the change.
+    void cueInserted(int index);
+    void cueRemoved(int index);
+    void cueMoved(int from, int to);
+    // Rows first to last show something else: a duration, a name, the next
+    // mark, whether their item is listed.
+    void cuesChanged(int first, int last);
+    // Anything may have changed: the order was cleared or read.
+    void cuesReset();
     // A second of a countdown went by, or one started or ended.
     void countdownChanged();
 
@@ -91,6 +101,7 @@ private:
     void itemStatusChanged(OvSubCGItem* item);
     void renamed(const OvSubCGItem* item);
     void changedNow();
+    void rowChanged(int index);
     void save();
     void savedTo(const QString& path, bool saved);
 

@@ -119,7 +119,8 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_table->setMouseTracking(true);
     m_table->viewport()->installEventFilter(this);
     m_table->installEventFilter(this);
-    // An edit anywhere in the order resets the table: the selected cue stays selected.
+    // The order read from its file resets the table: the selected row stays
+    // selected. Other edits move the selection with its cue, row by row.
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keptRow = selectedRow(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectRow(m_keptRow); });
     m_table->setAlternatingRowColors(true);

@@ -23,10 +23,32 @@ QString OvRunningOrderTable::cueMimeType()
 OvRunningOrderTable::OvRunningOrderTable(QObject* parent) : QAbstractTableModel(parent)
 {
     OvRunningOrder* const order = OvRunningOrder::instance();
-    // Edits are rare and a reset of 10,000 rows costs the view little: the
-    // rows have one height.
-    connect(order, &OvRunningOrder::changed, this, [this] {
+    m_rows = order->count();
+    // Row by row, not a reset: a reset closes a duration being edited.
+    connect(order, &OvRunningOrder::cueInserted, this, [this](int row) {
+        beginInsertRows({}, row, row);
+        ++m_rows;
+        endInsertRows();
+        positionsChanged(row + 1, m_rows - 1);
+    });
+    connect(order, &OvRunningOrder::cueRemoved, this, [this](int row) {
+        beginRemoveRows({}, row, row);
+        --m_rows;
+        endRemoveRows();
+        positionsChanged(row, m_rows - 1);
+    });
+    connect(order, &OvRunningOrder::cueMoved, this, [this](int from, int to) {
+        // The destination counts the rows before the move.
+        beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+        endMoveRows();
+        positionsChanged(qMin(from, to), qMax(from, to));
+    });
+    connect(order, &OvRunningOrder::cuesChanged, this, [this](int first, int last) {
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+    });
+    connect(order, &OvRunningOrder::cuesReset, this, [this, order] {
         beginResetModel();
+        m_rows = order->count();
         endResetModel();
     });
     connect(order, &OvRunningOrder::countdownChanged, this, [this] {
@@ -39,7 +61,14 @@ OvRunningOrderTable::~OvRunningOrderTable() = default;
 
 int OvRunningOrderTable::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : OvRunningOrder::instance()->count();
+    return parent.isValid() ? 0 : m_rows;
+}
+
+void OvRunningOrderTable::positionsChanged(int first, int last)
+{
+    if (first <= last)
+        emit dataChanged(index(first, PositionColumn), index(last, PositionColumn),
+                         {Qt::DisplayRole, Qt::AccessibleTextRole});
 }
 
 int OvRunningOrderTable::columnCount(const QModelIndex& parent) const

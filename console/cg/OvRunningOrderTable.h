@@ -35,4 +35,13 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
+
+private:
+    // Rows first to last show other positions.
+    void positionsChanged(int first, int last);
+
+    // The rows the view was told of: the order tells of a change after
+    // making it, and between the begin and the end of a change the view
+    // must still count the rows before it.
+    int m_rows = 0;
 };

@@ -116,23 +116,26 @@ OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)
 
 OvTakeCommand::Result OvTakeCommand::takeAutomatically(Source source, OvSubCGItem* item, int targetStatus)
 {
-    if (!admitSource(source))
-        return Locked;
-    if (!item || OvCGListModel::instance()->indexOfCg(item) < 0)
-        return NoItem;
-    return send(source, item, targetStatus, false);
+    return takeListed(source, item, targetStatus, false);
 }
 
 OvTakeCommand::Result OvTakeCommand::takeItem(Source source, OvSubCGItem* item, int targetStatus)
+{
+    return takeListed(source, item, targetStatus, true);
+}
+
+OvTakeCommand::Result OvTakeCommand::takeListed(Source source, OvSubCGItem* item, int targetStatus, bool pressed)
 {
     OvCGListModel* const model = OvCGListModel::instance();
     if (!admitSource(source))
         return Locked;
     if (!item || model->indexOfCg(item) < 0)
         return NoItem;
-    // As the operator does it: the tile becomes current, then its button.
-    model->setCurrentCg(item);
-    return send(source, item, targetStatus, true);
+    // As the operator does it: the tile becomes current, then its button. A
+    // take the console makes by itself leaves the operator's current item.
+    if (pressed)
+        model->setCurrentCg(item);
+    return send(source, item, targetStatus, pressed);
 }
 
 OvTakeCommand::Result OvTakeCommand::send(Source source, OvSubCGItem* item, int targetStatus, bool pressed)

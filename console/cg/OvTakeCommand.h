@@ -96,6 +96,9 @@ signals:
 
 private:
     OvTakeCommand();
+    // An item the caller named, if still listed; pressed: it becomes current
+    // and the guard judges the press.
+    Result takeListed(Source source, OvSubCGItem* item, int targetStatus, bool pressed);
     Result send(Source source, OvSubCGItem* item, int targetStatus, bool pressed);
     void clearAllSlice();
 

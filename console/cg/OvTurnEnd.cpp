@@ -14,8 +14,19 @@ void OvTurnEnd::request()
     QMetaObject::invokeMethod(
         m_context,
         [this] {
+            // Already run by runNow().
+            if (!m_pending)
+                return;
             m_pending = false;
             m_run();
         },
         Qt::QueuedConnection);
+}
+
+void OvTurnEnd::runNow()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_run();
 }

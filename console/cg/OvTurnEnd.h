@@ -14,7 +14,8 @@ public:
     OvTurnEnd(QObject* context, std::function<void()> run);
 
     void request();
-    bool isPending() const { return m_pending; }
+    // Runs it now if it was asked for; the turn's end then has nothing left to run.
+    void runNow();
 
 private:
     QObject* m_context;

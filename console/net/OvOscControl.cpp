@@ -89,10 +89,7 @@ OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
             sendItem("/ovcg/current", item, model->indexOfCg(item) + 1, model->confirmedStatus(item));
     });
     connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, &OvOscControl::sendConnected);
-    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
-        if (m_feedbackPort != 0)
-            send(OscMessage().add(locked ? 1 : 0).serialised("/ovcg/locked"));
-    });
+    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, &OvOscControl::sendLocked);
     // The next cue, whenever the order changes: a panel's display shows it.
     OvRunningOrder* const order = OvRunningOrder::instance();
     connect(order, &OvRunningOrder::changed, this, [this, order] {
@@ -278,8 +275,7 @@ void OvOscControl::handleMessage(char* data, int size)
             m_refreshAt = 0;
             // A panel started late learns the whole state, not only the list.
             sendConnected(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
-            if (m_feedbackPort != 0)
-                send(OscMessage().add(OvTakeCommand::instance()->isLocked() ? 1 : 0).serialised("/ovcg/locked"));
+            sendLocked(OvTakeCommand::instance()->isLocked());
             sendRefreshSlice();
         }
     } else {
@@ -310,6 +306,12 @@ void OvOscControl::sendConnected(bool connected)
 {
     if (m_feedbackPort != 0)
         send(OscMessage().add(connected ? 1 : 0).serialised("/ovcg/connected"));
+}
+
+void OvOscControl::sendLocked(bool locked)
+{
+    if (m_feedbackPort != 0)
+        send(OscMessage().add(locked ? 1 : 0).serialised("/ovcg/locked"));
 }
 
 void OvOscControl::sendRefreshSlice()

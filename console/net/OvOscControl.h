@@ -64,6 +64,7 @@ private:
     void ignore(const char* why);
     void sendItem(const char* path, const OvSubCGItem* item, int position, int status);
     void sendConnected(bool connected);
+    void sendLocked(bool locked);
     void sendRefreshSlice();
     void send(const QByteArray& datagram);
 
