@@ -52,8 +52,10 @@ OvRunningOrderTable::OvRunningOrderTable(QObject* parent) : QAbstractTableModel(
         endResetModel();
     });
     connect(order, &OvRunningOrder::countdownChanged, this, [this] {
+        // Never a single cell: the view puts a single cell's data back into
+        // an editor open on it, and a second's tick would undo the typing.
         if (rowCount() > 0)
-            emit dataChanged(index(0, DurationColumn), index(rowCount() - 1, DurationColumn), {Qt::DisplayRole});
+            emit dataChanged(index(0, DurationColumn), index(rowCount() - 1, NextColumn), {Qt::DisplayRole});
     });
 }
 

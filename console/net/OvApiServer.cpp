@@ -372,7 +372,7 @@ OvSubCGItem* OvApiServer::resolve(const QJsonValue& ref) const
     const QString text = ref.toString();
     const QUuid guid(text);
     if (!guid.isNull())
-        if (OvSubCGItem* const item = model->findCg(guid.toString()))
+        if (OvSubCGItem* const item = model->findCg(guid))
             return item;
     return model->findCgByName(text);
 }
