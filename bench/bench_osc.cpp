@@ -122,8 +122,7 @@ int main(int argc, char** argv)
     constexpr int Items = 300;
     QJsonArray list;
     for (int i = 0; i < Items; ++i)
-        list.append(QJsonObject{{"guid", QUuid::createUuid().toString()}, {"name", QStringLiteral("CG %1").arg(i)},
-                                {"status", 0}, {"imageBase64", ""}});
+        list.append(OvTestPeer::record(QStringLiteral("CG %1").arg(i)));
     OvTestPeer peer;
     if (!peer.logInConsole(QStringLiteral("t"), list)) {
         std::fprintf(stderr, "bench_osc: the console did not log in\n");

@@ -110,7 +110,7 @@ private slots:
         m_peer = new OvTestPeer;
         m_list = {};
         for (const char* name : {"A", "B", "C"})
-            m_list.append(QJsonObject{{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}});
+            m_list.append(OvTestPeer::record(name));
         QVERIFY(m_peer->logInConsole("t", m_list));
         QTRY_COMPARE(model()->thumbnailsPending(), 0);
         model()->setCurrentCg(model()->cgAt(0));

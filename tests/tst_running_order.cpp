@@ -176,7 +176,7 @@ private slots:
         OvTestPeer peer;
         QJsonArray list;
         for (const char* name : {"A", "B"})
-            list.append(QJsonObject{{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}});
+            list.append(OvTestPeer::record(name));
         QVERIFY(peer.logInConsole("t", list));
         const QString guid = list.at(0).toObject().value("guid").toString();
         order()->insert(0, QUuid(guid));

@@ -337,14 +337,9 @@ void OvOscControl::send(const QByteArray& datagram)
     // default), that one cannot reach a panel on another host.
     if (!m_out)
         m_out = new QUdpSocket(this);
-    if (m_out->writeDatagram(datagram, m_feedbackHost, m_feedbackPort) >= 0) {
-        m_sendFailed = false;
-        return;
-    }
-    if (m_sendFailed)
-        return;
-    m_sendFailed = true;
-    OvCGMessage::instance().addMessage(
-        SystemMessage, OvCGMessage::systemTitle(),
-        tr("OSC反馈无法发送到%1:%2：%3").arg(m_feedbackHost.toString()).arg(m_feedbackPort).arg(m_out->errorString()));
+    if (m_out->writeDatagram(datagram, m_feedbackHost, m_feedbackPort) >= 0)
+        m_sendFailure.succeeded();
+    else
+        m_sendFailure.failed(
+            tr("OSC反馈无法发送到%1:%2：%3").arg(m_feedbackHost.toString()).arg(m_feedbackPort).arg(m_out->errorString()));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "log/OvFailureNotice.h"
+
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
@@ -74,13 +76,11 @@ private:
     quint16 m_feedbackPort = 0;
     std::function<void()> m_next;
     std::function<void()> m_previous;
-    int m_refreshAt = -1;
+    int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
     // The next cue last told, so that edits elsewhere in the order say nothing.
     int m_toldNext = -2;
-    QString m_toldNextName;  // next position a refresh sends, -1: none under way
-    // A send of the tally failed and the operator was told; told again only
-    // after one succeeded.
-    bool m_sendFailed = false;
+    QString m_toldNextName;
+    OvFailureNotice m_sendFailure;
     qint64 m_ignored = 0;
     qint64 m_ignoredWarned = 0;
     QElapsedTimer m_warned;

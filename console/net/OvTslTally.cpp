@@ -197,14 +197,9 @@ void OvTslTally::sendPacket(bool utf16)
     qToLittleEndian<quint16>(quint16(packet.size() - 2), packet.data());
     const bool sent = m_socket->writeDatagram(packet, m_host, m_port) >= 0;
     packet.resize(0);
-    if (sent) {
-        m_sendFailed = false;
-        return;
-    }
-    if (m_sendFailed)
-        return;
-    m_sendFailed = true;
-    OvCGMessage::instance().addMessage(
-        SystemMessage, OvCGMessage::systemTitle(),
-        tr("TSL tally无法发送到%1:%2：%3").arg(m_host.toString()).arg(m_port).arg(m_socket->errorString()));
+    if (sent)
+        m_sendFailure.succeeded();
+    else
+        m_sendFailure.failed(
+            tr("TSL tally无法发送到%1:%2：%3").arg(m_host.toString()).arg(m_port).arg(m_socket->errorString()));
 }

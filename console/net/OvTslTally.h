@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cg/OvTurnEnd.h"
+#include "log/OvFailureNotice.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -80,6 +81,5 @@ private:
     QHash<int, Shown> m_lit;
     // Datagrams being filled: [0] ASCII labels, [1] UTF-16LE.
     QByteArray m_packets[2];
-    // A send failed and the operator was told; told again only after one succeeded.
-    bool m_sendFailed = false;
+    OvFailureNotice m_sendFailure;
 };

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <QUuid>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -170,6 +171,11 @@ void OvTestPeer::flood(int count)
     const QByteArray frame = frameOf(QByteArray(R"({"cmd":"notifyCG","value":{}})"));
     for (int sent = 0; sent < count; sent += 10000)
         m_socket->write(frame.repeated(qMin(10000, count - sent)));
+}
+
+QJsonObject OvTestPeer::record(const QString& name)
+{
+    return {{"guid", QUuid::createUuid().toString()}, {"name", name}, {"status", 0}, {"imageBase64", ""}};
 }
 
 QJsonObject OvTestPeer::response(const QString& cmd, int code, const QJsonObject& value)

@@ -64,7 +64,9 @@ public:
     // count copies of one small request, each answered by the console.
     void flood(int count);
 
-    // Message builders for what a server sends.
+    // Message builders for what a server sends. A catalogue record: a fresh
+    // guid, the name, off air, no picture.
+    static QJsonObject record(const QString& name);
     static QJsonObject response(const QString& cmd, int code, const QJsonObject& value = {});
     static QJsonObject notifyCG(const QString& target, int type, const QJsonObject& value,
                                 const QString& operatorName = QStringLiteral("Zhang"),

@@ -1,0 +1,11 @@
+#include "log/OvFailureNotice.h"
+
+#include "log/OvCGMessage.h"
+
+void OvFailureNotice::failed(const QString& text)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+}
