@@ -316,7 +316,7 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
     const QJsonValue id = message.value(QStringLiteral("id"));
     const bool idFits = id.isUndefined() || id.isDouble() || (id.isString() && id.toString().size() <= MaxIdChars);
     if (!client->isAuthenticated())
-        authenticate(client, message);
+        authenticate(client, message, idFits ? id : QJsonValue(QJsonValue::Undefined));
     else if (!document.isObject() || !idFits)
         answer(client, QJsonValue::Undefined, "bad message");
     else if (message.value(QStringLiteral("cmd")).toString() == QLatin1String("thumbnail"))
@@ -325,7 +325,7 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
         command(client, message);
 }
 
-void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message)
+void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, const QJsonValue& id)
 {
     const QJsonValue token = message.value(QStringLiteral("token"));
     if (message.value(QStringLiteral("cmd")).toString() != QLatin1String("auth") || !token.isString()
@@ -340,7 +340,7 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message)
         return;
     }
     client->setAuthenticated();
-    answer(client, message.value(QStringLiteral("id")), nullptr);
+    answer(client, id, nullptr);
     sendState(client);
 }
 
@@ -381,7 +381,9 @@ void OvApiServer::command(OvApiClient* client, const QJsonObject& message)
 {
     const QString cmd = message.value(QStringLiteral("cmd")).toString();
     const QJsonValue id = message.value(QStringLiteral("id"));
-    const QJsonValue ref = message.value(QStringLiteral("item"));
+    // null names no item, as absent does: the current one.
+    const QJsonValue named = message.value(QStringLiteral("item"));
+    const QJsonValue ref = named.isNull() ? QJsonValue(QJsonValue::Undefined) : named;
     OvTakeCommand* const takes = OvTakeCommand::instance();
     const bool connected = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn;
     const bool publish = cmd == QLatin1String("pgm") || cmd == QLatin1String("pvw") || cmd == QLatin1String("cancel");

@@ -77,7 +77,7 @@ public:
 private:
     void accept();
     void receive(OvApiClient* client, const QString& text);
-    void authenticate(OvApiClient* client, const QJsonObject& message);
+    void authenticate(OvApiClient* client, const QJsonObject& message, const QJsonValue& id);
     void command(OvApiClient* client, const QJsonObject& message);
     void thumbnail(OvApiClient* client, const QJsonObject& message);
     void answer(OvApiClient* client, const QJsonValue& id, const char* error);
