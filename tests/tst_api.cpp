@@ -301,23 +301,6 @@ private slots:
         OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
     }
 
-    void clearAllAndGoByGuid()
-    {
-        OvTakeCommand::instance()->setGuardMs(0);
-        const QString guid = m_list.at(1).toObject().value("guid").toString();
-        m_peer->send(OvTestPeer::notifyCG(guid, 1, {{"status", 2}}));
-        QTRY_COMPARE(model()->cgAt(1)->status(), int(OvCgStatus::OnPvw));
-        OvRunningOrder::instance()->insert(0, QUuid(m_list.at(2).toObject().value("guid").toString()));
-        Panel* const panel = authenticated();
-        panel->send(cmd("clearall"));
-        QCOMPARE(panel->take("result").value("ok"), true);
-        panel->send(cmd("go"));
-        QCOMPARE(panel->take("result").value("ok"), true);
-        QCOMPARE(model()->cgAt(1)->status(), int(OvCgStatus::Sending));
-        QCOMPARE(model()->cgAt(2)->status(), int(OvCgStatus::Sending));
-        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
-    }
-
     void notConnected()
     {
         OvTransferServer::instance()->disconnectFromServer();

@@ -769,8 +769,7 @@ class Driver:
 
     def step_node_test(self, console, sim, folder, tests, port, token, seconds=90):
         """Runs the Node tests (node --test) in folder/tests against a console's remote API on port
-        and a simulator's control socket, in this session (same display and network namespace).
-        The tests get a copy of the program too, for consoles of their own."""
+        and a simulator's control socket, in this session (same display and network namespace)."""
         module = os.path.join(os.path.dirname(os.path.dirname(HERE)), folder)
         node = shutil.which("node")
         if not node or not os.path.isdir(os.path.join(module, "node_modules")):
@@ -778,12 +777,11 @@ class Driver:
         self.console(console)
         env = dict(self.env, OV_API_PORT=str(port), OV_API_TOKEN=token,
                    OV_SIM_CONTROL=str(self.sim(sim).control_port),
-                   OV_CONSOLE_PROGRAM=self.copy_program(os.path.join(self.work, "node-app")),
                    OV_E2E_TIMEOUT_SCALE=str(SCALE))
         out_path = os.path.join(self.work, "node-test.out")
         with open(out_path, "w") as out:
             files = sorted(glob.glob(os.path.join(module, tests, "*.test.js")))
-            r = subprocess.run([node, "--test", "--test-reporter=spec", *files], cwd=module,
+            r = subprocess.run([node, "--test", *files], cwd=module,
                                env=env, stdout=out, stderr=subprocess.STDOUT, timeout=seconds * SCALE)
         with open(out_path, errors="replace") as f:
             report = f.read()

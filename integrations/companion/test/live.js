@@ -1,8 +1,8 @@
 'use strict'
 
 // What the tests against a running console need: the console's API (port and
-// token from the e2e driver), the simulator's control socket, a copy of the
-// console program for consoles of their own. Without them those tests skip.
+// token from the e2e driver) and the simulator's control socket. Without them
+// those tests skip.
 
 const net = require('node:net')
 
@@ -11,7 +11,6 @@ const live = {
 	port: Number(process.env.OV_API_PORT) || 0,
 	token: process.env.OV_API_TOKEN ?? '',
 	simControl: Number(process.env.OV_SIM_CONTROL) || 0,
-	program: process.env.OV_CONSOLE_PROGRAM ?? '',
 	timeout: (ms) => ms * scale,
 }
 live.skip = live.port && live.simControl ? false : 'needs a running console and simulator (e2e scenario companion_module)'

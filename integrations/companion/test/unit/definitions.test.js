@@ -16,12 +16,6 @@ test('an item option becomes the API item: current, #position, guid or name', ()
 	for (const [value, api] of cases) assert.equal(defs.apiItem(value), api, JSON.stringify(value))
 })
 
-test('feedbacks find their item by current, guid, name or #position', () => {
-	const s = catalogue(3, { current: 'g2' })
-	const cases = [['', 'g2'], ['g3', 'g3'], ['Item 1', 'g1'], ['#3', 'g3'], ['#9', null], ['nobody', null]]
-	for (const [value, guid] of cases) assert.equal(defs.resolveGuid(s, value), guid, value)
-})
-
 test('the item lists are capped; the current item comes first', () => {
 	const choices = defs.itemChoices(catalogue(defs.CHOICE_CAP + 50))
 	assert.equal(choices.length, defs.CHOICE_CAP + 1)

@@ -49,17 +49,6 @@ test('an item past the slices received so far is ignored', () => {
 	assert.equal(s.byGuid.has('g3'), false)
 })
 
-test('the current item follows current messages and renames', () => {
-	const { s } = fed(stateMsg([item(1), item(2)], { current: 'g1' }))
-	assert.equal(s.currentName, 'Item 1')
-	s.apply({ type: 'current', guid: 'g2', name: 'Item 2', position: 2 })
-	assert.equal(s.current, 'g2')
-	s.apply({ type: 'item', ...item(2, 0, 'New name') })
-	assert.equal(s.currentName, 'New name')
-	s.apply({ type: 'current', guid: null })
-	assert.deepEqual([s.current, s.currentName], [null, ''])
-})
-
 test('the next cue is named from its 1-based number', () => {
 	const cues = [{ guid: 'g1', name: 'Open', duration: 0 }, { guid: 'g2', name: 'Close', duration: 5 }]
 	const cases = [[null, ''], [1, 'Open'], [2, 'Close'], [3, ''], [0, '']]
@@ -67,9 +56,4 @@ test('the next cue is named from its 1-based number', () => {
 		const { s } = fed(stateMsg([]), { type: 'cues', cues, next })
 		assert.equal(s.nextCueName, name, `next ${next}`)
 	}
-})
-
-test('a picture message names the item whose picture changed', () => {
-	const { last } = fed(stateMsg([item(1)]), { type: 'picture', guid: 'g1' })
-	assert.equal(last.picture, 'g1')
 })
