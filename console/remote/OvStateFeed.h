@@ -116,7 +116,7 @@ private:
     // Which of the lists an item is in this turn (bits: status, name, picture).
     QHash<const OvSubCGItem*, int> m_marked;
     QHash<const OvSubCGItem*, quint32> m_pictureVersions;
-    quint32 m_nextPictureVersion = 1;
+    quint32 m_nextPictureVersion = 2;  // 1: a picture that came with the list
     bool m_counted = false;
     // Cue rows the order said changed this turn, compared with what was told.
     QVector<QPair<int, int>> m_cueRanges;
