@@ -403,8 +403,24 @@
         <translation>Takes are locked: &quot;%1&quot; stays on air though its time is up</translation>
     </message>
     <message>
-        <source>串联单无法保存到%1</source>
-        <translation>The running order cannot be saved to %1</translation>
+        <source>连接中断，串联单的%1个计时已取消，这些CG不会自动撤下：%2</source>
+        <translation>Connection lost: %1 countdown(s) of the running order dropped, these CGs will not be taken off air by themselves: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>串联单文件%1无法读取，也无法移开：这里只读，不会保存</source>
+        <translation>The running order file %1 cannot be read nor moved aside: read-only here, not saved</translation>
+    </message>
+    <message>
+        <source>串联单%1已在另一台控制台（%2）打开：这里只读，不会保存</source>
+        <translation>The running order %1 is open on another console (%2): read-only here, not saved</translation>
+    </message>
+    <message>
+        <source>串联单无法保存到%1：%2</source>
+        <translation>The running order cannot be saved to %1: %2</translation>
     </message>
 </context>
 <context>
@@ -444,6 +460,14 @@
     <message>
         <source>展开串联单</source>
         <translation>Expand the running order</translation>
+    </message>
+    <message>
+        <source>串联单（只读）</source>
+        <translation>Running order (read-only)</translation>
+    </message>
+    <message>
+        <source>这里只读：串联单不会保存（原因见操作日志）</source>
+        <translation>Read-only here: the running order is not saved (the operation log says why)</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderDelegate.h"
 #include "cg/OvRunningOrderTable.h"
 #include "cg/OvSubCGItem.h"
 #include "shortcut/OvKeyMap.h"
@@ -55,6 +56,7 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_table->setObjectName(QStringLiteral("OvRunningOrderTable"));
     m_table->setAccessibleName(tr("串联单"));
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new OvRunningOrderDelegate(m_model, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
@@ -124,6 +126,20 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keptRow = selectedRow(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectRow(m_keptRow); });
     m_table->setAlternatingRowColors(true);
+    // Read from its file: it may be open on another console.
+    connect(order, &OvRunningOrder::cuesReset, this, &OvRunningOrderPanel::showReadOnly);
+    showReadOnly();
+}
+
+void OvRunningOrderPanel::showReadOnly()
+{
+    const bool readOnly = OvRunningOrder::instance()->isReadOnly();
+    m_title->setText(readOnly ? tr("串联单（只读）") : tr("串联单"));
+    const QString why = readOnly ? tr("这里只读：串联单不会保存（原因见操作日志）") : QString();
+    m_title->setToolTip(why);
+    setAccessibleDescription(why);
+    m_add->setEnabled(!readOnly);
+    m_clear->setEnabled(!readOnly);
 }
 
 bool OvRunningOrderPanel::eventFilter(QObject* watched, QEvent* e)

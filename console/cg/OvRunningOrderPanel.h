@@ -45,6 +45,9 @@ protected:
 private:
     int selectedRow() const;
     void selectRow(int row);
+    // The order is open on another console (or its file cannot be moved aside):
+    // said in the title, nothing to edit.
+    void showReadOnly();
 
     OvRunningOrderTable* m_model = nullptr;
     QTableView* m_table = nullptr;

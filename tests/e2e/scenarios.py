@@ -173,8 +173,11 @@ SCENARIOS["publish_and_follow"] = [
     ("sleep", 1),
     ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 7}),
     # A second console on the same server publishes: the first follows, titled with its name.
+    # It shares the first one's data folder (one HOME): the running order is the first's.
     ("console", "op2"),
     *login("op2"),
+    ("log_has", "op2", r"系统:串联单\S+已在另一台控制台（\S+）打开：这里只读，不会保存"),
+    ("see", "op2", "串联单（只读）", {"role": "label"}),
     ("click", "op2", "Clock 05", {"role": "frame"}),
     ("click", "op2", "PGM", {"role": "push button"}),
     ("log", "op2", PUBLISHED.format("Clock 05", "PGM")),
