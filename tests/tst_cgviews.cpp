@@ -261,6 +261,27 @@ private slots:
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
     }
 
+    // The tile's tool tip tells how long the server took to confirm this
+    // console's last take, and never a time from before a take that went
+    // unanswered.
+    void confirmationToolTip()
+    {
+        loadCatalogue(2);
+        OvSubCGItem* const item = model()->cgAt(0);
+        model()->setCurrentCg(item);
+        OvLabel* const picture = tileOf(item)->pictureLabel();
+        OvTest::take(OvCgStatus::OnPgm);
+        item->setStatus(OvCgStatus::OnPgm, server(QStringLiteral("{a}")));
+        applied();
+        QVERIFY(picture->toolTip().contains(QRegularExpression(QStringLiteral(u"^确认用时 \\d+ ms$"))));
+        model()->setPublishAnswerTimeout(100);
+        OvTest::take(OvCgStatus::OnPvw);
+        QTRY_COMPARE(item->status(), int(OvCgStatus::OnPgm));
+        applied();
+        model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
+        QCOMPARE(picture->toolTip(), QStringLiteral("上一次发布未获确认"));
+    }
+
     // A catalogue far larger than the view: tiles exist only near it, and
     // every shown tile shows the item at its place, through scrolling and
     // changes of the list.

@@ -638,6 +638,14 @@ private slots:
         QTest::newRow("bare hot key") << "toggle" << "Q" << "Ctrl+Alt+Q" << true;
         QTest::newRow("another command's") << "pvw" << "Z" << "X" << true;
         QTest::newRow("an arrow") << "go" << "Up" << "Space" << true;
+        QTest::newRow("Insert, the order's") << "lock" << "Ins" << "Ctrl+L" << true;
+        QTest::newRow("Delete, the order's") << "go" << "Del" << "Space" << true;
+        QTest::newRow("Alt+Down, the order's") << "clear_all" << "Alt+Down" << "Ctrl+Shift+C" << true;
+        QTest::newRow("copy, system-wide") << "toggle" << "Ctrl+C" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("paste with Shift, system-wide") << "toggle" << "Ctrl+Shift+V" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("close window, system-wide") << "toggle" << "Alt+F4" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("switch window back, system-wide") << "toggle" << "Alt+Shift+Tab" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("Ctrl+Alt+C, system-wide") << "toggle" << "Ctrl+Alt+C" << "Ctrl+Alt+C" << false;
     }
 
     void keysOfTheOperatorsChoosing()
@@ -658,6 +666,123 @@ private slots:
         QVERIFY(problems.first().contains(QStringLiteral("unknown")));
         if (said)
             QVERIFY(problems.last().contains(name + QLatin1Char('=') + value));
+    }
+
+    // An open editor keeps every key, whatever [KEYS] gives the console: from
+    // a duration being typed or the search nothing is taken, added or moved.
+    void editorKeepsItsKeys_data()
+    {
+        QTest::addColumn<bool>("search");  // else a cue's duration
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("GO on F5, duration") << false << int(Qt::Key_F5) << 0;
+        QTest::newRow("Insert, duration") << false << int(Qt::Key_Insert) << 0;
+        QTest::newRow("Alt+Up, duration") << false << int(Qt::Key_Up) << int(Qt::AltModifier);
+        QTest::newRow("GO on F5, search") << true << int(Qt::Key_F5) << 0;
+        QTest::newRow("Insert, search") << true << int(Qt::Key_Insert) << 0;
+    }
+
+    void editorKeepsItsKeys()
+    {
+        QFETCH(bool, search);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QCOMPARE(logIn(), QString());
+        QStringList problems;
+        OvShortcutKey::instance().applyKeys(OvKeyMap::fromValues({{"go", "F5"}}, &problems));
+        OvShortcutKey::instance().toggleShortcuts();
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        order->clear();
+        for (int i : {0, 1})
+            order->insert(i, QUuid(model()->cgAt(i)->guid()));
+        QApplication::setActiveWindow(m_window.get());
+        QTableView* const table = m_window->showWidget()->runningOrderPanel()->table();
+        table->selectRow(1);
+        if (search)
+            m_window->showWidget()->focusSearch();
+        else
+            table->edit(table->model()->index(1, OvRunningOrderTable::DurationColumn));
+        QWidget* const editor = QApplication::focusWidget();
+        QVERIFY(editor && editor != table && editor != m_window.get());
+        QTest::keyClick(editor, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCoreApplication::processEvents();
+        QCOMPARE(order->count(), 2);
+        QCOMPARE(order->cueAt(1).guid, QUuid(model()->cgAt(1)->guid()));
+        QCOMPARE(order->nextIndex(), 0);
+        QCOMPARE(model()->pendingOperationId(model()->cgAt(0)), QString());
+        QTest::keyClick(editor, Qt::Key_Escape);
+        m_window->setFocus();
+        OvShortcutKey::instance().applyKeys(OvKeyMap());
+        order->clear();
+    }
+
+    // The lock's key locks from the console's boxes too (the take-all-off
+    // question here); the box keeps every other key.
+    void lockFromABox_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("locks");
+        QTest::newRow("Ctrl+L") << int(Qt::Key_L) << int(Qt::ControlModifier) << true;
+        QTest::newRow("Z, a single key") << int(Qt::Key_Z) << 0 << false;
+    }
+
+    void lockFromABox()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, locks);
+        QCOMPARE(logIn(), QString());
+        OvShortcutKey::instance().toggleShortcuts();
+        OvSubCGItem* const item = model()->cgAt(3);
+        model()->setCurrentCg(item);
+        bool lockedInBox = false;
+        OvTest::closeModalWhenShown(5000, 10, [&](QWidget* box) {
+            QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            lockedInBox = OvTakeCommand::instance()->isLocked();
+            if (auto* question = qobject_cast<OvMsgDlg*>(box))
+                question->noButton()->click();
+        });
+        m_window->clearAllButton()->click();
+        const bool locked = OvTakeCommand::instance()->isLocked();
+        OvTakeCommand::instance()->setLocked(false);
+        QCOMPARE(lockedInBox, locks);
+        QCOMPARE(locked, locks);
+        QCOMPARE(model()->pendingOperationId(item), QString());
+    }
+
+    // GO names the cue it takes, cut to its width (which a long name never
+    // widens), the whole name in its description; and says when nothing is left.
+    void goNamesItsCue()
+    {
+        QCOMPARE(logIn(), QString());
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        order->clear();
+        for (int i : {0, 1})
+            order->insert(i, QUuid(model()->cgAt(i)->guid()));
+        order->setNext(1);
+        OvRunningOrderPanel* const panel = m_window->showWidget()->runningOrderPanel();
+        OvGrayButton* const go = panel->goButton();
+        QCoreApplication::processEvents();
+        const QString name = model()->cgAt(1)->name();
+        QCOMPARE(go->text(), QStringLiteral("GO ▸ ") + name);
+        QCOMPARE(go->accessibleName(), QStringLiteral("执行下一条"));
+        QCOMPARE(go->accessibleDescription(), QStringLiteral("下一条：") + name);
+
+        const int width = panel->width();
+        const QString longName = QStringLiteral("Weather ").repeated(30);
+        model()->cgAt(1)->setName(longName, localOperatorInfo());
+        QCoreApplication::processEvents();
+        QVERIFY(go->text().startsWith(QStringLiteral("GO ▸ Weather")) && go->text().endsWith(QChar(0x2026)));
+        QVERIFY(go->fontMetrics().horizontalAdvance(go->text()) < go->width());
+        QCOMPARE(go->accessibleDescription(), QStringLiteral("下一条：") + longName.simplified());
+        QCOMPARE(panel->width(), width);
+        model()->cgAt(1)->setName(name, localOperatorInfo());
+
+        order->clear();
+        QCoreApplication::processEvents();
+        QCOMPARE(go->text(), QStringLiteral("GO · 无下一条"));
+        QCOMPARE(go->accessibleDescription(), QStringLiteral("无下一条"));
     }
 
     // Keys swapped in config.ini reach the window's single keys.

@@ -49,6 +49,8 @@ public:
     OvSubCGItem* itemAt(int index) const;
     // -1 when none.
     int nextIndex() const;
+    // What GO takes: the next cue whose item is listed; null when none.
+    OvSubCGItem* nextItem() const;
 
     // False past MaxCues or for an item without a guid.
     bool insert(int at, const QUuid& guid);
@@ -59,7 +61,8 @@ public:
     void setDuration(int index, int seconds);
 
     // GO: the next cue that is listed goes to PGM; with cue preview, the one
-    // after it to PVW.
+    // after it to PVW if it is off air. A GO that takes nothing says why in
+    // one line (the same reason at most once per LockedNoticeEveryMs).
     OvTakeCommand::Result go(OvTakeCommand::Source source);
     void setCuePreview(bool on);
 
@@ -96,6 +99,9 @@ signals:
 private:
     OvRunningOrder();
     int listedFrom(int index) const;
+    // The cue GO takes; -1 when none.
+    int goesTo() const;
+    void refusedGo(const QString& why);
     void startCountdown(OvSubCGItem* item, int seconds);
     void tick();
     void itemStatusChanged(OvSubCGItem* item);
@@ -120,5 +126,7 @@ private:
     QString m_path;
     QThreadPool* m_writer = nullptr;
     QSet<QString> m_unsaved;
+    QString m_refusedGo;
+    QElapsedTimer m_refusedGoNotice;
     OvTurnEnd m_save{this, [this] { save(); }};
 };
