@@ -783,6 +783,11 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(go->text(), QStringLiteral("GO · 无下一条"));
         QCOMPARE(go->accessibleDescription(), QStringLiteral("无下一条"));
+        // Away from the server every cue is greyed: the button says why.
+        order->insert(0, QUuid(model()->cgAt(0)->guid()));
+        client()->disconnectFromServer();
+        QTRY_COMPARE(go->text(), QStringLiteral("GO · 未连接"));
+        order->clear();
     }
 
     // Keys swapped in config.ini reach the window's single keys.

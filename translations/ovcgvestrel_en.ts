@@ -485,6 +485,10 @@
         <source>无下一条</source>
         <translation>Nothing next</translation>
     </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
 </context>
 <context>
     <name>OvRunningOrderTable</name>

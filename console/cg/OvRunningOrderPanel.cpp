@@ -4,6 +4,7 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvRunningOrderTable.h"
 #include "cg/OvSubCGItem.h"
+#include "net/OvTransferServer.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -131,6 +132,7 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_table->setAlternatingRowColors(true);
     // Once a turn: a catalogue of 100,000 items arrives one item at a time.
     connect(order, &OvRunningOrder::changed, this, [this] { m_goFace.request(); });
+    connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, [this] { m_goFace.request(); });
     showNextOnGo();
 }
 
@@ -139,14 +141,18 @@ void OvRunningOrderPanel::showNextOnGo()
     const OvSubCGItem* const item = OvRunningOrder::instance()->nextItem();
     // One line: a name may hold line breaks.
     const QString name = item ? OvViewHelpers::capped(item->name()).simplified() : QString();
-    const QString said = item ? tr("下一条：%1").arg(name) : tr("无下一条");
+    // Away from the server every cue is greyed, the marked one too.
+    const QString none = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn
+                             ? tr("无下一条")
+                             : tr("未连接");
+    const QString said = item ? tr("下一条：%1").arg(name) : none;
     // The accessible name stays "执行下一条", which finds the button; what
     // it takes is its description.
     m_go->setAccessibleDescription(said);
     m_go->setToolTip(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)) + QLatin1Char('\n') + said);
     // "GO" always shows; the name gets what is left of the width.
     const QString go = item ? QStringLiteral("GO ▸ ") : QStringLiteral("GO · ");
-    const QString rest = item ? name : tr("无下一条");
+    const QString rest = item ? name : none;
     QStyleOptionButton option;
     option.initFrom(m_go);
     const QFontMetrics metrics = m_go->fontMetrics();
