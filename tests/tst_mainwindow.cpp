@@ -5,6 +5,7 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGSearchField.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvRunningOrder.h"
@@ -702,7 +703,8 @@ private slots:
             m_window->showWidget()->focusSearch();
         else
             table->edit(table->model()->index(1, OvRunningOrderTable::DurationColumn));
-        QWidget* const editor = QApplication::focusWidget();
+        // The duration's editor goes once it has been given Return.
+        const QPointer<QWidget> editor = QApplication::focusWidget();
         QVERIFY(editor && editor != table && editor != m_window.get());
         QTest::keyClick(editor, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCoreApplication::processEvents();
@@ -710,7 +712,13 @@ private slots:
         QCOMPARE(order->cueAt(1).guid, QUuid(model()->cgAt(1)->guid()));
         QCOMPARE(order->nextIndex(), 0);
         QCOMPARE(model()->pendingOperationId(model()->cgAt(0)), QString());
-        QTest::keyClick(editor, Qt::Key_Escape);
+        // And the editor still takes what it is given.
+        QTest::keyClicks(editor, QStringLiteral("7"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(search ? m_window->showWidget()->searchField()->text().endsWith(QLatin1Char('7'))
+                           : order->cueAt(1).durationS == 7);
+        if (editor)
+            QTest::keyClick(editor, Qt::Key_Escape);
         m_window->setFocus();
         OvShortcutKey::instance().applyKeys(OvKeyMap());
         order->clear();

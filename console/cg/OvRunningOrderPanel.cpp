@@ -149,7 +149,10 @@ void OvRunningOrderPanel::showNextOnGo()
     // The accessible name stays "执行下一条", which finds the button; what
     // it takes is its description.
     m_go->setAccessibleDescription(said);
-    m_go->setToolTip(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)) + QLatin1Char('\n') + said);
+    // Escaped: a tool tip would take a name in angle brackets for markup.
+    m_go->setToolTip(QStringLiteral("<p>%1<br>%2</p>")
+                         .arg(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)).toHtmlEscaped(),
+                              said.toHtmlEscaped()));
     // "GO" always shows; the name gets what is left of the width.
     const QString go = item ? QStringLiteral("GO ▸ ") : QStringLiteral("GO · ");
     const QString rest = item ? name : none;
