@@ -110,8 +110,8 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     // A held key is one press: the lock must not flicker with the key repeat.
     lockKey->setAutoRepeat(false);
     connect(lockKey, &QShortcut::activated, takes, [takes] { takes->setLocked(!takes->isLocked()); });
-    // Editors keep their keys from these and the single keys; the lock's key
-    // reaches the lock from the console's boxes too.
+    // Qt's repeat flag misses most X repeats: held keys, open editors and the
+    // lock's key in the console's boxes are settled for the whole program.
     new OvKeyboardGuard(this);
     auto* clearAllKey = new QShortcut(keys.key(OvKeyMap::ClearAll), this);
     clearAllKey->setAutoRepeat(false);
