@@ -1,8 +1,9 @@
 // The running order's rules without a window: the next mark through edits, GO
-// through the take path (greyed cues skipped, a double press one cue, cue
-// preview), time off air and what interrupts it, and the file it is kept in
-// (on a full disk too, in a small file system of the test's own), its lock
-// against another console, the copies of files that did not read.
+// through the take path (greyed cues skipped, a double press one cue, what a
+// GO that takes nothing says, cue preview as sent to the server), time off air
+// and what interrupts it, and the file it is kept in (on a full disk too, in a
+// small file system of the test's own), its lock against another console, the
+// copies of files that did not read.
 
 #include "OvTestSupport.h"
 
@@ -25,6 +26,7 @@
 #include <QLockFile>
 #include <QMimeData>
 #include <QSet>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
@@ -85,32 +87,43 @@ private slots:
 
     void cleanup()
     {
+        if (OvTransferServer::instance()->connectionState() != OvTransferServer::Idle)
+            OvTransferServer::instance()->disconnectFromServer();
+        QTRY_COMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
         order()->clear();
         order()->setCuePreview(false);
         model()->clearCg();
     }
 
-    // The mark stays on its cue through edits; GO takes it and marks the next.
+    // The mark stays on its cue through edits; GO takes it and marks the next,
+    // or says why it took nothing (the same reason once within 5 s; the lock
+    // says its own).
     void edits_data()
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("as built") << "" << "*A:0 B:0 C:0 D:0";
-        QTest::newRow("next clicked") << "n2" << "A:0 B:0 *C:0 D:0";
-        QTest::newRow("moved past the mark") << "n1 m0>3" << "*B:0 C:0 D:0 A:0";
-        QTest::newRow("the marked one moved") << "n1 m1>3" << "A:0 C:0 D:0 *B:0";
-        QTest::newRow("removed before the mark") << "n2 r0" << "B:0 *C:0 D:0";
-        QTest::newRow("the last, marked, removed") << "n3 r3" << "A:0 B:0 C:0";
-        QTest::newRow("GO") << "g" << "A:3 *B:0 C:0 D:0";
-        QTest::newRow("GO skips a greyed cue") << "n1 x1 g" << "A:0 - C:3 *D:0";
-        QTest::newRow("GO at the end") << "n3 g g" << "A:0 B:0 C:0 D:3";
-        QTest::newRow("dragged below the last") << "n1 d0>4" << "*B:0 C:0 D:0 A:0";
-        QTest::newRow("dragged up") << "d3>1" << "*A:0 D:0 B:0 C:0";
+        QTest::addColumn<QStringList>("said");
+        const QString why = QStringLiteral("系统:GO未执行：");
+        QTest::newRow("as built") << "" << "*A:0 B:0 C:0 D:0" << QStringList();
+        QTest::newRow("next clicked") << "n2" << "A:0 B:0 *C:0 D:0" << QStringList();
+        QTest::newRow("moved past the mark") << "n1 m0>3" << "*B:0 C:0 D:0 A:0" << QStringList();
+        QTest::newRow("the marked one moved") << "n1 m1>3" << "A:0 C:0 D:0 *B:0" << QStringList();
+        QTest::newRow("removed before the mark") << "n2 r0" << "B:0 *C:0 D:0" << QStringList();
+        QTest::newRow("the last, marked, removed") << "n3 r3" << "A:0 B:0 C:0" << QStringList();
+        QTest::newRow("GO") << "g" << "A:3 *B:0 C:0 D:0" << QStringList();
+        QTest::newRow("GO skips a greyed cue") << "n1 x1 g" << "A:0 - C:3 *D:0" << QStringList();
+        QTest::newRow("GO at the end") << "n3 g g g" << "A:0 B:0 C:0 D:3" << QStringList{why + "串联单已执行到最后一条"};
+        QTest::newRow("GO on an empty order") << "c g g" << "" << QStringList{why + "串联单是空的"};
+        QTest::newRow("GO awaiting an answer") << "g n0 g g" << "*A:3 B:0 C:0 D:0" << QStringList{why + "“A”正在等待服务器应答"};
+        QTest::newRow("GO locked") << "l g l" << "*A:0 B:0 C:0 D:0" << QStringList();
+        QTest::newRow("dragged below the last") << "n1 d0>4" << "*B:0 C:0 D:0 A:0" << QStringList();
+        QTest::newRow("dragged up") << "d3>1" << "*A:0 D:0 B:0 C:0" << QStringList();
     }
 
     void edits()
     {
         QFETCH(QString, steps);
+        OvTest::LogRecorder log;
         for (const QString& step : steps.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             const int a = step.mid(1).section(QLatin1Char('>'), 0, 0).toInt();
             const int b = step.section(QLatin1Char('>'), 1).toInt();
@@ -127,9 +140,58 @@ private slots:
             case 'r': order()->remove(a); break;
             case 'x': model()->removeCg(model()->cgAt(a), localOperatorInfo()); break;
             case 'g': order()->go(OvTakeCommand::Osc); break;
+            case 'c': order()->clear(); break;
+            case 'l': OvTakeCommand::instance()->setLocked(!OvTakeCommand::instance()->isLocked()); break;
             }
         }
         QTEST(cues(), "expected");
+        QTEST(log.lines.filter(QStringLiteral("GO未执行")), "said");
+    }
+
+    // Cue preview puts the cue GO takes next on PVW, only an item off air:
+    // never one on PGM (cued twice, another desk's), nothing past the last cue.
+    void cuePreview_data()
+    {
+        QTest::addColumn<QString>("cued");  // items A to F; a lower-case one is on PGM from another desk
+        QTest::addColumn<int>("gos");
+        QTest::addColumn<QString>("sent");  // each take the server received: item and status
+        QTest::newRow("the next to PVW") << "ABC" << 1 << "A1 B2";
+        QTest::newRow("nothing past the last") << "AB" << 2 << "A1 B2 B1";
+        QTest::newRow("cued twice") << "EFE" << 2 << "E1 F2 F1";
+        QTest::newRow("another desk's on air") << "Ad" << 1 << "A1";
+    }
+
+    void cuePreview()
+    {
+        QFETCH(QString, cued);
+        QFETCH(int, gos);
+        OvTestPeer peer;
+        QJsonArray list;
+        for (const char* name : {"A", "B", "C", "D", "E", "F"})
+            list.append(OvTestPeer::record(name));
+        QVERIFY(peer.logInConsole("t", list));
+        order()->clear();
+        for (const QChar name : cued) {
+            OvSubCGItem* const item = model()->cgAt(name.toUpper().unicode() - 'A');
+            order()->insert(order()->count(), QUuid(item->guid()));
+            if (name.isLower())
+                item->setStatus(OvCgStatus::OnPgm, operatorInfo{"{x}", "10.0.0.9", "Li", "other"});
+        }
+        order()->setCuePreview(true);
+        QStringList sent;
+        for (int i = 0; i < gos; ++i) {
+            QSignalSpy taken(OvTakeCommand::instance(), &OvTakeCommand::taken);
+            QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
+            for (int t = 0; t < taken.count(); ++t) {  // each confirmed, as a server does
+                const QJsonObject value = peer.take("updateCG", "request").value("value").toObject();
+                const int status = value["operationValue"].toObject()["curStatus"].toInt(-1);
+                const OvSubCGItem* const item = model()->findCg(value["operationTarget"].toString());
+                sent.append(item->name() + QString::number(status));
+                peer.send(OvTestPeer::notifyCG(item->guid(), 1, {{"status", status}}, "Zhang", "t"));
+                QTRY_COMPARE(item->status(), status);
+            }
+        }
+        QTEST(sent.join(QLatin1Char(' ')), "sent");
     }
 
     // An edit elsewhere leaves a duration being edited open; the editor and

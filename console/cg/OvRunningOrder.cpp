@@ -295,34 +295,70 @@ int OvRunningOrder::listedFrom(int index) const
 OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
 {
     OvTakeCommand* const takes = OvTakeCommand::instance();
+    // Refused and said there.
     if (!takes->admitSource(source))
         return OvTakeCommand::Locked;
-    // A double press takes one cue, not two.
+    // A double press takes one cue, not two; the first press had its say.
     if (!takes->admit(OvTakeCommand::Go, nullptr))
         return OvTakeCommand::Repeated;
     // Past the last cue the order is done until a cue is marked again.
-    const int at = m_next < 0 ? -1 : listedFrom(m_next);
-    if (at < 0)
+    const int at = goesTo();
+    if (at < 0) {
+        refusedGo(m_cues.isEmpty()       ? tr("串联单是空的")
+                  : m_next < 0           ? tr("串联单已执行到最后一条")
+                  : !loggedIn()          ? tr("未连接studio")
+                                         : tr("余下的条目都不在当前CG列表中"));
         return OvTakeCommand::NoItem;
+    }
     OvSubCGItem* const item = itemAt(at);
     const bool onAir = item->status() == OvCgStatus::OnPgm;
     const OvTakeCommand::Result result = takes->takeItem(source, item, OvCgStatus::OnPgm);
     // The press the guard remembers is the GO, not the take it made.
     takes->notePress(OvTakeCommand::Go, nullptr);
     // Already on PGM counts as taken: the show moves on.
-    if (result != OvTakeCommand::Taken && !onAir)
+    if (result != OvTakeCommand::Taken && !onAir) {
+        // The model's refusal: the item awaits the server's answer (this
+        // console's preview of it, or another desk's take).
+        if (result == OvTakeCommand::Refused)
+            refusedGo(tr("“%1”正在等待服务器应答").arg(item->name()));
         return result;
+    }
     if (m_cues.at(at).durationS > 0)
         startCountdown(item, m_cues.at(at));
     rowChanged(std::exchange(m_next, at + 1 < m_cues.size() ? at + 1 : -1));
     rowChanged(m_next);
     changedNow();
+    // The cue GO takes next goes to PVW, only if off air as the server last
+    // said: never a graphic on air (the order may cue an item twice, another
+    // desk may have it up), nor one awaiting an answer; nothing past the end.
     if (m_cuePreview) {
-        const int preview = listedFrom(m_next);
-        if (preview >= 0)
-            takes->takeAutomatically(source, itemAt(preview), OvCgStatus::OnPvw);
+        const int preview = goesTo();
+        OvSubCGItem* const previewed = preview >= 0 ? itemAt(preview) : nullptr;
+        if (previewed && previewed->status() == OvCgStatus::Idle)
+            takes->takeAutomatically(source, previewed, OvCgStatus::OnPvw);
     }
     return OvTakeCommand::Taken;
+}
+
+int OvRunningOrder::goesTo() const
+{
+    return m_next < 0 ? -1 : listedFrom(m_next);
+}
+
+OvSubCGItem* OvRunningOrder::nextItem() const
+{
+    return itemAt(goesTo());
+}
+
+void OvRunningOrder::refusedGo(const QString& why)
+{
+    // Said at once when the reason is new, else as often as the lock's refusal.
+    if (why == m_refusedGo && m_refusedGoNotice.isValid()
+        && m_refusedGoNotice.elapsed() < OvTakeCommand::LockedNoticeEveryMs)
+        return;
+    m_refusedGo = why;
+    m_refusedGoNotice.start();
+    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), tr("GO未执行：%1").arg(why));
 }
 
 void OvRunningOrder::startCountdown(OvSubCGItem* item, const Cue& cue)

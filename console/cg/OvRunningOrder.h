@@ -66,6 +66,8 @@ public:
     // The file is open on another console: the order read from it can be
     // played (GO, the next mark), not edited, and is never written.
     bool isReadOnly() const;
+    // What GO takes: the next cue whose item is listed; null when none.
+    OvSubCGItem* nextItem() const;
 
     // False past MaxCues, for an item without a guid or while read-only;
     // the other edits do nothing while read-only.
@@ -77,7 +79,8 @@ public:
     void setDuration(int index, int seconds);
 
     // GO: the next cue that is listed goes to PGM; with cue preview, the one
-    // after it to PVW.
+    // after it to PVW if it is off air. A GO that takes nothing says why in
+    // one line (the same reason at most once per LockedNoticeEveryMs).
     OvTakeCommand::Result go(OvTakeCommand::Source source);
     void setCuePreview(bool on);
 
@@ -119,6 +122,9 @@ private:
     void stopCountdownOf(quint64 cueId);
     void dropAllCountdowns();
     void dropUnwatched();
+    // The cue GO takes; -1 when none.
+    int goesTo() const;
+    void refusedGo(const QString& why);
     void tick();
     void itemStatusChanged(OvSubCGItem* item);
     void renamed(const OvSubCGItem* item);
@@ -153,5 +159,7 @@ private:
     bool m_readOnly = false;
     QSet<QString> m_toldOpenElsewhere;
     QTimer* m_renew = nullptr;
+    QString m_refusedGo;
+    QElapsedTimer m_refusedGoNotice;
     OvTurnEnd m_save{this, [this] { save(); }};
 };

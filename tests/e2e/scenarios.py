@@ -233,8 +233,11 @@ SCENARIOS["screenshots_views"] = [
     ("key", "Insert"),
     ("click", "op", "Ticker 07", {"role": "frame"}),
     ("key", "Insert"),
+    ("described", "op", "执行下一条", "下一条：Lower third 01", {"role": "push button"}),
     ("click", "op", "执行下一条", {"within": MAIN}),
     ("described", "op", "Lower third 01", "PGM"),
+    # GO names the cue it takes next.
+    ("described", "op", "执行下一条", "下一条：Weather 03", {"role": "push button"}),
     ("shot", "main_running_order", "op", MAIN),
     # The collapse button shows while the pointer is near the splitter handle.
     ("hover", "op", None, {"role": "list", "within": MAIN, "dx": -14}),
