@@ -103,8 +103,9 @@ function actionDefinitions(state, run) {
 	}
 }
 
-// picture(guid, size) gives the cached base64 PNG or nothing (and fetches it).
-function feedbackDefinitions(state, picture) {
+// picture(guid, size, feedbackId) gives the cached base64 PNG or nothing (and
+// fetches it); forget(feedbackId) says the feedback is gone.
+function feedbackDefinitions(state, picture, forget = () => {}) {
 	const item = itemOption(itemChoices(state))
 	const onAir = (status, name, bgcolor) => ({
 		type: 'boolean',
@@ -131,9 +132,10 @@ function feedbackDefinitions(state, picture) {
 				const guid = resolveGuid(state, await optionText(event, context))
 				if (!guid) return {}
 				const side = Math.max(event.image?.width ?? 0, event.image?.height ?? 0) || PICTURE_SIZE
-				const png = picture(guid, Math.min(256, Math.max(1, Math.round(side))))
+				const png = picture(guid, Math.min(256, Math.max(1, Math.round(side))), event.id)
 				return png ? { png64: png, pngalignment: 'center:center' } : {}
 			},
+			unsubscribe: (event) => forget(event.id),
 		},
 		connected: {
 			type: 'boolean',

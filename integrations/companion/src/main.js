@@ -19,11 +19,13 @@ class OvcgInstance extends InstanceBase {
 		this.client = new ApiClient()
 		this.pictures = new PictureCache(
 			(guid, size) => this.#fetchPicture(guid, size),
-			() => {
-				this.#soon('pictures', () => this.checkFeedbacks('picture'))
-				this.#presetsSoon()
-			},
+			(guid) => this.#pictureChanged(guid),
 		)
+		// Which picture feedbacks show which item: a picture that arrives or
+		// changes redraws those buttons only.
+		this.watching = new Map() // feedback id -> guid
+		this.watchers = new Map() // guid -> feedback ids
+		this.recheck = new Set()
 		this.timers = new Map()
 		this.firstAsked = new Map()
 		this.sent = { choices: null, presets: null }
@@ -70,12 +72,9 @@ class OvcgInstance extends InstanceBase {
 	}
 
 	#onMessage(msg) {
-		const { changed } = this.state.apply(msg)
+		const { changed, picture } = this.state.apply(msg)
 		if (changed.has('restart')) this.pictures.clear()
-		if (changed.has('picture')) {
-			this.#soon('pictures', () => this.checkFeedbacks('picture'))
-			this.#presetsSoon()
-		}
+		if (changed.has('picture')) this.#pictureChanged(picture)
 		if (changed.has('catalogue')) this.#rebuildSoon()
 		if (changed.has('status')) this.#soon('tally', () => this.checkFeedbacks('on_pgm', 'on_pvw'))
 		if (changed.has('current')) this.#soon('current', () => this.checkFeedbacks('on_pgm', 'on_pvw', 'picture'))
@@ -109,26 +108,55 @@ class OvcgInstance extends InstanceBase {
 	}
 
 	// The item's picture at that size: asking for one not at hand fetches it.
-	#picture(guid, size) {
+	#picture(guid, size, feedbackId) {
+		if (feedbackId) this.#watch(feedbackId, guid)
 		const version = this.state.pictureOf(guid)
 		return this.client.linked && version !== 0 ? this.pictures.get(guid, size, version) : undefined
 	}
 
+	#watch(feedbackId, guid) {
+		const old = this.watching.get(feedbackId)
+		if (old === guid) return
+		if (old !== undefined) this.watchers.get(old)?.delete(feedbackId)
+		if (guid === undefined) return this.watching.delete(feedbackId)
+		this.watching.set(feedbackId, guid)
+		if (!this.watchers.has(guid)) this.watchers.set(guid, new Set())
+		this.watchers.get(guid).add(feedbackId)
+	}
+
+	#pictureChanged(guid) {
+		for (const id of this.watchers.get(guid) ?? []) this.recheck.add(id)
+		this.#soon('pictures', () => {
+			const ids = [...this.recheck]
+			this.recheck.clear()
+			if (ids.length) this.checkFeedbacksById(...ids)
+		})
+		this.#presetsSoon()
+	}
+
+	// A preview keeps the picture it has while a newer one is fetched: the
+	// presets then change once, when it arrives.
 	#presetPicture(guid) {
 		const version = this.state.pictureOf(guid)
 		if (!this.client.linked || version === 0) return undefined
-		const entry = this.pictures.peek(guid, defs.PICTURE_SIZE, version)
-		if (!entry) this.pictures.get(guid, defs.PICTURE_SIZE, version)
-		return entry
+		if (this.pictures.peek(guid, defs.PICTURE_SIZE, version))
+			return this.pictures.peek(guid, defs.PICTURE_SIZE, version)
+		this.pictures.get(guid, defs.PICTURE_SIZE, version)
+		return this.pictures.peek(guid, defs.PICTURE_SIZE)
 	}
 
 	#rebuildDefinitions() {
-		this.#publishPresets()
 		const choices = defs.choicesKey(this.state)
-		if (choices === this.sent.choices) return
+		if (choices !== this.sent.choices) this.#publishDefinitions(choices)
+		this.#publishPresets()
+	}
+
+	#publishDefinitions(choices) {
 		this.sent.choices = choices
 		this.setActionDefinitions(defs.actionDefinitions(this.state, (cmd, fields) => this.#run(cmd, fields)))
-		this.setFeedbackDefinitions(defs.feedbackDefinitions(this.state, (guid, size) => this.#picture(guid, size)))
+		const picture = (guid, size, id) => this.#picture(guid, size, id)
+		const forget = (id) => this.#watch(id, undefined)
+		this.setFeedbackDefinitions(defs.feedbackDefinitions(this.state, picture, forget))
 	}
 
 	// Pictures arrive one by one: the previews follow in batches, and the

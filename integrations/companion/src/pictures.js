@@ -46,11 +46,11 @@ class PictureCache {
 		return undefined
 	}
 
-	// The entry held for that version, without fetching: its serial tells
-	// one fetched picture from another.
+	// The entry held for that version (without one: for any), without
+	// fetching; its serial tells one fetched picture from another.
 	peek(guid, size, version) {
 		const entry = this.#cache.get(`${size}:${guid}`)
-		return entry && entry.version === version ? entry : undefined
+		return entry && (version === undefined || entry.version === version) ? entry : undefined
 	}
 
 	clear() {

@@ -5,6 +5,8 @@ const { once } = require('node:events')
 const { ApiClient } = require('../../src/client.js')
 const { FakeConsole } = require('../console.js')
 
+const limit = { timeout: 10000 }
+
 // A client on a fake console; statuses and links are recorded as they come.
 async function linked(t, options = {}, consoleOptions = {}) {
 	const fake = new FakeConsole(consoleOptions)
@@ -26,15 +28,9 @@ async function linked(t, options = {}, consoleOptions = {}) {
 const auths = (fake, n) =>
 	new Promise((resolve) => (fake.auths.length >= n ? resolve() : setTimeout(() => auths(fake, n).then(resolve), 5)))
 
-test('a wrong token stops the client for good; every other close is tried again', async (t) => {
-	const cases = [
-		[4401, false],
-		[1008, true],
-		[1009, true],
-		[1013, true],
-		[4429, true],
-		[1001, true],
-	]
+test('a wrong token stops the client for good; every other close is tried again', limit, async (t) => {
+	// prettier-ignore
+	const cases = [[4401, false], [1008, true], [1009, true], [1013, true], [4429, true], [1001, true]]
 	for (const [code, retried] of cases) {
 		const { fake, client, statuses } = await linked(t)
 		assert.deepEqual(fake.auths[0], { cmd: 'auth', token: fake.token, id: 0, seat: 'Desk 2' })
@@ -52,14 +48,14 @@ test('a wrong token stops the client for good; every other close is tried again'
 	}
 })
 
-test('a console that stops answering is noticed and connected to again', async (t) => {
+test('a console that stops answering is noticed and connected to again', limit, async (t) => {
 	const { fake, client } = await linked(t, { heartbeatMs: 30 })
 	fake.hang()
 	await once(client, 'unlinked')
 	await auths(fake, 2)
 })
 
-test('commands waiting for an answer fail as soon as the link drops', async (t) => {
+test('commands waiting for an answer fail as soon as the link drops', limit, async (t) => {
 	const { fake, client } = await linked(t, { commandTimeoutMs: 60000 })
 	fake.answer = () => null
 	const pending = client.send('pgm', { item: 'g1' })
@@ -68,7 +64,7 @@ test('commands waiting for an answer fail as soon as the link drops', async (t) 
 	await assert.rejects(pending, /link lost/)
 })
 
-test('a message over the payload bound closes the link, which is tried again', async (t) => {
+test('a message over the payload bound closes the link, which is tried again', limit, async (t) => {
 	const { fake, client, statuses } = await linked(t)
 	fake.send({ type: 'items', offset: 0, total: 1, pad: 'x'.repeat(9 * 1024 * 1024), items: [] })
 	await once(client, 'unlinked')
