@@ -70,7 +70,7 @@ async function main() {
 				for (let i = 1; i <= PRESETS; i++)
 					placed.push(companion.place('picture', { item: `g${i}` }, { width: size, height: size }))
 			const shown = () => placed.every((id) => companion.values.get(id)?.png64)
-			await companion.waitFor(shown, 'every picture', 120000)
+			await companion.waitFor(shown, 'every picture', 600000)
 		})
 		await phase(`${FLOOD} picture messages, then a press`, companion, async () => {
 			for (let i = 0; i < FLOOD; i++) fake.send({ type: 'picture', guid: `g${(i % PRESETS) + 1}`, picture: 3 + i })

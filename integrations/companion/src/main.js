@@ -35,6 +35,7 @@ class OvcgInstance extends InstanceBase {
 		this.client.on('linked', (role) => this.log('info', `Linked to the console (${role})`))
 		this.client.on('unlinked', () => {
 			this.state.clear()
+			this.refusedSaid = 0
 			this.pictures.clear()
 			this.#refreshAll()
 		})

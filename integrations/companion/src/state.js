@@ -90,7 +90,8 @@ class ConsoleState {
 					changed.add(kind)
 				break
 			case 'items':
-				if (this.#addSlice(msg)) changed.add('catalogue').add('status').add('current')
+				if (!this.#addSlice(msg)) break
+				changed.add('catalogue').add('status').add('current')
 				if (msg.offset === 0) changed.add('restart')
 				break
 			case 'inserted':
@@ -237,7 +238,7 @@ class ConsoleState {
 			touched = !!this.#take(String(msg.guid))
 		} else {
 			const item = this.#take(String(msg.guid))
-			if (Number.isInteger(msg.to) && msg.to >= 1 && msg.to <= this.items.length + 1) {
+			if (Number.isInteger(msg.to) && msg.to >= 1 && msg.to <= this.items.length + (item ? 1 : 0)) {
 				// An item that comes into our part from beyond it is one we do
 				// not hold: its guid keeps the places right until it is renamed.
 				const moved = item ?? this.#cleanItem(msg.item ?? { guid: msg.guid })
