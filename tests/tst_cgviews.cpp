@@ -261,6 +261,21 @@ private slots:
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
     }
 
+    // A take given up unanswered leaves no earlier confirmation time on its tile.
+    void confirmationToolTip()
+    {
+        loadCatalogue(2);
+        OvSubCGItem* const item = model()->cgAt(0);
+        model()->setCurrentCg(item);
+        OvTest::take(OvCgStatus::OnPgm);
+        item->setStatus(OvCgStatus::OnPgm, server(QStringLiteral("{a}")));
+        model()->setPublishAnswerTimeout(100);
+        OvTest::take(OvCgStatus::OnPvw);
+        QTRY_COMPARE(item->status(), int(OvCgStatus::OnPgm));
+        model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
+        QCOMPARE(tileOf(item)->pictureLabel()->toolTip(), QStringLiteral("上一次发布未获确认"));
+    }
+
     // A catalogue far larger than the view: tiles exist only near it, and
     // every shown tile shows the item at its place, through scrolling and
     // changes of the list.

@@ -173,6 +173,8 @@ private slots:
         m_display = OvTest::startXvfb(m_xvfb, &error);
         QVERIFY2(!m_display.isEmpty(), qPrintable(error));
         m_env = OvTest::x11Environment(m_display);
+        // No running order from an earlier run (the test's own data folder).
+        QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/OvCGVestrel")).removeRecursively();
 
         m_app = OvTest::copyProgram(QDir::currentPath() + QStringLiteral("/app"));
         QVERIFY(QFileInfo(m_app).isExecutable());
@@ -293,6 +295,25 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(logText().count(kOn), ons + 1);
         QCOMPARE(logText().count(kOff), offs);
+        QVERIFY(hotKeyTogglesTo(kOff));
+    }
+
+    // GO held past the repeat delay takes the next cue, not the ones after it.
+    void heldGoIsOnePress()
+    {
+        QVERIFY(hotKeyTogglesTo(kOn));
+        // Two cues off air: the current first tile and the second, added with Insert.
+        QVERIFY(simCommand(QStringLiteral("status 0 0")) && simCommand(QStringLiteral("status 1 0")));
+        for (const char* key : {"Insert", "Right", "Insert", "Left"})
+            QVERIFY(keysTo(m_mainWindow, QString::fromLatin1(key)));
+        QTest::qWait(300);
+        const int before = updateRequests().size();
+        QVERIFY(xdotool({"keydown", "space"}).exitCode == 0);
+        QTest::qWait(1500);  // well past the X server's repeat delay
+        QVERIFY(xdotool({"keyup", "space"}).exitCode == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(updateRequests().size() > before, 5000);
+        QTest::qWait(kQuietMs);
+        QCOMPARE(updateRequests().size(), before + 1);
         QVERIFY(hotKeyTogglesTo(kOff));
     }
 

@@ -5,6 +5,7 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCGScrollareaWidget.h"
+#include "cg/OvCGSearchField.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvRunningOrder.h"
@@ -638,6 +639,12 @@ private slots:
         QTest::newRow("bare hot key") << "toggle" << "Q" << "Ctrl+Alt+Q" << true;
         QTest::newRow("another command's") << "pvw" << "Z" << "X" << true;
         QTest::newRow("an arrow") << "go" << "Up" << "Space" << true;
+        QTest::newRow("Insert, the order's") << "lock" << "Ins" << "Ctrl+L" << true;
+        QTest::newRow("Alt+Down, the order's") << "clear_all" << "Alt+Down" << "Ctrl+Shift+C" << true;
+        QTest::newRow("copy, system-wide") << "toggle" << "Ctrl+C" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("paste with Shift, system-wide") << "toggle" << "Ctrl+Shift+V" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("close window, system-wide") << "toggle" << "Alt+F4" << "Ctrl+Alt+Q" << true;
+        QTest::newRow("Ctrl+Alt+C, system-wide") << "toggle" << "Ctrl+Alt+C" << "Ctrl+Alt+C" << false;
     }
 
     void keysOfTheOperatorsChoosing()
@@ -658,6 +665,67 @@ private slots:
         QVERIFY(problems.first().contains(QStringLiteral("unknown")));
         if (said)
             QVERIFY(problems.last().contains(name + QLatin1Char('=') + value));
+    }
+
+    // An open editor keeps every key, whatever [KEYS] says: from a duration
+    // being typed or the search nothing is taken, added or moved, and what it
+    // is given it takes.
+    void editorKeepsItsKeys_data()
+    {
+        QTest::addColumn<bool>("search");  // else a cue's duration
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("GO on F5, duration") << false << int(Qt::Key_F5) << 0;
+        QTest::newRow("Insert, duration") << false << int(Qt::Key_Insert) << 0;
+        QTest::newRow("Alt+Up, duration") << false << int(Qt::Key_Up) << int(Qt::AltModifier);
+        QTest::newRow("Insert, search") << true << int(Qt::Key_Insert) << 0;
+    }
+
+    void editorKeepsItsKeys()
+    {
+        QFETCH(bool, search);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QCOMPARE(logIn(), QString());
+        QStringList problems;
+        OvShortcutKey::instance().applyKeys(OvKeyMap::fromValues({{"go", "F5"}}, &problems));
+        OvShortcutKey::instance().toggleShortcuts();
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        order->clear();
+        for (int i : {0, 1})
+            order->insert(i, QUuid(model()->cgAt(i)->guid()));
+        QApplication::setActiveWindow(m_window.get());
+        QTableView* const table = m_window->showWidget()->runningOrderPanel()->table();
+        search ? m_window->showWidget()->focusSearch() : table->edit(table->model()->index(1, OvRunningOrderTable::DurationColumn));
+        const QPointer<QWidget> editor = QApplication::focusWidget();  // a duration's goes with Return
+        QVERIFY(editor && editor != table && editor != m_window.get());
+        QTest::keyClick(editor, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyClicks(editor, QStringLiteral("7"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(search ? m_window->showWidget()->searchField()->text().endsWith(QLatin1Char('7')) : order->cueAt(1).durationS == 7);
+        QCOMPARE(order->count(), 2);
+        QCOMPARE(order->cueAt(1).guid, QUuid(model()->cgAt(1)->guid()));
+        QCOMPARE(model()->pendingOperationId(model()->cgAt(0)), QString());
+        if (editor)
+            QTest::keyClick(editor, Qt::Key_Escape);
+        OvShortcutKey::instance().applyKeys(OvKeyMap());
+        order->clear();
+    }
+
+    // The lock's key locks from a box (the take-all-off question here) as
+    // from the window.
+    void lockFromABox()
+    {
+        QCOMPARE(logIn(), QString());
+        bool locked = false;
+        OvTest::closeModalWhenShown(5000, 10, [&locked](QWidget* box) {
+            QTest::keyClick(box, Qt::Key_L, Qt::ControlModifier);
+            locked = OvTakeCommand::instance()->isLocked();
+            qobject_cast<OvMsgDlg*>(box)->noButton()->click();
+        });
+        m_window->clearAllButton()->click();
+        OvTakeCommand::instance()->setLocked(false);
+        QVERIFY(locked);
     }
 
     // Keys swapped in config.ini reach the window's single keys.
@@ -700,7 +768,17 @@ private slots:
         const QString a = model()->cgAt(0)->name(), b = model()->cgAt(1)->name(), c = model()->cgAt(2)->name();
         QCOMPARE(cues(), (QStringList{"*" + a, c, b}));
 
-        m_window->showWidget()->runningOrderPanel()->goButton()->click();
+        // GO names the cue it takes, cut to its width; the whole name is its description.
+        OvGrayButton* const go = m_window->showWidget()->runningOrderPanel()->goButton();
+        QCoreApplication::processEvents();
+        QCOMPARE(go->text(), QStringLiteral("GO ▸ ") + a);
+        QCOMPARE(go->accessibleDescription(), QStringLiteral("下一条：") + a);
+        model()->cgAt(0)->setName(a.repeated(20), localOperatorInfo());
+        QCoreApplication::processEvents();
+        QVERIFY(go->text().endsWith(QChar(0x2026)) && go->fontMetrics().horizontalAdvance(go->text()) < go->width());
+        QCOMPARE(go->accessibleDescription(), QStringLiteral("下一条：") + a.repeated(20));
+        model()->cgAt(0)->setName(a, localOperatorInfo());
+        go->click();
         QTRY_COMPARE(model()->cgAt(0)->status(), int(OvCgStatus::OnPgm));
         OvShortcutKey::instance().toggleShortcuts();
         QTest::qWait(OvTakeCommand::DefaultGuardMs + 50);
@@ -718,6 +796,9 @@ private slots:
                           table->visualRect(table->model()->index(2, OvRunningOrderTable::NameColumn)).center());
         QTest::keyClick(table, Qt::Key_Space);
         QTRY_COMPARE(model()->cgAt(1)->status(), int(OvCgStatus::OnPgm));
+        QTRY_COMPARE(go->text(), QStringLiteral("GO · 无下一条"));
+        client()->disconnectFromServer();
+        QTRY_COMPARE(go->text(), QStringLiteral("GO · 未连接"));
     }
 };
 

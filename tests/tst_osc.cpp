@@ -20,6 +20,7 @@
 
 #include <lo/lo.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -228,6 +229,31 @@ private slots:
         QTRY_COMPARE(state(), QStringLiteral("A:0 B:3 C:0 B:3 @C"));
         QCOMPARE(log.lines, (QStringList{QStringLiteral(u"系统:发布已锁定"), QStringLiteral(u"系统:发布已锁定，未执行来自OSC的命令"),
                                          QStringLiteral(u"系统:发布已解锁")}));
+    }
+
+    // Take all off cancels every item on air, however many turns it takes.
+    void takeAllOffTakesEvery_data()
+    {
+        QTest::addColumn<int>("onAir");
+        QTest::newRow("one more than a turn's") << OvTakeCommand::ClearAllPerTurn + 1;
+        QTest::newRow("three turns'") << OvTakeCommand::ClearAllPerTurn * 2 + 50;
+    }
+
+    void takeAllOffTakesEvery()
+    {
+        QFETCH(int, onAir);
+        QList<cgItemData> list;
+        for (int i = 0; i < onAir + 10; ++i)
+            list.append(OvTest::cgRecord(QString::number(i), i < onAir ? OvCgStatus::OnPgm + i % 2 : OvCgStatus::Idle));
+        model()->resetCgList(list);
+        QTest::qWait(OvTakeCommand::DefaultGuardMs + 20);  // past the other cases' presses
+        send(osc("/ovcg/clearall"));
+        const auto sending = [] {
+            const QList<OvSubCGItem*> items = model()->cgList();
+            return int(std::count_if(items.cbegin(), items.cend(),
+                                     [](const OvSubCGItem* item) { return item->status() == OvCgStatus::Sending; }));
+        };
+        QTRY_COMPARE(sending(), onAir);
     }
 
     // GO from the panel takes the running order's next cue; the tally names the next.

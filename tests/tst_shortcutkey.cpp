@@ -15,7 +15,7 @@ class TestShortcutKey : public QObject
     Q_OBJECT
 
     // Keys run by the single-key commands, in order (registered before the
-    // list model can take Z, X and C).
+    // list model can take Z, X and C; Left repeats, as the grid's arrows do).
     QList<int> m_ran;
 
 private slots:
@@ -24,7 +24,7 @@ private slots:
         qRegisterMetaType<MessageType>();
         for (const int k : {int(Qt::Key_Z), int(Qt::Key_X), int(Qt::Key_C), int(Qt::Key_Left),
                             int(Qt::Key_Up), int(Qt::Key_Down)})
-            OvShortcutKey::instance().addShortcut(QKeySequence(k), [this, k] { m_ran.append(k); });
+            OvShortcutKey::instance().addShortcut(QKeySequence(k), [this, k] { m_ran.append(k); }, k == Qt::Key_Left);
     }
 
     void hotKeyParts()
@@ -130,6 +130,25 @@ private slots:
         // Switched off, nothing runs at all.
         QVERIFY(!keys.activateKeyPress(key, Qt::KeyboardModifiers(modifiers)));
         QCOMPARE(m_ran.size(), runs ? 1 : 0);
+    }
+
+    // Held down, a publish key is one press (its repeats are its own, run
+    // nothing); an arrow walks on.
+    void heldKeyIsOnePress_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Z") << int(Qt::Key_Z);
+        QTest::newRow("Left") << int(Qt::Key_Left);
+    }
+
+    void heldKeyIsOnePress()
+    {
+        QFETCH(int, key);
+        m_ran.clear();
+        OvShortcutKey::instance().toggleShortcuts();
+        QVERIFY(OvShortcutKey::instance().activateKeyPress(key, Qt::NoModifier, true));
+        OvShortcutKey::instance().toggleShortcuts();
+        QCOMPARE(m_ran, key == Qt::Key_Left ? QList<int>{key} : QList<int>());
     }
 
     void keyCodes_data()

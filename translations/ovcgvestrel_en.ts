@@ -57,6 +57,10 @@
         <source>确认用时 %1 ms</source>
         <translation>Confirmed in %1 ms</translation>
     </message>
+    <message>
+        <source>上一次发布未获确认</source>
+        <translation>The last take was not confirmed</translation>
+    </message>
 </context>
 <context>
     <name>OvCGListModel</name>
@@ -284,6 +288,10 @@
         <source>[KEYS] 中没有%1这一项，已忽略</source>
         <translation>[KEYS] has no key named %1; ignored</translation>
     </message>
+    <message>
+        <source>[KEYS] %1=%2 是其他程序常用的组合键，不能作为全局快捷键，仍使用默认键%3</source>
+        <translation>[KEYS] %1=%2 is a key every program uses, not one for the whole desktop; the default %3 stays</translation>
+    </message>
 </context>
 <context>
     <name>OvLoginDlg</name>
@@ -403,8 +411,48 @@
         <translation>Takes are locked: &quot;%1&quot; stays on air though its time is up</translation>
     </message>
     <message>
-        <source>串联单无法保存到%1</source>
-        <translation>The running order cannot be saved to %1</translation>
+        <source>连接中断，串联单的%1个计时已取消，这些CG不会自动撤下：%2</source>
+        <translation>Connection lost: %1 countdown(s) of the running order dropped, these CGs will not be taken off air by themselves: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>串联单文件%1无法读取，也无法移开：这里只读，不会保存</source>
+        <translation>The running order file %1 cannot be read nor moved aside: read-only here, not saved</translation>
+    </message>
+    <message>
+        <source>串联单%1已在另一台控制台（%2）打开：这里只读，不会保存</source>
+        <translation>The running order %1 is open on another console (%2): read-only here, not saved</translation>
+    </message>
+    <message>
+        <source>串联单无法保存到%1：%2</source>
+        <translation>The running order cannot be saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>串联单是空的</source>
+        <translation>the running order is empty</translation>
+    </message>
+    <message>
+        <source>串联单已执行到最后一条</source>
+        <translation>the running order is past its last cue</translation>
+    </message>
+    <message>
+        <source>未连接studio</source>
+        <translation>not connected to the studio</translation>
+    </message>
+    <message>
+        <source>余下的条目都不在当前CG列表中</source>
+        <translation>none of the cues left is in the CG list</translation>
+    </message>
+    <message>
+        <source>“%1”正在等待服务器应答</source>
+        <translation>&quot;%1&quot; is awaiting the server&apos;s answer</translation>
+    </message>
+    <message>
+        <source>GO未执行：%1</source>
+        <translation>GO did nothing: %1</translation>
     </message>
 </context>
 <context>
@@ -444,6 +492,24 @@
     <message>
         <source>展开串联单</source>
         <translation>Expand the running order</translation>
+    </message>
+    <message>
+        <source>串联单（只读）</source>
+        <translation>Running order (read-only)</translation>
+    </message>
+    <message>
+        <source>这里只读：串联单不会保存（原因见操作日志）</source>
+        <translation>Read-only here: the running order is not saved (the operation log says why)</translation>
+        <source>下一条：%1</source>
+        <translation>Next: %1</translation>
+    </message>
+    <message>
+        <source>无下一条</source>
+        <translation>Nothing next</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
     </message>
 </context>
 <context>

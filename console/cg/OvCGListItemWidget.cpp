@@ -131,7 +131,9 @@ void OvCGListItemWidget::refreshConfirmation()
     m_shownConfirmedMs = ms;
     // On the picture, not the tile: a tile without a description of its own
     // would give screen readers its tool tip as one.
-    m_pictureLabel->setToolTip(ms < 0 ? QString() : tr("确认用时 %1 ms").arg(ms));
+    m_pictureLabel->setToolTip(ms == OvSubCGItem::Unconfirmed ? tr("上一次发布未获确认")
+                               : ms < 0                        ? QString()
+                                                               : tr("确认用时 %1 ms").arg(ms));
 }
 
 void OvCGListItemWidget::setHovered(bool hovered)

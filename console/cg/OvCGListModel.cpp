@@ -442,6 +442,8 @@ void OvCGListModel::giveUpUnanswered()
         operatorInfo info;
         info.operationID = deadline.operationId;
         info.operatorName = instanceGuid();
+        // The time of an earlier confirmation would pass for this take's.
+        item->m_confirmedMs = OvSubCGItem::Unconfirmed;
         item->setStatus(pending.previousStatus, info);
         if (++givenUp <= Named)
             lines.append(OvCgStatus::unansweredText(pending.targetStatus, item->name()));

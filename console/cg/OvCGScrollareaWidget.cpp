@@ -60,10 +60,14 @@ void registerArrows(OvCGScrollareaWidget* grid)
     };
     for (const auto& arrow : arrows) {
         const auto handler = arrow.handler;
-        shortcuts.addShortcut(QKeySequence(arrow.key), [handler] {
-            if (OvCGScrollareaWidget* target = arrowTarget())
-                (target->*handler)();
-        });
+        // Held, an arrow walks on through the tiles: it moves, it takes nothing.
+        shortcuts.addShortcut(
+            QKeySequence(arrow.key),
+            [handler] {
+                if (OvCGScrollareaWidget* target = arrowTarget())
+                    (target->*handler)();
+            },
+            true);
     }
 }
 

@@ -2,14 +2,17 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvRunningOrder.h"
+#include "cg/OvRunningOrderDelegate.h"
 #include "cg/OvRunningOrderTable.h"
 #include "cg/OvSubCGItem.h"
+#include "net/OvTransferServer.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 
 #include <OvUIUtility/HNsNmLayout.h>
 #include <OvUIUtility/OvGrayButton.h>
 #include <OvUIUtility/OvLabel.h>
+#include <OvUIUtility/OvViewHelpers.h>
 #include <OvUIUtility/VNsNmLayout.h>
 
 #include <QEvent>
@@ -17,6 +20,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 
 namespace {
@@ -48,13 +53,16 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_clear = button(this, QStringLiteral("OvRunningOrder_clear"), tr("清空"), tr("清空串联单"));
     m_collapse = button(this, QStringLiteral("OvRunningOrder_collapse"), QStringLiteral("›"), tr("收起串联单"));
     m_go = button(this, QStringLiteral("OvRunningOrder_go"), QStringLiteral("GO"), tr("执行下一条"));
-    m_go->setToolTip(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)));
+    // The face follows the panel's width, whatever the name's length.
+    m_go->setSizePolicy(QSizePolicy::Ignored, m_go->sizePolicy().verticalPolicy());
+    m_go->installEventFilter(this);
 
     m_model = new OvRunningOrderTable(this);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("OvRunningOrderTable"));
     m_table->setAccessibleName(tr("串联单"));
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new OvRunningOrderDelegate(m_model, m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
@@ -124,18 +132,67 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keptRow = selectedRow(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectRow(m_keptRow); });
     m_table->setAlternatingRowColors(true);
+    // Read from its file: it may be open on another console.
+    connect(order, &OvRunningOrder::cuesReset, this, &OvRunningOrderPanel::showReadOnly);
+    showReadOnly();
+    // Once a turn: a catalogue of 100,000 items arrives one item at a time.
+    connect(order, &OvRunningOrder::changed, this, [this] { m_goFace.request(); });
+    connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, [this] { m_goFace.request(); });
+    showNextOnGo();
+}
+
+void OvRunningOrderPanel::showReadOnly()
+{
+    const bool readOnly = OvRunningOrder::instance()->isReadOnly();
+    m_title->setText(readOnly ? tr("串联单（只读）") : tr("串联单"));
+    const QString why = readOnly ? tr("这里只读：串联单不会保存（原因见操作日志）") : QString();
+    m_title->setToolTip(why);
+    setAccessibleDescription(why);
+    m_add->setEnabled(!readOnly);
+    m_clear->setEnabled(!readOnly);
+}
+
+void OvRunningOrderPanel::showNextOnGo()
+{
+    const OvSubCGItem* const item = OvRunningOrder::instance()->nextItem();
+    // One line: a name may hold line breaks.
+    const QString name = item ? OvViewHelpers::capped(item->name()).simplified() : QString();
+    // Away from the server every cue is greyed, the marked one too.
+    const QString none = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn
+                             ? tr("无下一条")
+                             : tr("未连接");
+    const QString said = item ? tr("下一条：%1").arg(name) : none;
+    // The accessible name stays "执行下一条", which finds the button; what
+    // it takes is its description.
+    m_go->setAccessibleDescription(said);
+    // Escaped: a tool tip would take a name in angle brackets for markup.
+    m_go->setToolTip(QStringLiteral("<p>%1<br>%2</p>")
+                         .arg(tr("执行下一条（%1）").arg(OvKeyMap::current().keyText(OvKeyMap::Go)).toHtmlEscaped(),
+                              said.toHtmlEscaped()));
+    // "GO" always shows; the name gets what is left of the width.
+    const QString go = item ? QStringLiteral("GO ▸ ") : QStringLiteral("GO · ");
+    const QString rest = item ? name : none;
+    QStyleOptionButton option;
+    option.initFrom(m_go);
+    const QFontMetrics metrics = m_go->fontMetrics();
+    const int room = m_go->style()->subElementRect(QStyle::SE_PushButtonContents, &option, m_go).width()
+                     - metrics.horizontalAdvance(go);
+    const QString shown = metrics.elidedText(rest, Qt::ElideRight, qMax(0, room));
+    m_go->setText(shown.isEmpty() || shown == QStringLiteral("…") ? QStringLiteral("GO") : go + shown);
 }
 
 bool OvRunningOrderPanel::eventFilter(QObject* watched, QEvent* e)
 {
     // A click on a cue gives the table the keyboard; the single keys (Space
-    // for GO among them) still act. A duration being edited has the keys in
-    // its own editor, which this does not see.
-    if (e->type() == QEvent::KeyPress && watched == m_table) {
+    // for GO among them) still act. A duration being edited keeps every key,
+    // also those its editor passes up unused (F5 as GO).
+    if (e->type() == QEvent::KeyPress && watched == m_table && m_table->hasFocus()) {
         const auto* key = static_cast<QKeyEvent*>(e);
-        if (OvShortcutKey::instance().activateKeyPress(key->key(), key->modifiers()))
+        if (OvShortcutKey::instance().activateKeyPress(key->key(), key->modifiers(), key->isAutoRepeat()))
             return true;
     }
+    if ((e->type() == QEvent::Resize || e->type() == QEvent::FontChange) && watched == m_go)
+        m_goFace.request();
     if (e->type() == QEvent::MouseMove && watched == m_table->viewport()) {
         const auto* move = static_cast<QMouseEvent*>(e);
         emit mouseMove(mapToParent(m_table->viewport()->mapTo(this, move->pos())));

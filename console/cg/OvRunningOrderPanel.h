@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cg/OvTurnEnd.h"
+
 #include <QFrame>
 #include <QPoint>
 
@@ -9,8 +11,9 @@ class OvRunningOrderTable;
 class QTableView;
 
 // The running order beside the tiles: the cues in show order with the next
-// one marked, a GO button, and the keys to build it (Insert adds the current
-// item, Delete removes the selected cue, Alt+Up and Alt+Down move it).
+// one marked, a GO button that names the cue it takes, and the keys to build
+// it (Insert adds the current item, Delete removes the selected cue, Alt+Up
+// and Alt+Down move it).
 // Collapses to its title's button.
 class OvRunningOrderPanel : public QFrame
 {
@@ -45,6 +48,11 @@ protected:
 private:
     int selectedRow() const;
     void selectRow(int row);
+    // The order is open on another console (or its file cannot be moved aside):
+    // said in the title, nothing to edit.
+    void showReadOnly();
+    // The GO button's face: the cue it takes, cut to the button's width.
+    void showNextOnGo();
 
     OvRunningOrderTable* m_model = nullptr;
     QTableView* m_table = nullptr;
@@ -54,4 +62,5 @@ private:
     OvGrayButton* m_collapse = nullptr;
     OvGrayButton* m_go = nullptr;
     int m_keptRow = -1;
+    OvTurnEnd m_goFace{this, [this] { showNextOnGo(); }};
 };

@@ -3,6 +3,8 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 
+#include <OvUIUtility/OvViewHelpers.h>
+
 #include <QBrush>
 #include <QColor>
 #include <QFont>
@@ -43,20 +45,15 @@ OvRunningOrderTable::OvRunningOrderTable(QObject* parent) : QAbstractTableModel(
         endMoveRows();
         positionsChanged(qMin(from, to), qMax(from, to));
     });
-    connect(order, &OvRunningOrder::cuesChanged, this, [this](int first, int last) {
-        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
-    });
+    connect(order, &OvRunningOrder::cuesChanged, this,
+            [this](int first, int last) { cellsChanged(first, last, 0, ColumnCount - 1); });
     connect(order, &OvRunningOrder::cuesReset, this, [this, order] {
         beginResetModel();
         m_rows = order->count();
         endResetModel();
     });
-    connect(order, &OvRunningOrder::countdownChanged, this, [this] {
-        // Never a single cell: the view puts a single cell's data back into
-        // an editor open on it, and a second's tick would undo the typing.
-        if (rowCount() > 0)
-            emit dataChanged(index(0, DurationColumn), index(rowCount() - 1, NextColumn), {Qt::DisplayRole});
-    });
+    connect(order, &OvRunningOrder::countdownChanged, this,
+            [this] { cellsChanged(0, rowCount() - 1, DurationColumn, NextColumn, {Qt::DisplayRole}); });
 }
 
 OvRunningOrderTable::~OvRunningOrderTable() = default;
@@ -68,9 +65,36 @@ int OvRunningOrderTable::rowCount(const QModelIndex& parent) const
 
 void OvRunningOrderTable::positionsChanged(int first, int last)
 {
-    if (first <= last)
-        emit dataChanged(index(first, PositionColumn), index(last, PositionColumn),
-                         {Qt::DisplayRole, Qt::AccessibleTextRole});
+    cellsChanged(first, last, PositionColumn, PositionColumn, {Qt::DisplayRole, Qt::AccessibleTextRole});
+}
+
+void OvRunningOrderTable::cellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn,
+                                       const QVector<int>& roles)
+{
+    const auto block = [this, &roles](int top, int bottom, int left, int right) {
+        if (top <= bottom && left <= right)
+            emit dataChanged(index(top, left), index(bottom, right), roles);
+    };
+    const int row = m_editing.isValid() ? m_editing.row() : -1;
+    const int column = m_editing.column();
+    // The view rewrites every editor inside a block it is told of.
+    if (row < firstRow || row > lastRow || column < firstColumn || column > lastColumn) {
+        block(firstRow, lastRow, firstColumn, lastColumn);
+        return;
+    }
+    block(firstRow, row - 1, firstColumn, lastColumn);
+    block(row, row, firstColumn, column - 1);
+    block(row, row, column + 1, lastColumn);
+    block(row + 1, lastRow, firstColumn, lastColumn);
+}
+
+void OvRunningOrderTable::setEditing(const QModelIndex& index)
+{
+    const QModelIndex closed = m_editing;
+    m_editing = index;
+    // What the cell missed while it was being edited.
+    if (closed.isValid() && closed != index)
+        emit dataChanged(closed, closed);
 }
 
 int OvRunningOrderTable::columnCount(const QModelIndex& parent) const
@@ -103,7 +127,8 @@ QVariant OvRunningOrderTable::data(const QModelIndex& index, int role) const
     case PositionColumn:
         return index.row() + 1;
     case NameColumn:
-        return item ? item->name() : cue.name;
+        // However long the server's name: painted at every tick.
+        return OvViewHelpers::capped(item ? item->name() : cue.name);
     case DurationColumn: {
         const int left = item ? order->secondsLeft(cue.guid) : -1;
         if (left >= 0)
@@ -113,6 +138,8 @@ QVariant OvRunningOrderTable::data(const QModelIndex& index, int role) const
     case NextColumn:
         return next ? tr("下一条") : QString();
     case RemoveColumn:
+        if (order->isReadOnly())
+            return QString();
         return role == Qt::AccessibleTextRole ? tr("移除") : QStringLiteral("✕");
     default:
         return {};
@@ -143,7 +170,10 @@ Qt::ItemFlags OvRunningOrderTable::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (OvRunningOrder::instance()->isReadOnly())
+        return flags;
+    flags |= Qt::ItemIsDragEnabled;
     if (index.column() == DurationColumn)
         flags |= Qt::ItemIsEditable;
     return flags;

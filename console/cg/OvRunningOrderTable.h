@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPersistentModelIndex>
 
 // The running order as the panel's table shows it: position, name, duration
 // (edited in place; the seconds left while it counts down), the next mark
@@ -36,12 +37,20 @@ public:
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
 
+    // The cell an editor is open on (invalid: none). No change of the order
+    // is told for it while it is open: the view would put the order's value
+    // back into the editor over what the operator types.
+    void setEditing(const QModelIndex& index);
+
 private:
     // Rows first to last show other positions.
     void positionsChanged(int first, int last);
+    // Tells the view of a change in a block of cells, the one being edited left out.
+    void cellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn, const QVector<int>& roles = {});
 
     // The rows the view was told of: the order tells of a change after
     // making it, and between the begin and the end of a change the view
     // must still count the rows before it.
     int m_rows = 0;
+    QPersistentModelIndex m_editing;
 };

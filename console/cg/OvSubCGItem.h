@@ -31,7 +31,9 @@ public:
     QString oldName() const;
     cgItemData data() const;
     // How long the server took to confirm this console's last take of the
-    // item, in ms; -1 before the first.
+    // item, in ms; -1 before the first, Unconfirmed when the last one went
+    // unanswered and was given up.
+    static constexpr int Unconfirmed = -2;
     int confirmedInMs() const { return m_confirmedMs; }
 
     void setStatus(int status, const operatorInfo& info);

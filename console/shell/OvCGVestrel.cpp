@@ -4,6 +4,7 @@
 #include "OvConfig.h"
 #include "OvConnectionErrorBox.h"
 #include "OvHelpViewer.h"
+#include "OvKeyboardGuard.h"
 #include "OvLoginDlg.h"
 #include "OvMsgDlg.h"
 #include "OvTitlebar.h"
@@ -109,6 +110,9 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     // A held key is one press: the lock must not flicker with the key repeat.
     lockKey->setAutoRepeat(false);
     connect(lockKey, &QShortcut::activated, takes, [takes] { takes->setLocked(!takes->isLocked()); });
+    // Qt's repeat flag misses most X repeats: held keys, open editors and the
+    // lock's key in the console's boxes are settled for the whole program.
+    new OvKeyboardGuard(this);
     auto* clearAllKey = new QShortcut(keys.key(OvKeyMap::ClearAll), this);
     clearAllKey->setAutoRepeat(false);
     connect(clearAllKey, &QShortcut::activated, this, [this] { askClearAll(OvTakeCommand::Keyboard); });
@@ -338,7 +342,7 @@ void OvCGVestrel::helperInfo()
 
 void OvCGVestrel::keyPressEvent(QKeyEvent* e)
 {
-    OvShortcutKey::instance().activateKeyPress(e->key(), e->modifiers());
+    OvShortcutKey::instance().activateKeyPress(e->key(), e->modifiers(), e->isAutoRepeat());
     // A stray Escape must not reject this dialog: that would hide the main
     // window and end the console, perhaps in the middle of a broadcast.
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {

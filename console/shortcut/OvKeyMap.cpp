@@ -11,15 +11,30 @@ constexpr const char* Defaults[OvKeyMap::CommandCount] = {"Z", "X", "C", "Space"
 constexpr int ModifierMask = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier
                              | Qt::KeypadModifier | Qt::GroupSwitchModifier;
 
-// Keys the console gives other work: a command there would shadow it.
+// Keys the console gives other work: a command there would shadow it (the
+// running order's Insert, Delete and Alt+arrows among them).
 bool isReserved(const QKeySequence& key)
 {
     static const QList<QKeySequence> reserved = {
         QKeySequence(Qt::Key_Up),   QKeySequence(Qt::Key_Down),   QKeySequence(Qt::Key_Left),
         QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Find),
-        QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+        QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Insert),
+        QKeySequence(Qt::Key_Delete), QKeySequence(Qt::AltModifier | Qt::Key_Up),
+        QKeySequence(Qt::AltModifier | Qt::Key_Down),
     };
     return reserved.contains(key);
+}
+
+// The chords every program relies on for editing and for its windows: the
+// system-wide key would take them from all of them.
+bool isEveryonesChord(const QKeySequence& key)
+{
+    const int chord = key[0] & ~Qt::ShiftModifier;
+    const int code = chord & ~ModifierMask;
+    const int modifiers = chord & ModifierMask;
+    if (modifiers == Qt::ControlModifier)
+        return code < 0x80 && QByteArrayLiteral("CXVZYASFWQ").contains(char(code));
+    return modifiers == Qt::AltModifier && (code == Qt::Key_F4 || code == Qt::Key_Tab || code == Qt::Key_Backtab);
 }
 
 // A value as a log line shows it: a file can hold anything, at any length.
@@ -94,6 +109,12 @@ OvKeyMap OvKeyMap::fromValues(const QHash<QString, QString>& givenValues, QStrin
         if (!usable(command, key)) {
             problems->append(QCoreApplication::translate("OvKeyMap", "[KEYS] %1=%2 不是可用的按键，仍使用默认键%3")
                                  .arg(keyName(command), written[size_t(i)], map.keyText(command)));
+            continue;
+        }
+        if (command == Toggle && isEveryonesChord(key)) {
+            problems->append(
+                QCoreApplication::translate("OvKeyMap", "[KEYS] %1=%2 是其他程序常用的组合键，不能作为全局快捷键，仍使用默认键%3")
+                    .arg(keyName(command), written[size_t(i)], map.keyText(command)));
             continue;
         }
         map.m_keys[size_t(i)] = key;

@@ -9,9 +9,11 @@
 
 // The keys of the operator's choosing: the [KEYS] group of config.ini, in
 // QKeySequence's portable text. A command without a usable value of its own
-// keeps its default: an absent value quietly, one that does not parse, or one
-// that another command (or the arrows, Ctrl+F, Escape) also has, with one
-// line naming the key.
+// keeps its default: an absent value quietly, one that does not parse, one
+// that another command (or the arrows, Ctrl+F, Escape, Enter, the running
+// order's Insert, Delete, Alt+Up and Alt+Down) also has, or a system-wide key
+// that every program's editing or window chords would lose (Ctrl+C, Alt+F4),
+// with one line naming the key.
 class OvKeyMap
 {
 public:

@@ -50,9 +50,10 @@ void OvShortcutKey::releaseHotKey()
     keys.m_hotKeyFilter.reset();
 }
 
-void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback)
+void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats)
 {
-    m_shortcuts.emplace(sequence, std::move(callback));
+    if (m_shortcuts.emplace(sequence, std::move(callback)).second && repeats)
+        m_repeating.insert(sequence);
 }
 
 void OvShortcutKey::applyKeys(const OvKeyMap& map)
@@ -88,10 +89,19 @@ bool OvShortcutKey::activate(const QKeySequence& sequence)
     return true;
 }
 
-bool OvShortcutKey::activateKeyPress(int key, Qt::KeyboardModifiers modifiers)
+bool OvShortcutKey::activateKeyPress(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat)
 {
     const QKeySequence sequence = singleKey(key, modifiers);
-    return !sequence.isEmpty() && activate(sequence);
+    if (sequence.isEmpty())
+        return false;
+    // GO held past the repeat delay would take the cue after the next, each
+    // repeat another; a publish key would send again what the server just
+    // confirmed.
+    if (autoRepeat && m_repeating.count(sequence) == 0) {
+        const auto it = m_shortcuts.find(sequence);
+        return m_enabled && it != m_shortcuts.end() && it->second;
+    }
+    return activate(sequence);
 }
 
 QKeySequence OvShortcutKey::singleKey(int key, Qt::KeyboardModifiers modifiers)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 class OvHotKeyPlatform;
 class OvKeyMap;
@@ -21,16 +22,20 @@ public:
     static OvShortcutKey& instance();
     ~OvShortcutKey() override;
 
-    // The first registration of a sequence wins; later ones are dropped.
-    void addShortcut(const QKeySequence& sequence, std::function<void()> callback);
+    // The first registration of a sequence wins; later ones are dropped. A
+    // key held down is one press unless it repeats (a key that moves rather
+    // than takes: the arrows).
+    void addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats = false);
     // The operator's keys: the single keys of the publish commands (and GO)
     // move from the keys in force to map's, the hot key to map's toggle key,
     // and map becomes the keys in force.
     void applyKeys(const OvKeyMap& map);
     // Runs the callback for sequence; false when switched off or not registered.
     bool activate(const QKeySequence& sequence);
-    // A key press as the main window receives it: only a bare key counts.
-    bool activateKeyPress(int key, Qt::KeyboardModifiers modifiers);
+    // A key press as the main window receives it: only a bare key counts. The
+    // X server's repeats of a held key (autoRepeat) run nothing but are still
+    // the shortcut's (true), so that nobody else takes them either.
+    bool activateKeyPress(int key, Qt::KeyboardModifiers modifiers, bool autoRepeat = false);
     // The single key a press stands for, or an empty sequence when Ctrl, Alt,
     // Meta or a layout switch is held: Ctrl+C, Alt+X and the like belong to the
     // desktop and the widgets, never to a publish command. Shift does not
@@ -59,6 +64,7 @@ private:
     static void releaseHotKey();
 
     std::map<QKeySequence, std::function<void()>> m_shortcuts;
+    std::set<QKeySequence> m_repeating;
     // Grabs the hot key and, installed as the native event filter, reports it.
     std::unique_ptr<OvHotKeyPlatform> m_hotKeyFilter;
     QKeySequence m_hotKeySequence;

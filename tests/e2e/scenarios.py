@@ -173,8 +173,11 @@ SCENARIOS["publish_and_follow"] = [
     ("sleep", 1),
     ("record", "a", r'console 1 -> .*"cmd":"updateCG"', {"count": 7}),
     # A second console on the same server publishes: the first follows, titled with its name.
+    # It shares the first one's data folder (one HOME): the running order is the first's.
     ("console", "op2"),
     *login("op2"),
+    ("log_has", "op2", r"系统:串联单\S+已在另一台控制台（\S+）打开：这里只读，不会保存"),
+    ("see", "op2", "串联单（只读）", {"role": "label"}),
     ("click", "op2", "Clock 05", {"role": "frame"}),
     ("click", "op2", "PGM", {"role": "push button"}),
     ("log", "op2", PUBLISHED.format("Clock 05", "PGM")),
@@ -230,8 +233,11 @@ SCENARIOS["screenshots_views"] = [
     ("key", "Insert"),
     ("click", "op", "Ticker 07", {"role": "frame"}),
     ("key", "Insert"),
+    ("described", "op", "执行下一条", "下一条：Lower third 01", {"role": "push button"}),
     ("click", "op", "执行下一条", {"within": MAIN}),
     ("described", "op", "Lower third 01", "PGM"),
+    # GO names the cue it takes next.
+    ("described", "op", "执行下一条", "下一条：Weather 03", {"role": "push button"}),
     ("shot", "main_running_order", "op", MAIN),
     # The collapse button shows while the pointer is near the splitter handle.
     ("hover", "op", None, {"role": "list", "within": MAIN, "dx": -14}),

@@ -27,6 +27,12 @@ function apiItem(value) {
 	return position ? Number(position[1]) : text
 }
 
+// The option's text with the variables in it replaced by their values.
+async function optionText(event, context) {
+	const value = event.options.item === undefined || event.options.item === null ? '' : String(event.options.item)
+	return value.includes('$(') ? context.parseVariablesInString(value) : value
+}
+
 // The guid an option names, for the feedbacks: the current item for '',
 // otherwise a guid, a name or a #position looked up in the catalogue.
 function resolveGuid(state, value) {
@@ -34,16 +40,23 @@ function resolveGuid(state, value) {
 	if (item === undefined) return state.current
 	if (typeof item === 'number') return state.items[item - 1]?.guid ?? null
 	if (state.byGuid.has(item)) return item
-	return state.items.find((it) => it && it.name === item)?.guid ?? null
+	return state.items.find((it) => it.name === item)?.guid ?? null
 }
 
 function itemChoices(state) {
 	const choices = [{ id: CURRENT, label: '(current item)' }]
-	for (let i = 0; i < state.items.length && choices.length <= CHOICE_CAP; i++) {
-		const item = state.items[i]
-		if (item) choices.push({ id: item.guid, label: `${item.position || i + 1}. ${item.name}` })
+	for (let i = 0; i < state.items.length && i < CHOICE_CAP; i++) {
+		choices.push({ id: state.items[i].guid, label: `${i + 1}. ${state.items[i].name}` })
 	}
 	return choices
+}
+
+// What the action and feedback definitions are made of: when it is the same,
+// Companion is not sent the same definitions again.
+function choicesKey(state) {
+	return itemChoices(state)
+		.map((c) => `${c.id}\n${c.label}`)
+		.join('\n')
 }
 
 function itemOption(choices) {
@@ -54,35 +67,45 @@ function itemOption(choices) {
 		default: CURRENT,
 		choices,
 		allowCustom: true,
-		tooltip: `The first ${CHOICE_CAP} items are listed; type a guid, a name or #position for any other`,
+		tooltip:
+			`The first ${CHOICE_CAP} items are listed; type a guid, a name or #position for any other. ` +
+			'Variables such as $(internal:custom_item) are replaced when the button is pressed.',
 	}
+}
+
+// Learn takes the console's current item into the option.
+function learnCurrent(state) {
+	return (event) => (state.current ? { ...event.options, item: state.current } : undefined)
 }
 
 // run(cmd, fields) sends one command to the console.
 function actionDefinitions(state, run) {
 	const item = itemOption(itemChoices(state))
-	const onItem = (cmd, name) => ({
+	const onItem = (cmd, name, description) => ({
 		name,
+		description,
 		options: [item],
-		callback: async (event) => run(cmd, { item: apiItem(event.options.item) }),
+		learn: learnCurrent(state),
+		callback: async (event, context) => run(cmd, { item: apiItem(await optionText(event, context)) }),
 	})
-	const plain = (cmd, name) => ({ name, options: [], callback: async () => run(cmd, {}) })
+	const plain = (cmd, name, description) => ({ name, description, options: [], callback: async () => run(cmd, {}) })
 	return {
-		pgm: onItem('pgm', 'Item to PGM'),
-		pvw: onItem('pvw', 'Item to PVW'),
-		cancel: onItem('cancel', 'Item off air'),
-		select: onItem('select', 'Make item current'),
-		go: plain('go', 'GO: next cue to PGM'),
-		next: plain('next', 'Next item becomes current'),
-		prev: plain('prev', 'Previous item becomes current'),
-		lock: plain('lock', 'Lock takes'),
-		unlock: plain('unlock', 'Unlock takes'),
-		clearall: plain('clearall', 'Take all off air'),
+		pgm: onItem('pgm', 'Item to PGM', 'Puts the item on air (PGM), as its tile and the PGM key would'),
+		pvw: onItem('pvw', 'Item to PVW', 'Puts the item on preview (PVW)'),
+		cancel: onItem('cancel', 'Item off air', 'Takes the item off PGM or PVW'),
+		select: onItem('select', 'Make item current', "Makes the item the console's current item"),
+		go: plain('go', 'GO: next cue to PGM', "Puts the running order's next cue on air"),
+		next: plain('next', 'Next item becomes current', 'As the console’s → key'),
+		prev: plain('prev', 'Previous item becomes current', 'As the console’s ← key'),
+		lock: plain('lock', 'Lock takes', 'The console refuses every take until unlocked'),
+		unlock: plain('unlock', 'Unlock takes', 'Takes are allowed again'),
+		clearall: plain('clearall', 'Take all off air', 'Every item on PGM or PVW goes off air, without asking'),
 	}
 }
 
-// picture(guid, size) gives the cached base64 PNG or nothing (and fetches it).
-function feedbackDefinitions(state, picture) {
+// picture(guid, size, feedbackId) gives the cached base64 PNG or nothing (and
+// fetches it); forget(feedbackId) says the feedback is gone.
+function feedbackDefinitions(state, picture, forget = () => {}) {
 	const item = itemOption(itemChoices(state))
 	const onAir = (status, name, bgcolor) => ({
 		type: 'boolean',
@@ -90,8 +113,9 @@ function feedbackDefinitions(state, picture) {
 		description: 'As the CG server confirmed it',
 		defaultStyle: { bgcolor, color: WHITE },
 		options: [item],
-		callback: (event) => {
-			const guid = resolveGuid(state, event.options.item)
+		learn: learnCurrent(state),
+		callback: async (event, context) => {
+			const guid = resolveGuid(state, await optionText(event, context))
 			return !!guid && state.statusOf(guid) === status
 		},
 	})
@@ -101,19 +125,22 @@ function feedbackDefinitions(state, picture) {
 		picture: {
 			type: 'advanced',
 			name: "Item's picture",
-			description: 'The picture the console shows on the tile',
+			description: 'The picture the console shows on the tile, at the size of the button',
 			options: [item],
-			callback: (event) => {
-				const guid = resolveGuid(state, event.options.item)
+			learn: learnCurrent(state),
+			callback: async (event, context) => {
+				const guid = resolveGuid(state, await optionText(event, context))
 				if (!guid) return {}
 				const side = Math.max(event.image?.width ?? 0, event.image?.height ?? 0) || PICTURE_SIZE
-				const png = picture(guid, Math.min(256, Math.max(1, Math.round(side))))
+				const png = picture(guid, Math.min(256, Math.max(1, Math.round(side))), event.id)
 				return png ? { png64: png, pngalignment: 'center:center' } : {}
 			},
+			unsubscribe: (event) => forget(event.id),
 		},
 		connected: {
 			type: 'boolean',
 			name: 'Console connected to its CG server',
+			description: 'The console is logged in to its CG server (and this module to the console)',
 			defaultStyle: { bgcolor: GREEN, color: WHITE },
 			options: [],
 			callback: () => state.connected,
@@ -121,6 +148,7 @@ function feedbackDefinitions(state, picture) {
 		locked: {
 			type: 'boolean',
 			name: 'Takes locked',
+			description: 'The console refuses takes until unlocked',
 			defaultStyle: { bgcolor: AMBER, color: BLACK },
 			options: [],
 			callback: () => state.locked,
@@ -159,10 +187,18 @@ function controlPreset(name, actionId, text, feedbacks = []) {
 	}
 }
 
+// The items the presets show, each with the picture at hand for its preview
+// (cached(guid) gives { png, serial } or nothing), and a key that changes
+// exactly when the presets would.
+function presetItems(state, cached = () => undefined) {
+	const items = state.items.slice(0, PRESET_CAP).map((item) => ({ item, picture: cached(item.guid) }))
+	const key = items.map(({ item, picture }) => `${item.guid}\n${item.name}\n${picture?.serial ?? ''}`).join('\n')
+	return { items, key }
+}
+
 // One PGM button per item (the first PRESET_CAP), with its tally and picture,
-// and the buttons that need no item. cached(guid) gives a picture already at
-// hand for the preview.
-function presetDefinitions(state, cached = () => undefined) {
+// and the buttons that need no item.
+function presetDefinitions(items) {
 	const presets = {
 		go: controlPreset('GO', 'go', 'GO'),
 		next: controlPreset('Next item', 'next', 'NEXT'),
@@ -171,32 +207,28 @@ function presetDefinitions(state, cached = () => undefined) {
 		unlock: controlPreset('Unlock', 'unlock', 'UNLOCK'),
 		clearall: controlPreset('Take all off', 'clearall', 'ALL OFF'),
 	}
-	for (const [id, name] of [['pgm', 'PGM'], ['pvw', 'PVW'], ['cancel', 'OFF']]) {
+	const tally = (item) => [
+		{ feedbackId: 'on_pgm', options: { item }, style: { bgcolor: RED, color: WHITE } },
+		{ feedbackId: 'on_pvw', options: { item }, style: { bgcolor: GREEN, color: WHITE } },
+	]
+	for (const [id, name] of [
+		['pgm', 'PGM'],
+		['pvw', 'PVW'],
+		['cancel', 'OFF'],
+	]) {
 		presets[`current_${id}`] = {
-			...controlPreset(`Current item: ${name}`, id, name, [
-				{ feedbackId: 'on_pgm', options: { item: CURRENT }, style: { bgcolor: RED, color: WHITE } },
-				{ feedbackId: 'on_pvw', options: { item: CURRENT }, style: { bgcolor: GREEN, color: WHITE } },
-			]),
+			...controlPreset(`Current item: ${name}`, id, name, tally(CURRENT)),
 			steps: [{ down: [{ actionId: id, options: { item: CURRENT } }], up: [] }],
 		}
 	}
-	let count = 0
-	for (let i = 0; i < state.items.length && count < PRESET_CAP; i++) {
-		const item = state.items[i]
-		if (!item) continue
-		count++
-		const png = cached(item.guid)
+	for (const { item, picture } of items) {
 		presets[`item_${item.guid}`] = {
 			type: 'button',
 			category: 'Items',
 			name: item.name || item.guid,
 			style: { text: item.name, size: '7', alignment: 'center:bottom', color: WHITE, bgcolor: BLACK },
-			...(png ? { previewStyle: { png64: png, pngalignment: 'center:center' } } : {}),
-			feedbacks: [
-				{ feedbackId: 'on_pgm', options: { item: item.guid }, style: { bgcolor: RED, color: WHITE } },
-				{ feedbackId: 'on_pvw', options: { item: item.guid }, style: { bgcolor: GREEN, color: WHITE } },
-				{ feedbackId: 'picture', options: { item: item.guid } },
-			],
+			...(picture?.png ? { previewStyle: { png64: picture.png, pngalignment: 'center:center' } } : {}),
+			feedbacks: [...tally(item.guid), { feedbackId: 'picture', options: { item: item.guid } }],
 			steps: [{ down: [{ actionId: 'pgm', options: { item: item.guid } }], up: [] }],
 		}
 	}
@@ -210,8 +242,10 @@ module.exports = {
 	apiItem,
 	resolveGuid,
 	itemChoices,
+	choicesKey,
 	actionDefinitions,
 	feedbackDefinitions,
+	presetItems,
 	presetDefinitions,
 	variableValues,
 	VARIABLES,

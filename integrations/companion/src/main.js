@@ -1,23 +1,17 @@
 'use strict'
 
-const { InstanceBase, InstanceStatus, Regex, runEntrypoint } = require('@companion-module/base')
+const { InstanceBase, InstanceStatus, runEntrypoint } = require('@companion-module/base')
 const { ApiClient } = require('./client.js')
 const { ConsoleState } = require('./state.js')
 const { PictureCache } = require('./pictures.js')
+const { configFields, UPGRADE_SCRIPTS } = require('./config.js')
 const defs = require('./definitions.js')
 
-const DEFAULT_PORT = 19100
 // Catalogue changes come in bursts (a list sent in slices, a server renaming
 // many items): the editors and presets are rebuilt once the burst settles.
 const REBUILD_WAIT_MS = 300
 const REBUILD_MAX_WAIT_MS = 2000
 const PRESET_PICTURES_WAIT_MS = 1000
-
-const STATUS = {
-	ok: InstanceStatus.Ok,
-	connecting: InstanceStatus.Connecting,
-	bad_config: InstanceStatus.BadConfig,
-}
 
 class OvcgInstance extends InstanceBase {
 	async init(config, _isFirstInit, secrets) {
@@ -25,18 +19,23 @@ class OvcgInstance extends InstanceBase {
 		this.client = new ApiClient()
 		this.pictures = new PictureCache(
 			(guid, size) => this.#fetchPicture(guid, size),
-			() => {
-				this.#soon('pictures', () => this.checkFeedbacks('picture'))
-				this.#presetsSoon()
-			}
+			(guid) => this.#pictureChanged(guid),
 		)
+		// Which picture feedbacks show which item: a picture that arrives or
+		// changes redraws those buttons only.
+		this.watching = new Map() // feedback id -> guid
+		this.watchers = new Map() // guid -> feedback ids
+		this.recheck = new Set()
 		this.timers = new Map()
 		this.firstAsked = new Map()
+		this.sent = { choices: null, presets: null }
+		this.refusedSaid = 0
 
-		this.client.on('status', (level, text) => this.updateStatus(STATUS[level] ?? InstanceStatus.UnknownWarning, text))
-		this.client.on('linked', () => this.log('info', 'Linked to the console'))
+		this.client.on('status', (level, text) => this.updateStatus(level ?? InstanceStatus.UnknownWarning, text))
+		this.client.on('linked', (role) => this.log('info', `Linked to the console (${role})`))
 		this.client.on('unlinked', () => {
 			this.state.clear()
+			this.refusedSaid = 0
 			this.pictures.clear()
 			this.#refreshAll()
 		})
@@ -60,40 +59,36 @@ class OvcgInstance extends InstanceBase {
 	}
 
 	getConfigFields() {
-		return [
-			{ type: 'textinput', id: 'host', label: 'Console address', width: 8, default: '127.0.0.1', regex: Regex.HOSTNAME },
-			{ type: 'number', id: 'port', label: 'API port', width: 4, default: DEFAULT_PORT, min: 1, max: 65535 },
-			{
-				type: 'secret-text',
-				id: 'token',
-				label: 'API token',
-				width: 12,
-				description: "api_token in the console's config.ini",
-			},
-		]
+		return configFields()
 	}
 
 	#connect(config, secrets) {
 		this.config = config ?? {}
-		// The token lives in the secrets store; a config from before keeps working.
-		const token = secrets?.token ?? this.config.token ?? ''
-		this.client.start({ host: String(this.config.host ?? '').trim(), port: Number(this.config.port), token })
+		this.client.start({
+			host: String(this.config.host ?? '').trim(),
+			port: Number(this.config.port),
+			token: secrets?.token ?? '',
+			seat: String(this.config.seat ?? '').trim() || this.label,
+		})
 	}
 
 	#onMessage(msg) {
 		const { changed, picture } = this.state.apply(msg)
-		if (msg.type === 'state') this.pictures.clear()
-		if (picture) {
-			this.pictures.invalidate(picture)
-			this.#soon('pictures', () => this.checkFeedbacks('picture'))
-			this.#presetsSoon()
-		}
+		if (changed.has('restart')) this.pictures.clear()
+		if (changed.has('picture')) this.#pictureChanged(picture)
 		if (changed.has('catalogue')) this.#rebuildSoon()
-		if (changed.has('status')) this.#soon('tally', () => this.checkFeedbacks('on_pgm', 'on_pvw', 'picture'))
+		if (changed.has('status')) this.#soon('tally', () => this.checkFeedbacks('on_pgm', 'on_pvw'))
+		if (changed.has('current')) this.#soon('current', () => this.checkFeedbacks('on_pgm', 'on_pvw', 'picture'))
 		if (changed.has('connected')) this.#soon('connected', () => this.checkFeedbacks('connected'))
 		if (changed.has('locked')) this.#soon('locked', () => this.checkFeedbacks('locked'))
 		if (changed.size) this.#soon('variables', () => this.#publishVariables())
 		if (msg.type === 'take') this.log('debug', `Take confirmed after ${msg.ms} ms: ${msg.name}`)
+		if (this.state.refused > this.refusedSaid) {
+			this.#debounce('refused', REBUILD_MAX_WAIT_MS, () => {
+				this.log('warn', `Ignored ${this.state.refused - this.refusedSaid} messages no console would send`)
+				this.refusedSaid = this.state.refused
+			})
+		}
 	}
 
 	async #run(cmd, fields) {
@@ -113,19 +108,65 @@ class OvcgInstance extends InstanceBase {
 		throw new Error(answer.error)
 	}
 
-	#picture(guid, size) {
-		return this.client.linked ? this.pictures.get(guid, size) : undefined
+	// The item's picture at that size: asking for one not at hand fetches it.
+	#picture(guid, size, feedbackId) {
+		if (feedbackId) this.#watch(feedbackId, guid)
+		const version = this.state.pictureOf(guid)
+		return this.client.linked && version !== 0 ? this.pictures.get(guid, size, version) : undefined
+	}
+
+	#watch(feedbackId, guid) {
+		const old = this.watching.get(feedbackId)
+		if (old === guid) return
+		if (old !== undefined) this.watchers.get(old)?.delete(feedbackId)
+		if (guid === undefined) return this.watching.delete(feedbackId)
+		this.watching.set(feedbackId, guid)
+		if (!this.watchers.has(guid)) this.watchers.set(guid, new Set())
+		this.watchers.get(guid).add(feedbackId)
+	}
+
+	#pictureChanged(guid) {
+		for (const id of this.watchers.get(guid) ?? []) this.recheck.add(id)
+		this.#soon('pictures', () => {
+			const ids = [...this.recheck]
+			this.recheck.clear()
+			if (ids.length) this.checkFeedbacksById(...ids)
+		})
+		this.#presetsSoon()
+	}
+
+	// A preview keeps the picture it has while a newer one is fetched: the
+	// presets then change once, when it arrives.
+	#presetPicture(guid) {
+		const version = this.state.pictureOf(guid)
+		if (!this.client.linked || version === 0) return undefined
+		if (this.pictures.peek(guid, defs.PICTURE_SIZE, version))
+			return this.pictures.peek(guid, defs.PICTURE_SIZE, version)
+		this.pictures.get(guid, defs.PICTURE_SIZE, version)
+		return this.pictures.peek(guid, defs.PICTURE_SIZE)
 	}
 
 	#rebuildDefinitions() {
-		this.setActionDefinitions(defs.actionDefinitions(this.state, (cmd, fields) => this.#run(cmd, fields)))
-		this.setFeedbackDefinitions(defs.feedbackDefinitions(this.state, (guid, size) => this.#picture(guid, size)))
-		this.setPresetDefinitions(defs.presetDefinitions(this.state, (guid) => this.#presetPicture(guid)))
+		const choices = defs.choicesKey(this.state)
+		if (choices !== this.sent.choices) this.#publishDefinitions(choices)
+		this.#publishPresets()
 	}
 
-	// Preset previews show the picture once it is here; asking for it queues it.
-	#presetPicture(guid) {
-		return this.#picture(guid, defs.PICTURE_SIZE) ?? undefined
+	#publishDefinitions(choices) {
+		this.sent.choices = choices
+		this.setActionDefinitions(defs.actionDefinitions(this.state, (cmd, fields) => this.#run(cmd, fields)))
+		const picture = (guid, size, id) => this.#picture(guid, size, id)
+		const forget = (id) => this.#watch(id, undefined)
+		this.setFeedbackDefinitions(defs.feedbackDefinitions(this.state, picture, forget))
+	}
+
+	// Pictures arrive one by one: the previews follow in batches, and the
+	// presets go to Companion only when they differ from the last sent.
+	#publishPresets() {
+		const { items, key } = defs.presetItems(this.state, (guid) => this.#presetPicture(guid))
+		if (key === this.sent.presets) return
+		this.sent.presets = key
+		this.setPresetDefinitions(defs.presetDefinitions(items))
 	}
 
 	#rebuildSoon() {
@@ -135,11 +176,8 @@ class OvcgInstance extends InstanceBase {
 		})
 	}
 
-	// Pictures arrive one by one after a rebuild: the previews follow in batches.
 	#presetsSoon() {
-		this.#debounce('presets', PRESET_PICTURES_WAIT_MS, () =>
-			this.setPresetDefinitions(defs.presetDefinitions(this.state, (guid) => this.#presetPicture(guid)))
-		)
+		this.#debounce('presets', PRESET_PICTURES_WAIT_MS, () => this.#publishPresets())
 	}
 
 	// fn runs once things have been quiet for wait ms, and at the latest
@@ -154,7 +192,7 @@ class OvcgInstance extends InstanceBase {
 			setTimeout(() => {
 				this.timers.delete(name)
 				fn()
-			}, delay)
+			}, delay),
 		)
 	}
 
@@ -166,7 +204,7 @@ class OvcgInstance extends InstanceBase {
 			setTimeout(() => {
 				this.timers.delete(name)
 				fn()
-			}, 0)
+			}, 0),
 		)
 	}
 
@@ -181,6 +219,6 @@ class OvcgInstance extends InstanceBase {
 	}
 }
 
-runEntrypoint(OvcgInstance, [])
+runEntrypoint(OvcgInstance, UPGRADE_SCRIPTS)
 
 module.exports = OvcgInstance

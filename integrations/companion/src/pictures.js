@@ -4,18 +4,22 @@
 // The console answers at most 100 commands a second per client and the
 // buttons' own presses share that budget, so fetches go through a small
 // queue: a few at a time, and no faster than perSecond.
+//
+// Each picture is kept with the item's picture version it was fetched for;
+// asked for with another version, it is fetched again. A change therefore
+// costs nothing until a button shows the item, however many changes come.
 
 class PictureCache {
 	#fetch
 	#onReady
-	#cache = new Map() // key -> png64, or null for "no picture"
+	#cache = new Map() // key -> { version, png (base64, or null: no picture), serial }, oldest use first
+	#jobs = new Map() // key -> { guid, size, version }, queued or in flight
 	#queue = []
-	#queued = new Set()
-	#stale = new Set() // queued or in flight when their picture changed
 	#inFlight = 0
 	#lastStart = 0
 	#timer = null
 	#generation = 0
+	#serial = 0
 
 	// fetch(guid, size) resolves with { png } or { missing: true }, or rejects
 	// (not linked, rate limited, no answer): then the picture is asked again later.
@@ -28,40 +32,32 @@ class PictureCache {
 		this.retryMs = retryMs
 	}
 
-	static key(guid, size) {
-		return `${size}:${guid}`
-	}
-
-	// The cached picture (base64 PNG), null when the item has none, or
-	// undefined while it is being fetched.
-	get(guid, size) {
-		const key = PictureCache.key(guid, size)
-		if (this.#cache.has(key)) {
-			const png = this.#cache.get(key)
+	// The picture (base64 PNG) of that version, null when the item has none,
+	// or undefined while it is being fetched.
+	get(guid, size, version) {
+		const entry = this.peek(guid, size, version)
+		if (entry) {
+			const key = `${size}:${guid}`
 			this.#cache.delete(key)
-			this.#cache.set(key, png)
-			return png
+			this.#cache.set(key, entry)
+			return entry.png
 		}
-		this.#enqueue(guid, size)
+		this.#enqueue(guid, size, version)
 		return undefined
 	}
 
-	peek(guid, size) {
-		return this.#cache.get(PictureCache.key(guid, size))
-	}
-
-	invalidate(guid) {
-		const ofGuid = (key) => key.slice(key.indexOf(':') + 1) === guid
-		for (const key of [...this.#cache.keys()]) if (ofGuid(key)) this.#cache.delete(key)
-		for (const key of this.#queued) if (ofGuid(key)) this.#stale.add(key)
+	// The entry held for that version (without one: for any), without
+	// fetching; its serial tells one fetched picture from another.
+	peek(guid, size, version) {
+		const entry = this.#cache.get(`${size}:${guid}`)
+		return entry && (version === undefined || entry.version === version) ? entry : undefined
 	}
 
 	clear() {
 		this.#generation++
 		this.#cache.clear()
+		this.#jobs.clear()
 		this.#queue = []
-		this.#queued.clear()
-		this.#stale.clear()
 		clearTimeout(this.#timer)
 		this.#timer = null
 	}
@@ -70,11 +66,13 @@ class PictureCache {
 		return this.#cache.size
 	}
 
-	#enqueue(guid, size) {
-		const key = PictureCache.key(guid, size)
-		if (this.#queued.has(key)) return
-		this.#queued.add(key)
-		this.#queue.push({ guid, size, key })
+	#enqueue(guid, size, version) {
+		const key = `${size}:${guid}`
+		const job = this.#jobs.get(key)
+		// Asked for while fetching: the newest version is the one to keep.
+		if (job) return void (job.version = version)
+		this.#jobs.set(key, { guid, size, version })
+		this.#queue.push(key)
 		this.#pump()
 	}
 
@@ -94,18 +92,20 @@ class PictureCache {
 		}
 	}
 
-	#start(job) {
+	#start(key) {
 		const generation = this.#generation
+		const job = this.#jobs.get(key)
+		const version = job.version
 		this.#inFlight++
 		Promise.resolve()
 			.then(() => this.#fetch(job.guid, job.size))
 			.then(
 				(answer) => {
 					if (generation !== this.#generation) return
-					this.#queued.delete(job.key)
-					// An answer older than the change is dropped; the check that
-					// follows asks for the new picture.
-					if (!this.#stale.delete(job.key)) this.#store(job.key, answer && answer.png ? answer.png : null)
+					this.#jobs.delete(key)
+					// An answer for an older version is kept as that version: the
+					// check that follows asks for the newer one.
+					this.#store(key, { version, png: answer?.png ? answer.png : null, serial: ++this.#serial })
 					this.#onReady(job.guid)
 				},
 				() => {
@@ -113,11 +113,10 @@ class PictureCache {
 					// Asked again after a while, unless nobody wants it by then.
 					setTimeout(() => {
 						if (generation !== this.#generation) return
-						this.#queued.delete(job.key)
-						this.#stale.delete(job.key)
+						this.#jobs.delete(key)
 						this.#onReady(job.guid)
 					}, this.retryMs).unref?.()
-				}
+				},
 			)
 			.finally(() => {
 				this.#inFlight--
@@ -125,9 +124,9 @@ class PictureCache {
 			})
 	}
 
-	#store(key, png) {
+	#store(key, entry) {
 		this.#cache.delete(key)
-		this.#cache.set(key, png)
+		this.#cache.set(key, entry)
 		while (this.#cache.size > this.max) this.#cache.delete(this.#cache.keys().next().value)
 	}
 }

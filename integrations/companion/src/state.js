@@ -2,28 +2,30 @@
 
 // What the console has told us, in the shape the buttons need. Fed with the
 // API's messages one by one; apply() says what changed so that the module
-// redraws only what has to be redrawn.
+// redraws only what has to be redrawn. Positions are the list's order (1-based);
+// the items keep none of their own, so an insertion costs no renumbering.
 
 // As the console sends them: the CG server's own numbering, as over OSC.
 const OFF = 0
 const PGM = 1
 const PVW = 2
 
-function cleanItem(raw) {
-	return {
-		guid: String(raw.guid),
-		name: typeof raw.name === 'string' ? raw.name : '',
-		position: Number(raw.position) || 0,
-		status: raw.status === PGM || raw.status === PVW ? raw.status : OFF,
-	}
-}
+// The console lists at most this many items (and cues). Anything claiming more
+// is not from a console that works: it is refused rather than allocated for.
+const MAX_TOTAL = 100000
 
 class ConsoleState {
+	// Pictures of a console that gives no versions (protocol 1) get versions
+	// of our own, never reused, so a cached picture never passes for a newer one.
+	#ownVersion = 0
+
 	constructor() {
 		this.clear()
 	}
 
 	clear() {
+		this.protocol = 1
+		this.role = 'control'
 		this.connected = false
 		this.server = null
 		this.locked = false
@@ -32,9 +34,11 @@ class ConsoleState {
 		this.total = 0
 		this.items = []
 		this.byGuid = new Map()
+		this.cueTotal = 0
 		this.cues = []
 		this.next = null
 		this.lastTakeMs = null
+		this.refused = 0
 	}
 
 	get complete() {
@@ -42,55 +46,90 @@ class ConsoleState {
 	}
 
 	statusOf(guid) {
-		const item = this.byGuid.get(guid)
-		return item ? item.status : OFF
+		return this.byGuid.get(guid)?.status ?? OFF
 	}
 
 	nameOf(guid) {
-		const item = this.byGuid.get(guid)
-		return item ? item.name : ''
+		return this.byGuid.get(guid)?.name ?? ''
+	}
+
+	// The item's picture version: 0 when it has none.
+	pictureOf(guid) {
+		return this.byGuid.get(guid)?.picture ?? 0
 	}
 
 	get nextCueName() {
 		const cue = this.next ? this.cues[this.next - 1] : undefined
-		return cue && typeof cue.name === 'string' ? cue.name : ''
+		return typeof cue?.name === 'string' ? cue.name : ''
 	}
 
-	// Returns the kinds of change: catalogue (list or names), status, current,
-	// connected, locked, cues, take, and picture (the guid whose picture changed).
+	// Returns { changed } with the kinds of change: catalogue (list, order or
+	// names), restart (a new list from offset 0), status, current, connected,
+	// locked, cues, take, role and picture; and picture: the guid whose picture
+	// changed.
 	apply(msg) {
 		const changed = new Set()
-		if (!msg || typeof msg !== 'object') return { changed }
+		const result = { changed }
+		if (!msg || typeof msg !== 'object') return result
 		switch (msg.type) {
 			case 'state':
+				this.protocol = Number.isInteger(msg.protocol) && msg.protocol > 0 ? msg.protocol : 1
+				this.role = msg.role === 'view' ? 'view' : 'control'
 				this.connected = !!msg.connected
 				this.server = msg.server ?? null
 				this.locked = !!msg.locked
+				this.items = []
+				this.byGuid = new Map()
+				this.total = 0
+				this.#addSlice({ offset: 0, items: msg.items, total: msg.total })
 				this.#setCurrent(msg.current ?? null, undefined)
-				this.#replaceItems(msg.items, msg.total)
-				this.#setCues(msg.cues, msg.next)
-				for (const kind of ['catalogue', 'status', 'current', 'connected', 'locked', 'cues']) changed.add(kind)
+				this.cues = []
+				this.next = cleanNext(msg.next)
+				this.#addCues({ offset: 0, total: msg.cueTotal, cues: msg.cues })
+				for (const kind of ['catalogue', 'restart', 'status', 'current', 'connected', 'locked', 'cues', 'role'])
+					changed.add(kind)
 				break
 			case 'items':
-				if (this.#addSlice(msg)) changed.add('catalogue').add('status')
+				if (!this.#addSlice(msg)) break
+				changed.add('catalogue').add('status').add('current')
+				if (msg.offset === 0) changed.add('restart')
+				break
+			case 'inserted':
+			case 'removed':
+			case 'moved':
+				if (this.#structural(msg)) changed.add('catalogue').add('status').add('current')
 				break
 			case 'item':
 			case 'take': {
 				const known = this.byGuid.get(String(msg.guid))
 				if (known) {
-					const fresh = cleanItem(msg)
-					if (fresh.name !== known.name) changed.add('catalogue')
-					if (fresh.status !== known.status) changed.add('status')
-					known.name = fresh.name
-					known.status = fresh.status
-					if (this.current === known.guid && this.currentName !== known.name) {
-						this.currentName = known.name
+					const name = typeof msg.name === 'string' ? msg.name : known.name
+					const status = cleanStatus(msg.status)
+					const picture = this.#pictureVersion(msg.picture, known.picture)
+					if (name !== known.name) changed.add('catalogue')
+					if (status !== known.status) changed.add('status')
+					if (picture !== known.picture) {
+						result.picture = known.guid
+						changed.add('picture')
+					}
+					Object.assign(known, { name, status, picture })
+					if (this.current === known.guid && this.currentName !== name) {
+						this.currentName = name
 						changed.add('current')
 					}
 				}
 				if (msg.type === 'take' && Number.isFinite(msg.ms)) {
 					this.lastTakeMs = msg.ms
 					changed.add('take')
+				}
+				break
+			}
+			case 'picture': {
+				const known = this.byGuid.get(String(msg.guid))
+				if (known) {
+					known.picture = this.#pictureVersion(msg.picture ?? null, known.picture)
+					result.picture = known.guid
+					changed.add('picture')
 				}
 				break
 			}
@@ -108,14 +147,43 @@ class ConsoleState {
 				changed.add('locked')
 				break
 			case 'cues':
-				this.#setCues(msg.cues, msg.next)
+				// A console of protocol 1 sends the whole order without an offset.
+				if (this.#addCues({ offset: 0, ...msg })) changed.add('cues')
+				break
+			case 'cue': {
+				const cue = this.cues[msg.index - 1]
+				if (cue && Number.isInteger(msg.index)) {
+					Object.assign(cue, cleanCue(msg))
+					changed.add('cues')
+				}
+				break
+			}
+			case 'next':
+				this.next = cleanNext(msg.next)
 				changed.add('cues')
 				break
-			case 'picture':
-				if (msg.guid !== undefined) return { changed: changed.add('picture'), picture: String(msg.guid) }
-				break
 		}
-		return { changed }
+		return result
+	}
+
+	// A version as the console gives it (protocol 2: a number), or one of our
+	// own: true (protocol 1: "has one") keeps a version the item has, and a
+	// picture message without one (null) always makes a new one.
+	#pictureVersion(raw, old) {
+		if (Number.isSafeInteger(raw) && raw >= 0) return raw
+		if (raw === false) return 0
+		if ((raw === true || raw === undefined) && old) return old
+		if (raw === undefined && old === 0) return 0
+		return `own${++this.#ownVersion}`
+	}
+
+	#cleanItem(raw) {
+		return {
+			guid: String(raw.guid),
+			name: typeof raw.name === 'string' ? raw.name : '',
+			status: cleanStatus(raw.status),
+			picture: this.#pictureVersion(raw.picture, null),
+		}
 	}
 
 	#setCurrent(guid, name) {
@@ -123,41 +191,108 @@ class ConsoleState {
 		this.currentName = typeof name === 'string' ? name : this.current ? this.nameOf(this.current) : ''
 	}
 
-	#replaceItems(items, total) {
-		this.items = []
-		this.byGuid = new Map()
-		this.total = 0
-		this.#addSlice({ offset: 0, items, total })
+	// Counts and ignores what no console that works sends: a total over the
+	// bound, or a slice that would leave a hole in the list.
+	#refuse() {
+		this.refused++
+		return false
 	}
 
-	// A slice at offset 0 starts the list afresh; any other lands where it says.
+	// A slice at offset 0 starts the list afresh; any other continues it.
 	#addSlice({ offset, items, total }) {
 		if (!Array.isArray(items)) return false
-		offset = Number.isInteger(offset) && offset >= 0 ? offset : this.items.length
-		if (offset === 0) {
-			this.items = []
-			this.byGuid = new Map()
-		}
-		this.total = Number.isInteger(total) && total >= 0 ? total : Math.max(this.total, offset + items.length)
-		items.forEach((raw, i) => {
-			if (!raw || raw.guid === undefined) return
-			const item = cleanItem(raw)
-			const old = this.items[offset + i]
-			if (old) this.byGuid.delete(old.guid)
-			this.items[offset + i] = item
+		if (offset === undefined) offset = this.items.length
+		if (!Number.isInteger(offset) || offset < 0 || offset > this.items.length) return this.#refuse()
+		if (!Number.isInteger(total)) total = offset + items.length
+		if (total < 0 || total > MAX_TOTAL || offset + items.length > total) return this.#refuse()
+		if (items.some((raw) => raw?.guid === undefined || raw.guid === null)) return this.#refuse()
+		if (offset === 0) this.byGuid = new Map()
+		for (const dropped of this.items.splice(offset)) this.byGuid.delete(dropped.guid)
+		this.total = total
+		for (const raw of items) {
+			const item = this.#cleanItem(raw)
+			this.items.push(item)
 			this.byGuid.set(item.guid, item)
-		})
-		if (this.items.length > this.total) {
-			for (const dropped of this.items.splice(this.total)) if (dropped) this.byGuid.delete(dropped.guid)
 		}
-		if (this.current) this.currentName = this.nameOf(this.current) || this.currentName
+		this.#nameCurrent()
 		return true
 	}
 
-	#setCues(cues, next) {
-		this.cues = Array.isArray(cues) ? cues : []
-		this.next = Number.isInteger(next) && next >= 1 ? next : null
+	// Insertions, removals and moves, with positions counted after the change.
+	// Only those that touch the part of the list received so far arrive; the
+	// rest of the list still comes in slices that continue where it ends.
+	#structural(msg) {
+		const { total } = msg
+		if (!Number.isInteger(total) || total < 0 || total > MAX_TOTAL) return this.#refuse()
+		const held = this.items.length
+		let touched = false
+		if (msg.type === 'inserted') {
+			if (Number.isInteger(msg.position) && msg.position >= 1 && msg.position <= held + 1 && msg.item) {
+				const item = this.#cleanItem(msg.item)
+				this.#take(item.guid)
+				this.items.splice(Math.min(msg.position - 1, this.items.length), 0, item)
+				this.byGuid.set(item.guid, item)
+				touched = true
+			}
+		} else if (msg.type === 'removed') {
+			touched = !!this.#take(String(msg.guid))
+		} else {
+			const item = this.#take(String(msg.guid))
+			if (Number.isInteger(msg.to) && msg.to >= 1 && msg.to <= this.items.length + (item ? 1 : 0)) {
+				// An item that comes into our part from beyond it is one we do
+				// not hold: its guid keeps the places right until it is renamed.
+				const moved = item ?? this.#cleanItem(msg.item ?? { guid: msg.guid })
+				this.items.splice(msg.to - 1, 0, moved)
+				this.byGuid.set(moved.guid, moved)
+				touched = true
+			}
+			touched ||= !!item
+		}
+		this.total = Math.max(total, this.items.length)
+		this.#nameCurrent()
+		return touched
+	}
+
+	// Takes the item of that guid out of the list; returns it.
+	#take(guid) {
+		const item = this.byGuid.get(guid)
+		if (!item) return null
+		this.items.splice(this.items.indexOf(item), 1)
+		this.byGuid.delete(guid)
+		return item
+	}
+
+	#nameCurrent() {
+		if (this.current) this.currentName = this.nameOf(this.current) || this.currentName
+	}
+
+	#addCues({ offset, total, cues, next }) {
+		if (!Array.isArray(cues)) return false
+		if (!Number.isInteger(total)) total = offset + cues.length
+		if (!Number.isInteger(offset) || offset < 0 || offset > this.cues.length) return this.#refuse()
+		if (total < 0 || total > MAX_TOTAL || offset + cues.length > total) return this.#refuse()
+		this.cues.length = offset
+		for (const cue of cues) this.cues.push(cleanCue(cue))
+		this.cueTotal = total
+		if (next !== undefined) this.next = cleanNext(next)
+		return true
 	}
 }
 
-module.exports = { ConsoleState, OFF, PVW, PGM }
+function cleanStatus(status) {
+	return status === PGM || status === PVW ? status : OFF
+}
+
+function cleanCue(raw) {
+	return {
+		guid: String(raw?.guid ?? ''),
+		name: typeof raw?.name === 'string' ? raw.name : '',
+		duration: Number.isFinite(raw?.duration) ? raw.duration : 0,
+	}
+}
+
+function cleanNext(next) {
+	return Number.isInteger(next) && next >= 1 ? next : null
+}
+
+module.exports = { ConsoleState, OFF, PVW, PGM, MAX_TOTAL }

@@ -3,7 +3,8 @@
 // Plays Companion's side of a module: starts the module as Companion does (a
 // child process with an IPC channel and the same environment), answers its
 // registration, then initialises it, places feedbacks and presses buttons.
-// It keeps what the module published: definitions, variables, feedback values.
+// It keeps what the module published: definitions, variables, feedback values,
+// and counts and sizes the preset messages.
 
 const { fork } = require('node:child_process')
 const path = require('node:path')
@@ -13,18 +14,14 @@ const ROOT = path.join(__dirname, '..')
 
 class FakeCompanion {
 	constructor({ entry = path.join(ROOT, 'src/main.js'), manifest = path.join(ROOT, 'companion/manifest.json') } = {}) {
-		this.actions = new Map()
-		this.feedbacks = new Map()
-		this.presets = []
-		this.presetUpdates = 0
-		this.variables = {}
+		Object.assign(this, { actions: new Map(), feedbacks: new Map(), presets: [], variables: {}, customVariables: {} })
+		this.presetMessages = { count: 0, bytes: 0 }
 		this.values = new Map() // feedback instance id -> last value
 		this.status = null
 		this.logs = []
 		this.waiters = new Set()
-		this.nextCallbackId = 1
 		this.pending = new Map()
-		this.nextControl = 1
+		this.nextId = 1
 		this.child = fork(entry, [], {
 			env: { ...process.env, MODULE_MANIFEST: manifest, CONNECTION_ID: 'ovcg-test', VERIFICATION_TOKEN: 'test' },
 			stdio: ['ignore', 'pipe', 'pipe', 'ipc'],
@@ -35,39 +32,42 @@ class FakeCompanion {
 		this.registered = new Promise((resolve) => (this.onRegister = resolve))
 	}
 
-	async init(config, secrets) {
+	async init(config, secrets, { label = 'ovcg', lastUpgradeIndex = 0 } = {}) {
 		await this.registered
-		return this.call('init', { label: 'ovcg', isFirstInit: false, config, secrets, lastUpgradeIndex: -1 })
+		return this.call('init', { label, isFirstInit: false, config, secrets, lastUpgradeIndex })
 	}
 
-	configure(config, secrets) {
-		return this.call('updateConfigAndLabel', { label: 'ovcg', config, secrets })
+	configure(config, secrets, label = 'ovcg') {
+		return this.call('updateConfigAndLabel', { label, config, secrets })
+	}
+
+	#instance(kind, options, extra = {}) {
+		const n = this.nextId++
+		return { id: `${kind}${n}`, controlId: `bank:${n}`, options, disabled: false, upgradeIndex: null, ...extra }
 	}
 
 	// Places a feedback on a button of its own; its values arrive in this.values.
 	place(feedbackId, options = {}, image = { width: 72, height: 72 }) {
-		const id = `fb${this.nextControl}`
-		const feedback = {
-			id,
-			controlId: `bank:${this.nextControl++}`,
-			feedbackId,
-			options,
-			disabled: false,
-			isInverted: false,
-			upgradeIndex: null,
-			image,
-		}
-		this.call('updateFeedbacks', { feedbacks: { [id]: feedback } })
-		return id
+		const feedback = this.#instance('fb', options, { feedbackId, isInverted: false, image })
+		this.call('updateFeedbacks', { feedbacks: { [feedback.id]: feedback } })
+		return feedback.id
 	}
 
 	press(actionId, options = {}) {
-		const action = { id: `a${this.nextControl}`, controlId: `bank:${this.nextControl++}`, actionId, options, disabled: false, upgradeIndex: null }
-		return this.call('executeAction', { action, surfaceId: undefined })
+		return this.call('executeAction', { action: this.#instance('a', options, { actionId }), surfaceId: undefined })
+	}
+
+	// The options Learn gives an action (or, with feedback true, a feedback).
+	async learn(id, options = {}, feedback = false) {
+		const instance = this.#instance('l', options, feedback ? { feedbackId: id } : { actionId: id })
+		const answer = await this.call(feedback ? 'learnFeedback' : 'learnAction', {
+			[feedback ? 'feedback' : 'action']: instance,
+		})
+		return answer.options
 	}
 
 	call(name, payload) {
-		const callbackId = this.nextCallbackId++
+		const callbackId = this.nextId++
 		return new Promise((resolve, reject) => {
 			this.pending.set(callbackId, { resolve, reject })
 			this.child.send({ direction: 'call', name, payload: ejson.stringify(payload), callbackId })
@@ -82,7 +82,8 @@ class FakeCompanion {
 			const waiter = { check, resolve }
 			waiter.timer = setTimeout(() => {
 				this.waiters.delete(waiter)
-				reject(new Error(`timed out waiting for ${what}; status ${JSON.stringify(this.status)}; module said:\n${this.output.slice(-2000)}`))
+				const said = `status ${JSON.stringify(this.status)}; module said:\n${this.output.slice(-2000)}`
+				reject(new Error(`timed out waiting for ${what}; ${said}`))
 			}, timeoutMs)
 			this.waiters.add(waiter)
 		})
@@ -96,16 +97,16 @@ class FakeCompanion {
 	}
 
 	#receive(msg) {
+		const data = msg.payload ? ejson.parse(msg.payload) : undefined
 		if (msg.direction === 'response') {
 			const call = this.pending.get(msg.callbackId)
 			this.pending.delete(msg.callbackId)
-			const data = msg.payload ? ejson.parse(msg.payload) : undefined
 			if (call) msg.success ? call.resolve(data) : call.reject(new Error(data?.message ?? String(data)))
 			return
 		}
-		const data = msg.payload ? ejson.parse(msg.payload) : undefined
 		const answer = (payload) => {
-			if (msg.callbackId) this.child.send({ direction: 'response', callbackId: msg.callbackId, success: true, payload: ejson.stringify(payload) })
+			const response = { direction: 'response', callbackId: msg.callbackId, success: true }
+			if (msg.callbackId) this.child.send({ ...response, payload: ejson.stringify(payload) })
 		}
 		switch (msg.name) {
 			case 'register':
@@ -120,7 +121,8 @@ class FakeCompanion {
 				break
 			case 'setPresetDefinitions':
 				this.presets = data.presets
-				this.presetUpdates++
+				this.presetMessages.count++
+				this.presetMessages.bytes += msg.payload.length
 				break
 			case 'setVariableDefinitions':
 			case 'setVariableValues':
@@ -135,9 +137,11 @@ class FakeCompanion {
 			case 'log-message':
 				this.logs.push(`${data.level}: ${data.message}`)
 				break
-			case 'parseVariablesInString':
-				answer({ text: data.text, variableIds: [] })
+			case 'parseVariablesInString': {
+				const text = data.text.replace(/\$\(([^)]+)\)/g, (_, id) => String(this.customVariables[id] ?? ''))
+				answer({ text, variableIds: [] })
 				break
+			}
 			default:
 				answer(undefined)
 		}

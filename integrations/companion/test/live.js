@@ -13,7 +13,8 @@ const live = {
 	simControl: Number(process.env.OV_SIM_CONTROL) || 0,
 	timeout: (ms) => ms * scale,
 }
-live.skip = live.port && live.simControl ? false : 'needs a running console and simulator (e2e scenario companion_module)'
+live.skip =
+	live.port && live.simControl ? false : 'needs a running console and simulator (e2e scenario companion_module)'
 
 // One command to the simulator; resolves with its reply lines, the last "ok ...".
 function sim(line) {

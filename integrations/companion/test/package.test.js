@@ -16,7 +16,8 @@ const base = require('@companion-module/base/package.json')
 test('the built package starts under Companion and reports its API version', { timeout: 120000 }, async (t) => {
 	const work = fs.mkdtempSync(path.join(os.tmpdir(), 'ovcg-companion-'))
 	t.after(() => fs.rmSync(work, { recursive: true, force: true }))
-	for (const entry of ['package.json', 'companion', 'src']) fs.cpSync(path.join(ROOT, entry), path.join(work, entry), { recursive: true })
+	for (const entry of ['package.json', 'companion', 'src'])
+		fs.cpSync(path.join(ROOT, entry), path.join(work, entry), { recursive: true })
 	fs.symlinkSync(path.join(ROOT, 'node_modules'), path.join(work, 'node_modules'))
 	execFileSync(path.join(ROOT, 'node_modules/.bin/companion-module-build'), [], { cwd: work, stdio: 'pipe' })
 
@@ -27,10 +28,19 @@ test('the built package starts under Companion and reports its API version', { t
 	execFileSync('tar', ['xzf', path.join(work, tgz[0]), '-C', unpacked])
 	const pkg = path.join(unpacked, 'pkg')
 	const manifest = JSON.parse(fs.readFileSync(path.join(pkg, 'companion/manifest.json'), 'utf8'))
-	assert.deepEqual([manifest.runtime.type, manifest.runtime.apiVersion, manifest.runtime.entrypoint], ['node22', base.version, '../main.js'])
+	assert.deepEqual(
+		[manifest.runtime.type, manifest.runtime.apiVersion, manifest.runtime.entrypoint],
+		['node22', base.version, '../main.js'],
+	)
 
-	const companion = new FakeCompanion({ entry: path.join(pkg, 'main.js'), manifest: path.join(pkg, 'companion/manifest.json') })
+	const companion = new FakeCompanion({
+		entry: path.join(pkg, 'main.js'),
+		manifest: path.join(pkg, 'companion/manifest.json'),
+	})
 	t.after(() => companion.stop())
 	await companion.init({ host: '127.0.0.1', port: 9 }, { token: 'x' })
-	await companion.waitFor(() => companion.actions.has('pgm') && companion.status?.status === 'connecting', 'definitions and a connection attempt')
+	await companion.waitFor(
+		() => companion.actions.has('pgm') && ['connecting', 'connection_failure'].includes(companion.status?.status),
+		'definitions and a connection attempt',
+	)
 })

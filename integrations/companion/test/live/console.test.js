@@ -18,7 +18,11 @@ function guidOf(name) {
 
 const until = (check, what, ms = 5000) => companion.waitFor(check, what, live.timeout(ms))
 const valueOf = (id) => companion.values.get(id)
-const simStatus = async (row) => (await sim('list')).find((l) => l.trim().split(/\s+/)[0] === String(row))?.trim().split(/\s+/)[2]
+const simStatus = async (row) =>
+	(await sim('list'))
+		.find((l) => l.trim().split(/\s+/)[0] === String(row))
+		?.trim()
+		.split(/\s+/)[2]
 
 before(async () => {
 	if (live.skip) return
@@ -30,7 +34,7 @@ before(async () => {
 
 after(() => companion?.stop())
 
-test('the console\'s catalogue fills the item lists and the presets', { skip: live.skip }, async () => {
+test("the console's catalogue fills the item lists and the presets", { skip: live.skip }, async () => {
 	await until(() => companion.presets.filter((p) => p.category === 'Items').length === 12, '12 item presets')
 	assert.equal(companion.variables.connected, true)
 	const headline = companion.presets.find((p) => p.name === 'Headline 02')
@@ -63,7 +67,10 @@ test('the tally follows changes made at the server', { skip: live.skip }, async 
 test('actions without an item act on the current item, which next and prev move', { skip: live.skip }, async () => {
 	const onPvw = companion.place('on_pvw', { item: '' })
 	await companion.press('select', { item: guidOf('Clock 05') })
-	await until(() => companion.variables.current_item === 'Clock 05' && valueOf(onPvw) === false, 'Clock 05 current, off air')
+	await until(
+		() => companion.variables.current_item === 'Clock 05' && valueOf(onPvw) === false,
+		'Clock 05 current, off air',
+	)
 	await companion.press('pvw', { item: '' })
 	await until(() => valueOf(onPvw) === true, 'the current item on PVW')
 	await companion.press('next')
@@ -96,33 +103,51 @@ test('take all off clears every item; GO without cues is refused', { skip: live.
 	await until(() => companion.logs.some((l) => /go refused: nothing to go/.test(l)), 'GO refused')
 })
 
-test("the item's picture comes from the console and is fetched again when it changes", { skip: live.skip }, async () => {
-	const picture = companion.place('picture', { item: guidOf('Scoreboard 04') })
-	const first = await until(() => valueOf(picture)?.png64, 'a picture')
-	assert.ok(first.startsWith(PNG))
-	await sim('image 3')
-	const second = await until(() => valueOf(picture)?.png64 !== first && valueOf(picture)?.png64, 'the new picture')
-	assert.ok(second.startsWith(PNG))
-})
+test(
+	"the item's picture comes from the console and is fetched again when it changes",
+	{ skip: live.skip },
+	async () => {
+		const picture = companion.place('picture', { item: guidOf('Scoreboard 04') })
+		const first = await until(() => valueOf(picture)?.png64, 'a picture')
+		assert.ok(first.startsWith(PNG))
+		await sim('image 3')
+		const second = await until(() => valueOf(picture)?.png64 !== first && valueOf(picture)?.png64, 'the new picture')
+		assert.ok(second.startsWith(PNG))
+	},
+)
 
-test('renames, additions and removals at the server rebuild the presets, once a burst settles', { skip: live.skip }, async () => {
-	const updates = companion.presetUpdates
-	for (let i = 0; i < 20; i++) await sim(`rename 7 "Renamed ${i}"`)
-	await sim('add Breaking')
-	await sim('remove 0')
-	const names = () => companion.presets.filter((p) => p.category === 'Items').map((p) => p.name)
-	// The previews' picture batches may show the new list a moment before
-	// the debounced rebuild gives the actions theirs: both are waited for.
-	const listed = () => choicesOf(companion.actions.get('pgm')).some((c) => c.label.endsWith('. Breaking'))
-	await until(() => names().includes('Renamed 19') && names().includes('Breaking') && !names().includes('Lower third 01') && listed(), 'the presets and the item lists rebuilt')
-	assert.equal(names().length, 12)
-	assert.ok(companion.presetUpdates - updates <= 4, `${companion.presetUpdates - updates} preset rebuilds for 22 changes`)
-})
+test(
+	'renames, additions and removals at the server rebuild the presets, once a burst settles',
+	{ skip: live.skip },
+	async () => {
+		const updates = companion.presetMessages.count
+		for (let i = 0; i < 20; i++) await sim(`rename 7 "Renamed ${i}"`)
+		await sim('add Breaking')
+		await sim('remove 0')
+		const names = () => companion.presets.filter((p) => p.category === 'Items').map((p) => p.name)
+		// The previews' picture batches may show the new list a moment before
+		// the debounced rebuild gives the actions theirs: both are waited for.
+		const listed = () => choicesOf(companion.actions.get('pgm')).some((c) => c.label.endsWith('. Breaking'))
+		await until(
+			() =>
+				names().includes('Renamed 19') &&
+				names().includes('Breaking') &&
+				!names().includes('Lower third 01') &&
+				listed(),
+			'the presets and the item lists rebuilt',
+		)
+		assert.equal(names().length, 12)
+		assert.ok(
+			companion.presetMessages.count - updates <= 4,
+			`${companion.presetMessages.count - updates} preset rebuilds for 22 changes`,
+		)
+	},
+)
 
-test('a wrong token is bad config; the right one links again', { skip: live.skip }, async () => {
+test('a wrong token is an authentication failure; the right one links again', { skip: live.skip }, async () => {
 	await companion.configure({ host: '127.0.0.1', port: live.port }, { token: 'wrong' })
-	await until(() => companion.status?.status === 'bad_config', 'bad config')
-	assert.equal(companion.status.message, 'wrong token')
+	await until(() => companion.status?.status === 'authentication_failure', 'authentication failure')
+	assert.equal(companion.status.message, 'wrong API token')
 	assert.equal(companion.variables.current_item, '')
 	await companion.configure({ host: '127.0.0.1', port: live.port }, { token: live.token })
 	await until(() => companion.status?.status === 'ok' && companion.variables.total === 12, 'linked again')

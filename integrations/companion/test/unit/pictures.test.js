@@ -5,94 +5,85 @@ const { PictureCache } = require('../../src/pictures.js')
 
 const tick = (ms = 0) => new Promise((r) => setTimeout(r, ms))
 
-// A fetch that answers when told to, and remembers what it was asked.
-function controlledFetch() {
+// A cache whose fetches answer when told to; it remembers what it was asked.
+function cache(options = {}) {
 	const calls = []
+	const ready = []
 	const fetch = (guid, size) => new Promise((resolve, reject) => calls.push({ guid, size, resolve, reject }))
-	return { calls, fetch }
+	return {
+		calls,
+		ready,
+		pictures: new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000, ...options }),
+	}
 }
 
-test('a picture is fetched once, then served from the cache; an item without one is remembered', async () => {
-	const { calls, fetch } = controlledFetch()
-	const ready = []
-	const cache = new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000 })
-	const cases = [['g1', { png: 'AAA' }, 'AAA'], ['g2', { missing: true }, null]]
-	for (const [guid, answer, cached] of cases) {
-		assert.equal(cache.get(guid, 72), undefined)
-		assert.equal(cache.get(guid, 72), undefined)
+test('a picture is fetched once per version, and an answer for an older version is not taken for the newer', async () => {
+	const { calls, ready, pictures } = cache()
+	// guid, version asked, answer, what the cache then gives, fetches so far
+	// prettier-ignore
+	const cases = [['g1', 1, { png: 'A' }, 'A', 1], ['g1', 1, null, 'A', 1], ['g1', 2, { png: 'B' }, 'B', 2], ['g2', 5, { missing: true }, null, 3]]
+	for (const [guid, version, answer, cached, fetches] of cases) {
+		pictures.get(guid, 72, version)
+		pictures.get(guid, 72, version)
 		await tick()
-		assert.equal(calls.filter((c) => c.guid === guid).length, 1, guid)
-		calls.find((c) => c.guid === guid).resolve(answer)
+		if (answer) calls.at(-1).resolve(answer)
 		await tick()
-		assert.equal(cache.get(guid, 72), cached, guid)
+		assert.deepEqual([pictures.get(guid, 72, version), calls.length], [cached, fetches], `${guid} v${version}`)
 	}
-	assert.deepEqual(ready, ['g1', 'g2'])
+	assert.deepEqual(ready, ['g1', 'g1', 'g2'])
+	pictures.get('g3', 72, 1)
+	await tick()
+	pictures.get('g3', 72, 2)
+	calls.at(-1).resolve({ png: 'old' })
+	await tick()
+	assert.deepEqual([pictures.get('g3', 72, 2), pictures.peek('g3', 72)?.png], [undefined, 'old'])
+	await tick()
+	assert.equal(calls.length, 5, 'fetched again')
 })
 
-test('fetches run a few at a time and no faster than the rate', async () => {
-	const { calls, fetch } = controlledFetch()
-	const cache = new PictureCache(fetch, () => {}, { concurrency: 2, perSecond: 20 })
-	for (let i = 0; i < 5; i++) cache.get(`g${i}`, 72)
-	await tick(130)
+test('fetches run a few at a time and wait their turn', async () => {
+	const slow = cache({ concurrency: 2, perSecond: 1 })
+	for (let i = 0; i < 3; i++) slow.pictures.get(`g${i}`, 72, 1)
+	await tick()
+	assert.equal(slow.calls.length, 1, 'one start a second')
+	slow.pictures.clear()
+	const { calls, pictures } = cache({ concurrency: 2 })
+	for (let i = 0; i < 5; i++) pictures.get(`g${i}`, 72, 1)
+	await tick(50)
 	assert.equal(calls.length, 2, 'two in flight')
 	calls[0].resolve({ png: 'x' })
-	calls[1].resolve({ png: 'x' })
-	const started = Date.now()
-	await tick(30)
-	assert.equal(calls.length, 3, 'the next waits its turn: one start per 50 ms')
-	await tick(60)
-	assert.equal(calls.length, 4)
-	assert.ok(Date.now() - started >= 80)
-	cache.clear()
+	await tick(50)
+	assert.equal(calls.length, 3)
+	pictures.clear()
 })
 
-test('a failed fetch is not cached; the item is asked for again after a while', async () => {
-	const { calls, fetch } = controlledFetch()
-	const ready = []
-	const cache = new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000, retryMs: 20 })
-	cache.get('g1', 72)
+test('a failed fetch is asked again after a while; a cleared cache drops late answers', async () => {
+	const { calls, ready, pictures } = cache({ retryMs: 20 })
+	pictures.get('g1', 72, 1)
 	await tick()
 	calls[0].reject(new Error('rate limited'))
 	await tick(40)
-	assert.deepEqual(ready, ['g1'])
-	assert.equal(cache.get('g1', 72), undefined)
+	assert.deepEqual([ready, pictures.get('g1', 72, 1)], [['g1'], undefined])
 	await tick()
 	assert.equal(calls.length, 2)
+	pictures.clear()
+	calls[1].resolve({ png: 'late' })
+	await tick()
+	assert.deepEqual([pictures.size, ready.length], [0, 1])
 })
 
-test('a changed picture is dropped at every size; the oldest go first when full', async () => {
-	const cache = new PictureCache(async (guid, size) => ({ png: `${guid}@${size}` }), () => {}, { perSecond: 1000, max: 3 })
-	for (const [guid, size] of [['a', 72], ['a', 144], ['b', 72]]) cache.get(guid, size)
-	await tick(20)
-	cache.invalidate('a')
-	assert.deepEqual([cache.peek('a', 72), cache.peek('a', 144), cache.peek('b', 72)], [undefined, undefined, 'b@72'])
-	for (const guid of ['c', 'd', 'e']) cache.get(guid, 72)
-	await tick(20)
-	assert.equal(cache.size, 3)
-	assert.equal(cache.peek('b', 72), undefined)
-})
-
-test('answers that arrive after a clear are thrown away', async () => {
-	const { calls, fetch } = controlledFetch()
-	const ready = []
-	const cache = new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000 })
-	cache.get('g1', 72)
-	await tick()
-	cache.clear()
-	calls[0].resolve({ png: 'old' })
-	await tick()
-	assert.deepEqual([cache.peek('g1', 72), ready.length], [undefined, 0])
-})
-
-test('an answer fetched before the picture changed is not kept', async () => {
-	const { calls, fetch } = controlledFetch()
-	const cache = new PictureCache(fetch, () => {}, { perSecond: 1000 })
-	cache.get('g1', 72)
-	await tick()
-	cache.invalidate('g1')
-	calls[0].resolve({ png: 'old' })
-	await tick()
-	assert.equal(cache.get('g1', 72), undefined)
-	await tick()
-	assert.equal(calls.length, 2, 'fetched again')
+test('the pictures used longest ago go first when the cache is full', async () => {
+	const pictures = new PictureCache(
+		async (guid) => ({ png: guid }),
+		() => {},
+		{ perSecond: 1000, max: 2 },
+	)
+	for (const guid of ['a', 'b', 'a', 'c']) {
+		pictures.get(guid, 72, 1)
+		await tick(10)
+	}
+	assert.deepEqual(
+		['a', 'b', 'c'].map((g) => pictures.peek(g, 72, 1)?.png),
+		['a', undefined, 'c'],
+	)
 })
