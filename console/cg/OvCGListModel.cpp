@@ -451,7 +451,7 @@ void OvCGListModel::giveUpUnanswered()
     if (givenUp > Named)
         lines = QStringList{tr("studio未响应%1个发布请求").arg(givenUp)};
     for (const QString& line : qAsConst(lines))
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), line);
+        OvCGMessage::systemLine(line);
     if (!m_answerDeadlines.empty())
         m_answerTimer->start(int(qMax<qint64>(0, m_answerDeadlines.front().dueMs - m_answerClock.elapsed())));
 }

@@ -158,7 +158,7 @@ void OvRunningOrderPanel::showNextOnGo()
     // One line: a name may hold line breaks.
     const QString name = item ? OvViewHelpers::capped(item->name()).simplified() : QString();
     // Away from the server every cue is greyed, the marked one too.
-    const QString none = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn
+    const QString none = OvTransferServer::instance()->isLoggedIn()
                              ? tr("无下一条")
                              : tr("未连接");
     const QString said = item ? tr("下一条：%1").arg(name) : none;

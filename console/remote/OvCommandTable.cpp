@@ -89,7 +89,7 @@ OvCommandTable::Refusal OvCommandTable::run(const Request& request)
     // A seat that may only watch changes nothing, not even the current item.
     if (request.readOnly)
         return Refusal::ReadOnly;
-    if (command->needsServer && m_transfer->connectionState() != OvTransferServer::LoggedIn)
+    if (command->needsServer && !m_transfer->isLoggedIn())
         return Refusal::NotConnected;
     return (this->*command->run)(request);
 }

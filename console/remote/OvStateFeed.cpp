@@ -156,7 +156,7 @@ void OvStateFeed::flush()
 
 bool OvStateFeed::connected() const
 {
-    return m_transfer->connectionState() == OvTransferServer::LoggedIn;
+    return m_transfer->isLoggedIn();
 }
 
 QString OvStateFeed::server() const

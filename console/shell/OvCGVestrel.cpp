@@ -145,10 +145,9 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       tr("欢迎使用TolvaCGVestrel"));
+    OvCGMessage::systemLine(tr("欢迎使用TolvaCGVestrel"));
     for (const QString& problem : qAsConst(m_keyProblems))
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
+        OvCGMessage::systemLine(problem);
     startOscControl();
     startApi();
     startTslTally();
@@ -195,10 +194,9 @@ void OvCGVestrel::login(bool checked)
             });
         const int answer = box.exec();
         disconnect(watch);
-        if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
+        if (answer == 1 && !ended && client->isLoggedIn()) {
             client->disconnectFromServer();
-            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                               tr("您与studio断开连接。"));
+            OvCGMessage::systemLine(tr("您与studio断开连接。"));
         }
         break;
     }
@@ -212,8 +210,7 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
 {
     if (loginSuccess) {
         m_loginDlg->accept();
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           tr("您成功与studio建立远程连接"));
+        OvCGMessage::systemLine(tr("您成功与studio建立远程连接"));
         setConnectButtonState(true);
     } else {
         setConnectButtonState(false);
@@ -234,7 +231,7 @@ void OvCGVestrel::setReconnectingState(bool reconnecting)
         connectButton->setText(tr("重连中…"));
         connectButton->setType(QStringLiteral("OvControlWidget_reconnecting"));
     } else {
-        setConnectButtonState(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
+        setConnectButtonState(OvTransferServer::instance()->isLoggedIn());
     }
 }
 
@@ -244,7 +241,7 @@ void OvCGVestrel::startOscControl()
     if (port == 0)
         return;
     auto log = [](const QString& text) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+        OvCGMessage::systemLine(text);
     };
     auto* osc = new OvOscControl(this);
     const QString addressText = readConfigOscAddress();
@@ -272,7 +269,7 @@ void OvCGVestrel::startApi()
     if (port == 0)
         return;
     auto log = [](const QString& text) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+        OvCGMessage::systemLine(text);
     };
     const QString token = readConfigApiToken();
     if (token.isEmpty()) {
@@ -302,14 +299,12 @@ void OvCGVestrel::startTslTally()
     QHostAddress host;
     quint16 port = 0;
     if (!OvOscControl::parseHostPort(target, &host, &port)) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           tr("TSL tally地址“%1”无效，应为“地址:端口”").arg(target));
+        OvCGMessage::systemLine(tr("TSL tally地址“%1”无效，应为“地址:端口”").arg(target));
         return;
     }
     auto* tally = new OvTslTally(this);
     tally->setTarget(host, port);
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       tr("TSL tally发往%1").arg(target));
+    OvCGMessage::systemLine(tr("TSL tally发往%1").arg(target));
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)
