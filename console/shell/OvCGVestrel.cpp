@@ -271,8 +271,10 @@ void OvCGVestrel::startApi()
         OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
     };
     const QString token = readConfigApiToken();
-    if (token.isEmpty()) {
-        log(tr("远程接口未开启：config.ini中未设置api_token"));
+    // A token anyone could guess keeps the API off.
+    const QString refusal = OvApiServer::tokenRefusal(token);
+    if (!refusal.isEmpty()) {
+        log(tr("远程接口未开启：%1").arg(refusal));
         return;
     }
     auto* api = new OvApiServer(this);
