@@ -25,8 +25,12 @@ class OvApiListener : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int MaxWaiting = 64;
-    static constexpr int MaxWaitingPerAddress = 8;
+    // Past this many, the oldest connection of the address that holds the
+    // most gives way: a flood from one address holds them all and pushes out
+    // only its own (a lower bound per address would only have it push out its
+    // own sooner, at the cost of a reconnection each).
+    static constexpr int MaxWaiting = 128;
+    static constexpr int MaxWaitingPerAddress = MaxWaiting;
     // A browser's head with its cookies fits; the handshake's own is some 250 bytes.
     static constexpr int MaxHeadBytes = 16 * 1024;
     static constexpr int DefaultHeadTimeoutMs = 5000;

@@ -140,7 +140,7 @@ OvApiServer::OvApiServer(QObject* parent)
     connect(m_listener, &OvApiListener::upgradeRequested, this, &OvApiServer::upgrade);
     connect(m_server, &QWebSocketServer::newConnection, this, &OvApiServer::accept);
     m_closedEarly = new OvCountedNotice(
-        [](qint64 count) { return tr("远程接口：%n个连接未完成认证即被断开（等待的连接过多或超时）", nullptr, int(count)); },
+        [](qint64 count) { return tr("远程接口：%1个连接未完成认证即被断开（等待的连接过多或超时）").arg(count); },
         this);
     connect(m_listener, &OvApiListener::closedEarly, m_closedEarly, [this] { m_closedEarly->add(); });
     // A web page the operator has open must not reach the console: a browser

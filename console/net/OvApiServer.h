@@ -46,9 +46,10 @@ public:
     // Authenticated clients.
     static constexpr int MaxClients = 16;
     // Connections not yet authenticated, in all and from one address: past
-    // either, a newcomer pushes out the oldest (see OvWaitingLimit).
-    static constexpr int MaxWaiting = 16;
-    static constexpr int MaxWaitingPerAddress = 4;
+    // either, a newcomer pushes out the oldest (see OvWaitingLimit). One
+    // machine may start all its panels at once.
+    static constexpr int MaxWaiting = 2 * MaxClients;
+    static constexpr int MaxWaitingPerAddress = MaxClients;
     // How often every backlog is checked against its bound.
     static constexpr int BacklogCheckMs = 100;
     static constexpr int MaxMessageBytes = 64 * 1024;
