@@ -406,8 +406,8 @@ private slots:
         QVERIFY(!elsewhere->take("state").isEmpty());
     }
 
-    // A token anyone could guess keeps the API off; listening beyond this
-    // machine is said once.
+    // A token anyone could guess keeps the API off; listening is said, and
+    // listening beyond this machine once more.
     void startRules_data()
     {
         QTest::addColumn<QString>("token");
@@ -420,8 +420,8 @@ private slots:
         QTest::newRow("none") << "" << "127.0.0.1" << u8"config.ini中未设置api_token" << 0;
         QTest::newRow("15 characters") << Token.left(15) << "127.0.0.1" << u8"api_token少于16个字符" << 0;
         QTest::newRow("the packaged example") << example << "127.0.0.1" << u8"api_token仍是示例中的值" << 0;
-        QTest::newRow("16 characters, this machine") << Token.left(16) << "127.0.0.1" << "" << 0;
-        QTest::newRow("every interface") << Token << "0.0.0.0" << "" << 1;
+        QTest::newRow("16 characters, this machine") << Token.left(16) << "127.0.0.1" << "" << 1;
+        QTest::newRow("every interface") << Token << "0.0.0.0" << "" << 2;
     }
 
     void startRules()

@@ -70,6 +70,10 @@
         <source>远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出</source>
         <translation>Remote API open to other devices on %1: any device of the network that knows the token can take graphics to air</translation>
     </message>
+    <message>
+        <source>远程接口在%1:%2上监听</source>
+        <translation>Remote API listening on %1:%2</translation>
+    </message>
 </context>
 <context>
     <name>OvCGListItemWidget</name>
@@ -230,10 +234,6 @@
     <message>
         <source>远程接口无法在%1:%2上监听：%3</source>
         <translation>Remote API cannot listen on %1:%2: %3</translation>
-    </message>
-    <message>
-        <source>远程接口在%1:%2上监听</source>
-        <translation>Remote API listening on %1:%2</translation>
     </message>
     <message>
         <source>TSL tally地址“%1”无效，应为“地址:端口”</source>

@@ -311,10 +311,12 @@ bool OvApiServer::listen(const QHostAddress& address, quint16 port, QString* err
     }
     if (!m_listener->listen(address, port, error))
         return false;
+    OvCGMessage& log = OvCGMessage::instance();
+    log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                   tr("远程接口在%1:%2上监听").arg(address.toString()).arg(m_listener->port()));
     if (!address.isLoopback())
-        OvCGMessage::instance().addMessage(
-            SystemMessage, OvCGMessage::systemTitle(),
-            tr("远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出").arg(address.toString()));
+        log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                       tr("远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出").arg(address.toString()));
     return true;
 }
 

@@ -98,7 +98,8 @@ public:
     void setHandshakeTimeoutMs(int ms);
 
     // False, with *error, when it cannot listen or the token is refused.
-    // Listening beyond this machine is said in a system line.
+    // Listening is said in a system line, and listening beyond this machine
+    // in a second one.
     bool listen(const QHostAddress& address, quint16 port, QString* error);
     quint16 port() const;
 

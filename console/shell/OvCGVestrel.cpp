@@ -289,7 +289,6 @@ void OvCGVestrel::startApi()
     }
     OvCGScrollareaWidget* const grid = m_showWidget->grid();
     api->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
-    log(tr("远程接口在%1:%2上监听").arg(addressText).arg(port));
 }
 
 void OvCGVestrel::startTslTally()
