@@ -133,6 +133,7 @@ void OvApiListener::drop(QTcpSocket* socket)
     emit closedEarly();
     // Nothing to say before a head: the connection just ends.
     socket->abort();
+    socket->deleteLater();
 }
 
 void OvApiListener::release(QTcpSocket* socket)

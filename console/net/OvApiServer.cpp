@@ -63,7 +63,7 @@ QString apiName(const QString& name)
 // Entries from offset on, each made by append, as a JSON array of at most
 // SliceItems entries and SliceBytes bytes (but at least one entry).
 template <typename Append>
-QByteArray appendSlice(int offset, int end, int* count, Append append)
+QByteArray sliceOf(int offset, int end, int* count, Append append)
 {
     QByteArray json("[");
     int i = offset;
@@ -684,7 +684,7 @@ OvApiServer::Slice OvApiServer::itemsAt(int offset) const
         return *cached;
     OvCGListModel* const model = OvCGListModel::instance();
     Slice slice;
-    slice.json = appendSlice(offset, model->count(), &slice.count, [this, model](QByteArray* json, int i) {
+    slice.json = sliceOf(offset, model->count(), &slice.count, [this, model](QByteArray* json, int i) {
         *json += '{';
         appendItem(json, model->cgAt(i), i + 1);
         *json += '}';
@@ -698,7 +698,7 @@ OvApiServer::Slice OvApiServer::cuesAt(int offset) const
     if (const Slice* const cached = m_cueSlices.object(offset))
         return *cached;
     Slice slice;
-    slice.json = appendSlice(offset, OvRunningOrder::instance()->count(), &slice.count, [this](QByteArray* json, int i) {
+    slice.json = sliceOf(offset, OvRunningOrder::instance()->count(), &slice.count, [this](QByteArray* json, int i) {
         const ShownCue cue = shownCue(i);
         *json += '{';
         appendCue(json, cue.guid, cue.name, cue.duration);
