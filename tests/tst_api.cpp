@@ -10,17 +10,25 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
+#include "net/OvAddressBackoff.h"
+#include "net/OvApiListener.h"
 #include "net/OvApiServer.h"
 #include "net/OvTransferServer.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QJsonDocument>
 #include <QPixmap>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QUuid>
 #include <QWebSocket>
+#include <QtEndian>
+
+#include <functional>
 
 namespace {
 
@@ -69,6 +77,89 @@ public:
     bool closed = false;
 };
 
+const QString Token = QStringLiteral("s3cret-of-16-chars");
+const QByteArray Handshake = "GET / HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+
+// A panel by hand on a plain socket: from any loopback address, with a
+// request head of its own, and reading only in readUntil() (a lagging one a
+// few KB at a time).
+class RawPanel : public QObject
+{
+public:
+    explicit RawPanel(quint16 port, const char* from = "127.0.0.1", const QByteArray& head = Handshake, bool lags = false)
+    {
+        // A lagging one takes a few KB at a time from the kernel, and only when read.
+        if (lags) {
+            socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
+            socket.setReadBufferSize(4096);
+        }
+        socket.bind(QHostAddress(QString::fromLatin1(from)));
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write(head);
+    }
+    void auth(const QString& token = Token)
+    {
+        const QByteArray text = "{\"cmd\":\"auth\",\"token\":\"" + token.toUtf8() + "\"}";
+        socket.write(QByteArray("\x81") + char(0x80 | text.size()) + QByteArray(4, '\0') + text);
+    }
+    // Reads until cond holds or the connection ends, parsing what came;
+    // turns of the event loop without pauses, as a large state takes many.
+    bool readUntil(const std::function<bool()>& cond, int timeoutMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QTimer wake;
+        wake.start(20);
+        for (;;) {
+            in += socket.readAll();
+            if (head.isEmpty() && in.contains("\r\n\r\n"))
+                head = in.left(in.indexOf("\r\n\r\n") + 4), in.remove(0, head.size());
+            while (!head.isEmpty() && in.size() >= 2) {
+                const int code = in[1] & 0x7f;
+                const int at = code == 126 ? 4 : code == 127 ? 10 : 2;
+                const qint64 size = code == 126   ? qFromBigEndian<quint16>(in.constData() + 2)
+                                    : code == 127 ? qFromBigEndian<qint64>(in.constData() + 2)
+                                                  : code;
+                if (in.size() < at + size)
+                    break;
+                message += in.mid(at, int(size));
+                if ((in[0] & 0x0f) == 8)
+                    closeCode = qFromBigEndian<quint16>(message.constData());
+                else if (in[0] & 0x80)
+                    received.append(QJsonDocument::fromJson(message).object()), sizes.append(message.size());
+                if (in[0] & 0x80)
+                    message.clear();
+                in.remove(0, at + int(size));
+            }
+            if (cond())
+                return true;
+            if (socket.state() == QAbstractSocket::UnconnectedState || clock.elapsed() >= timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+    int closed() { return readUntil([this] { return closeCode >= 0; }) ? closeCode : -1; }
+
+    QTcpSocket socket;
+    QByteArray in, head, message;
+    QList<QJsonObject> received;
+    QList<int> sizes;
+    int closeCode = -1;
+};
+
+QString png(const QColor& color)
+{
+    QImage picture(200, 100, QImage::Format_RGB32);
+    picture.fill(color);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return QString::fromLatin1(png.toBase64());
+}
+
 QJsonObject cmd(const QString& name, const QJsonValue& item = QJsonValue::Undefined)
 {
     QJsonObject message{{"cmd", name}, {"id", 7}};
@@ -93,7 +184,7 @@ class TstApi : public QObject
         panel->setParent(this);
         if (!panel->connected())
             qWarning("the panel did not connect");
-        panel->send({{"cmd", "auth"}, {"token", "s3cret"}});
+        panel->send({{"cmd", "auth"}, {"token", Token}});
         if (panel->take("result").value("ok") != true)
             qWarning("the panel was not let in");
         return panel;
@@ -103,7 +194,7 @@ private slots:
     void init()
     {
         m_api = new OvApiServer(this);
-        m_api->setToken("s3cret");
+        m_api->setToken(Token);
         m_api->setAllowedOrigins({"HTTP://Panel.local/"});
         QString error;
         QVERIFY2(m_api->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
@@ -122,30 +213,35 @@ private slots:
         OvRunningOrder::instance()->clear();
         OvTransferServer::instance()->disconnectFromServer();
         QTRY_COMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
+        // As the main window does: the next login then waits for its own catalogue.
+        model()->clearCg();
         delete m_peer;
         delete m_api;
         qDeleteAll(findChildren<Panel*>(QString(), Qt::FindDirectChildrenOnly));
     }
 
+    // Only a wrong token is told as one: the other refusals are retried.
     void authentication_data()
     {
         QTest::addColumn<QJsonObject>("first");
-        QTest::addColumn<bool>("admitted");
-        QTest::newRow("a command first") << cmd("pgm", 1) << false;
-        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << false;
-        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << false;
-        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cret"}, {"id", "x"}} << true;
+        QTest::addColumn<int>("closeCode");  // 0: admitted
+        QTest::newRow("a command first") << cmd("pgm", 1) << OvApiServer::CloseProtocolError;
+        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << OvApiServer::CloseUnauthorized;
+        QTest::newRow("wrong token of the right length")
+            << QJsonObject{{"cmd", "auth"}, {"token", "s3cret-of-16-chart"}} << OvApiServer::CloseUnauthorized;
+        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << OvApiServer::CloseUnauthorized;
+        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", Token}, {"id", "x"}} << 0;
     }
 
     void authentication()
     {
         QFETCH(QJsonObject, first);
-        QFETCH(bool, admitted);
+        QFETCH(int, closeCode);
         Panel panel(m_api->port());
         QVERIFY(panel.connected());
         panel.send(first);
-        if (!admitted) {
-            QCOMPARE(panel.closeCode(), OvApiServer::CloseUnauthorized);
+        if (closeCode != 0) {
+            QCOMPARE(panel.closeCode(), closeCode);
             QVERIFY(panel.received.isEmpty());
             QCOMPARE(m_peer->countOf("updateCG"), 0);
             return;
@@ -199,25 +295,338 @@ private slots:
     // speaking the handshake and one masked frame by hand.
     void slowClientDropped()
     {
-        QTcpSocket raw;
-        raw.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
-        raw.connectToHost(QHostAddress::LocalHost, m_api->port());
-        QVERIFY(raw.waitForConnected(3000));
-        raw.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-        const QByteArray auth = R"({"cmd":"auth","token":"s3cret"})";
-        raw.write(QByteArray("\x81") + char(0x80 | auth.size()) + QByteArray(4, '\0') + auth);
+        QList<cgItemData> list;
+        for (int i = 0; i < 250; ++i)
+            list.append(OvTest::cgRecord(QString(OvApiServer::MaxNameChars, QChar(0x4e2d))));
+        model()->resetCgList(list);
+        RawPanel panel(m_api->port(), "127.0.0.1", Handshake, true);
+        panel.auth();
         QTRY_COMPARE(m_api->clientCount(), 1);
-        OvRunningOrder* const order = OvRunningOrder::instance();
-        for (int i = 0; i < OvRunningOrder::MaxCues; ++i)
-            order->insert(i, QUuid::createUuid());
-        // Each change of a long running order is some 600 KB for every panel.
+        // Each turn's changes are some 200 KB for every panel.
         for (int i = 1; i < 100 && m_api->dropped() == 0; ++i) {
-            order->setDuration(0, i);
+            for (OvSubCGItem* const item : model()->cgList())
+                item->setStatus(i % 2 + 1, operatorInfo());
             QTest::qWait(5);
         }
         QCOMPARE(m_api->dropped(), 1);
         QTRY_COMPARE(m_api->clientCount(), 0);
+    }
+
+    // A flood of connections that never authenticate pushes out only those of
+    // its own address, each told to try again; one line counts them.
+    void pushedOut_data()
+    {
+        QTest::addColumn<QByteArray>("panelFrom");
+        QTest::addColumn<int>("authTimeoutMs");
+        QTest::addColumn<int>("closeCode");  // the panel's; 0: let in
+        QTest::addColumn<int>("closedEarly");
+        const int flood = OvApiServer::MaxWaiting + 2 - OvApiServer::MaxWaitingPerAddress;
+        QTest::newRow("a flood from elsewhere") << QByteArray("127.0.0.1") << 60000 << 0 << flood;
+        QTest::newRow("a flood from its address") << QByteArray("127.0.0.2") << 60000 << OvApiServer::CloseTryAgain
+                                                  << flood + 1;
+        QTest::newRow("no token in time") << QByteArray("127.0.0.1") << 100 << OvApiServer::CloseTryAgain << 1;
+    }
+
+    void pushedOut()
+    {
+        QFETCH(QByteArray, panelFrom);
+        QFETCH(int, authTimeoutMs);
+        QFETCH(int, closeCode);
+        QFETCH(int, closedEarly);
+        OvTest::LogRecorder log;
+        m_api->setAuthTimeoutMs(authTimeoutMs);
+        RawPanel panel(m_api->port(), panelFrom.constData());
+        QVERIFY(panel.readUntil([&] { return !panel.head.isEmpty(); }));
+        for (int i = 0; authTimeoutMs > 1000 && i < OvApiServer::MaxWaiting + 2; ++i) {
+            auto* const flood = new RawPanel(m_api->port(), "127.0.0.2");
+            flood->setParent(&panel);
+            QVERIFY(flood->readUntil([&] { return !flood->head.isEmpty(); }));
+        }
+        if (closeCode == 0) {
+            panel.auth();
+            QVERIFY(panel.readUntil([&] { return !panel.received.isEmpty(); }));
+            QCOMPARE(panel.received.first().value("ok"), true);
+        } else {
+            QCOMPARE(panel.closed(), closeCode);
+        }
+        QCOMPARE(m_api->closedEarly(), closedEarly);
+        QCOMPARE(log.lines.filter(QStringLiteral(u"未完成认证")).size(), 1);
+    }
+
+    // Past three wrong tokens an address waits, 1 s doubling to 30 s; a right
+    // token or five quiet minutes forgive it. Tries at their times (ms), -1 a right one.
+    void backoff_data()
+    {
+        QTest::addColumn<QList<qint64>>("wrong");
+        QTest::addColumn<qint64>("at");
+        QTest::addColumn<qint64>("wait");
+        QTest::newRow("two") << QList<qint64>{0, 0} << qint64(0) << qint64(0);
+        QTest::newRow("three") << QList<qint64>{0, 0, 0} << qint64(0) << qint64(1000);
+        QTest::newRow("five") << QList<qint64>{0, 0, 0, 0, 0} << qint64(0) << qint64(4000);
+        QTest::newRow("ten: the longest") << QList<qint64>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0} << qint64(0) << qint64(30000);
+        QTest::newRow("waited out") << QList<qint64>{0, 0, 0} << qint64(1000) << qint64(0);
+        QTest::newRow("a right one") << QList<qint64>{0, 0, 0, -1} << qint64(0) << qint64(0);
+        QTest::newRow("a quiet") << QList<qint64>{0, 0, 0, 300000} << qint64(300000) << qint64(0);
+    }
+
+    void backoff()
+    {
+        QFETCH(QList<qint64>, wrong);
+        QFETCH(qint64, at);
+        QFETCH(qint64, wait);
+        OvAddressBackoff backoff;
+        for (const qint64 ms : wrong)
+            ms < 0 ? backoff.succeeded("a") : backoff.failed("a", ms);
+        QCOMPARE(backoff.waitMs("a", at), wait);
+        QCOMPARE(backoff.waitMs("b", at), qint64(0));
+    }
+
+    // Tries during the wait are turned away unread: the right token too.
+    void wrongTokensBackOff()
+    {
+        m_api->setWrongTokenWaitMs(60000);
+        for (int i = 0; i < OvAddressBackoff::FreeAttempts; ++i) {
+            RawPanel guess(m_api->port(), "127.0.0.3");
+            guess.auth(Token.left(15) + QString::number(i));
+            QCOMPARE(guess.closed(), OvApiServer::CloseUnauthorized);
+        }
+        RawPanel right(m_api->port(), "127.0.0.3");
+        right.auth();
+        QCOMPARE(right.closed(), OvApiServer::CloseTryAgain);
+    }
+
+    // A token anyone could guess keeps the API off; listening is said, and
+    // listening beyond this machine once more.
+    void startRules_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("lines");
+        QFile config(OV_SOURCE_DIR "/packaging/config.ini");
+        QVERIFY(config.open(QIODevice::ReadOnly));
+        const QString example = QString::fromUtf8(config.readAll()).section(";api_token=", 1).section('\n', 0, 0);
+        QTest::newRow("none") << "" << "127.0.0.1" << u8"config.ini中未设置api_token" << 0;
+        QTest::newRow("15 characters") << Token.left(15) << "127.0.0.1" << u8"api_token少于16个字符" << 0;
+        QTest::newRow("the packaged example") << example << "127.0.0.1" << u8"api_token仍是示例中的值" << 0;
+        QTest::newRow("16 characters, this machine") << Token.left(16) << "127.0.0.1" << "" << 1;
+        QTest::newRow("every interface") << Token << "0.0.0.0" << "" << 2;
+    }
+
+    void startRules()
+    {
+        QFETCH(QString, token);
+        QFETCH(QString, address);
+        QFETCH(QString, error);
+        QFETCH(int, lines);
+        OvTest::LogRecorder log;
+        OvApiServer api;
+        api.setToken(token);
+        QString refusal;
+        QCOMPARE(api.listen(QHostAddress(address), 0, &refusal), error.isEmpty());
+        QCOMPARE(refusal, error);
+        QCOMPARE(OvApiServer::tokenRefusal(token), error);
+        QCOMPARE(log.lines.size(), lines);
+    }
+
+    // A picture changed in the same write as a new item reaches a panel,
+    // however far behind it is: its version rides in the slices.
+    void pictureVersions_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::newRow("a short catalogue") << 3;
+        QTest::newRow("a lagging panel") << 3000;
+    }
+
+    void pictureVersions()
+    {
+        QFETCH(int, items);
+        QList<cgItemData> list;
+        for (int i = 0; i < items; ++i)
+            list.append(OvTest::cgRecord(QString::number(i)));
+        model()->resetCgList(list);
+        const QString guid = model()->cgAt(items - 1)->guid();
+        m_peer->send(OvTestPeer::notifyCG(guid, 3, {{"imageBase64", png(Qt::red)}}));
+        QTRY_VERIFY(!model()->cgAt(items - 1)->image().isNull());
+        RawPanel panel(m_api->port(), "127.0.0.1", Handshake, items > 3);
+        panel.auth();
+        double version = -1;
+        int seen = 0;
+        const auto told = [&](double unlike) {
+            for (; seen < panel.received.size(); ++seen) {
+                const QJsonObject m = panel.received.at(seen);
+                if (m.value("type") == "picture" && m.value("guid") == guid)
+                    version = m.value("picture").toDouble();
+                for (const QJsonValue item : m.value("items").toArray())
+                    version = item["guid"] == guid ? item["picture"].toDouble(-1) : version;
+            }
+            return version > 0 && version != unlike;
+        };
+        QVERIFY(panel.readUntil([&] { return told(-1); }));
+        const double before = version;
+        m_peer->sendRaw(OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 6, OvTestPeer::record("new")))
+                        + OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 3, {{"imageBase64", png(Qt::blue)}})));
+        QTRY_VERIFY(model()->count() == items + 1 && model()->thumbnailsPending() == 0);
+        QVERIFY(panel.readUntil([&] { return told(before); }));
+    }
+
+    // Only what changed in the running order goes out, and nothing for an
+    // item that is not cued.
+    void cueMessages_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("an item not cued renamed") << "rename 1" << "item";
+        QTest::newRow("a cued item renamed") << "rename 2" << "item cue 2 C2";
+        QTest::newRow("a duration") << "duration" << "cue 1 A";
+        QTest::newRow("the next mark") << "next" << "next 2";
+        QTest::newRow("a cue added") << "insert" << "cues 0 3";
+        QTest::newRow("the order cleared") << "clear" << "cues 0 0";
+    }
+
+    void cueMessages()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, expected);
+        OvRunningOrder* const order = OvRunningOrder::instance();
+        order->insert(0, QUuid(model()->cgAt(0)->guid()));
+        order->insert(1, QUuid(model()->cgAt(2)->guid()));
+        Panel* const panel = authenticated();
+        QCOMPARE(panel->take("state").value("cueTotal").toInt(), 2);
+        if (change.startsWith("rename")) {
+            OvSubCGItem* const item = model()->cgAt(change.right(1).toInt());
+            m_peer->send(OvTestPeer::notifyCG(item->guid(), 2, {{"name", item->name() + "2"}}));
+            QTRY_VERIFY(item->name().endsWith('2'));
+        } else if (change == "duration") {
+            order->setDuration(0, 5);
+        } else if (change == "next") {
+            order->setNext(1);
+        } else if (change == "insert") {
+            order->insert(2, QUuid(model()->cgAt(1)->guid()));
+        } else {
+            order->clear();
+        }
+        // What the change sent comes before the answer to a command sent after it.
+        panel->send(cmd("mark"));
+        QVERIFY(!panel->take("result").isEmpty());
+        QStringList seen;
+        for (const QJsonObject& m : qAsConst(panel->received)) {
+            const QString type = m.value("type").toString();
+            const auto number = [&m](const char* key) { return QString::number(m.value(key).toInt()); };
+            seen << (type == "cue"    ? QStringList{type, number("index"), m.value("name").toString()}
+                     : type == "next" ? QStringList{type, number("next")}
+                     : type == "cues" ? QStringList{type, number("offset"), number("total")}
+                                      : QStringList{type});
+        }
+        QCOMPARE(seen.join(' '), expected);
+    }
+
+    // Nothing the console sends is larger than a slice's bound (the state:
+    // two), so a panel that reads is never dropped for what the console made.
+    void slicesWithinBounds_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("names of 9,000 characters") << 600 << QString(9000, QChar(0x4e2d));
+        QTest::newRow("10,000 cues of 256 Chinese characters") << OvRunningOrder::MaxCues << QString(256, QChar(0x4e2d));
+        QTest::newRow("names of control characters") << 600 << QString(300, QChar(1));
+    }
+
+    void slicesWithinBounds()
+    {
+        QFETCH(int, items);
+        QFETCH(QString, name);
+        QList<cgItemData> list;
+        for (int i = 0; i < items; ++i)
+            list.append(OvTest::cgRecord(name));
+        model()->resetCgList(list);
+        for (int i = 0; i < items; ++i)
+            OvRunningOrder::instance()->insert(i, QUuid(model()->cgAt(i)->guid()));
+        RawPanel panel(m_api->port());
+        panel.auth();
+        int have[2] = {0, 0};
+        int seen = 0;
+        QVERIFY(panel.readUntil([&] {
+            for (; seen < panel.received.size(); ++seen) {
+                const QJsonObject m = panel.received.at(seen);
+                const bool state = m.value("type") == "state";
+                if (!state && panel.sizes.at(seen) > OvApiServer::SliceBytes + 200)
+                    return false;
+                for (const char* key : {"items", "cues"})
+                    for (const QJsonValue entry : m.value(key).toArray())
+                        have[*key == 'c'] += entry["name"].toString().size() <= OvApiServer::MaxNameChars;
+            }
+            return have[0] == items && have[1] == items;
+        }, 30000));
+        QVERIFY(panel.sizes.first() <= 2 * OvApiServer::SliceBytes + 1024);
+        QCOMPARE(m_api->dropped(), 0);
+    }
+
+    // While a take waits for the server's answer, a panel is told the status
+    // the server confirmed, never "sending".
+    void pendingTake_data()
+    {
+        QTest::addColumn<QString>("via");
+        QTest::newRow("the state") << "state";
+        QTest::newRow("an item message") << "item";
+        QTest::newRow("the current item") << "current";
+    }
+
+    void pendingTake()
+    {
+        QFETCH(QString, via);
+        Panel* const panel = authenticated();
+        QVERIFY(!panel->take("state").isEmpty());
+        OvSubCGItem* const item = model()->cgAt(1);
+        QCOMPARE(OvTakeCommand::instance()->takeItem(OvTakeCommand::RemoteApi, item, OvCgStatus::OnPgm),
+                 OvTakeCommand::Taken);
+        QJsonObject shown;
+        if (via == "state") {
+            shown = authenticated()->take("state").value("items").toArray().at(1).toObject();
+        } else if (via == "item") {
+            m_peer->send(OvTestPeer::notifyCG(item->guid(), 2, {{"name", "B2"}}));
+            shown = panel->take("item");
+        } else {
+            model()->setCurrentCg(item);
+            shown = panel->take("current");
+        }
+        QCOMPARE(shown.value("guid").toString(), item->guid());
+        QCOMPARE(shown.value("status").toInt(), int(OvCgStatus::Idle));
+    }
+
+    // Connections that never finish their request are bounded in number,
+    // bytes and time; a plain request is told this port speaks WebSocket.
+    void handshakeBounds_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<int>("flood");  // unfinished heads from 127.0.0.2 meanwhile
+        QTest::addColumn<QByteArray>("answer");  // empty: closed
+        const QByteArray line = "GET / HTTP/1.1\r\n";
+        QTest::newRow("a head that never ends") << line + "X: " + QByteArray(20000, 'a') << 60000 << 0 << QByteArray();
+        QTest::newRow("a head too slow") << line << 100 << 0 << QByteArray();
+        QTest::newRow("a flood of heads elsewhere")
+            << Handshake << 60000 << OvApiListener::MaxWaiting + 8 << QByteArray("HTTP/1.1 101");
+        QTest::newRow("a plain request") << line + "Host: x\r\n\r\n" << 60000 << 0 << QByteArray("HTTP/1.1 426");
+    }
+
+    void handshakeBounds()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, flood);
+        QFETCH(QByteArray, answer);
+        m_api->setHandshakeTimeoutMs(timeoutMs);
+        // Half of it at once, the rest after the flood.
+        RawPanel panel(m_api->port(), "127.0.0.1", head.left(head.size() / 2));
+        for (int i = 0; i < flood; ++i)
+            (new RawPanel(m_api->port(), "127.0.0.2", "GET / HTTP/1.1\r\n"))->setParent(&panel);
+        const qint64 pushedOut = qMax(0, flood - (OvApiListener::MaxWaiting - 1));
+        QTRY_COMPARE(m_api->closedEarly(), pushedOut);
+        panel.socket.write(head.mid(head.size() / 2));
+        QCOMPARE(panel.readUntil([&] { return !panel.head.isEmpty(); }), !answer.isEmpty());
+        QVERIFY(panel.head.startsWith(answer));
+        QCOMPARE(m_api->closedEarly(), pushedOut + answer.isEmpty());
     }
 
     void stateThenEvents()
@@ -330,13 +739,7 @@ private slots:
         // The server sends a picture; the panel is told to fetch it.
         Panel* const panel = authenticated();
         QVERIFY(!panel->take("state").isEmpty());
-        QImage picture(200, 100, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(0)->guid(), 3, {{"imageBase64", QString(png.toBase64())}}));
+        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(0)->guid(), 3, {{"imageBase64", png(Qt::red)}}));
         QCOMPARE(panel->take("picture").value("guid").toString(), model()->cgAt(0)->guid());
         QJsonObject ask = cmd("thumbnail", model()->cgAt(0)->guid());
         if (!size.isUndefined())

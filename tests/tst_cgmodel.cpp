@@ -8,6 +8,8 @@
 #include "cg/OvSubCGItem.h"
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
+#include "net/OvCgNotification.h"
+#include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -657,6 +659,41 @@ private slots:
 
     // Positions stay right through any mix of additions, removals and moves
     // (the model remembers them rather than searching the list).
+    // Additions past the catalogue's bound are counted, not listed; a removal
+    // makes room for the next one; a new catalogue starts the count again.
+    // Steps: "+" the server adds an item, "-" it removes the first, "r" a new catalogue.
+    void additionsPastTheBound_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("unlisted");
+        QTest::addColumn<QString>("last");  // the last item's name
+        QTest::newRow("one") << "+" << 1 << "full";
+        QTest::newRow("three") << "+++" << 3 << "full";
+        QTest::newRow("after a removal") << "+-+" << 1 << "added 2";
+        QTest::newRow("a new catalogue") << "++r" << 0 << "full";
+    }
+
+    void additionsPastTheBound()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, unlisted);
+        QFETCH(QString, last);
+        QList<cgItemData> full;
+        for (int i = 0; i < OvProtocol::MaxCgItems; ++i)
+            full.append(OvTest::cgRecord(QStringLiteral("full")));
+        model()->resetCgList(full);
+        for (int i = 0; i < steps.size(); ++i) {
+            OvCgNotification n;
+            n.operationType = steps.at(i) == '+' ? OvProtocol::Add : OvProtocol::Remove;
+            n.target = model()->cgAt(0)->guid();
+            n.record = {QUuid::createUuid(), QStringLiteral("added %1").arg(i), 0, QString()};
+            steps.at(i) == 'r' ? model()->resetCgList(full) : void(model()->applyNotification(n));
+        }
+        QCOMPARE(model()->unlistedCount(), unlisted);
+        QCOMPARE(model()->count(), OvProtocol::MaxCgItems);
+        QCOMPARE(model()->cgAt(OvProtocol::MaxCgItems - 1)->name(), last);
+    }
+
     void positionsFollowEveryChange()
     {
         QList<cgItemData> list;

@@ -517,8 +517,8 @@ private slots:
         QCOMPARE(model()->count(), 3);
     }
 
-    // Additions that would grow the catalogue past its bound end the
-    // connection instead of building ever more tiles.
+    // Additions past the catalogue's bound are left out, and the connection
+    // stays: one system line says so, however many there are.
     void additionsBeyondTheBound()
     {
         Peer peer;
@@ -526,11 +526,15 @@ private slots:
         for (int i = 0; i < OvProtocol::MaxCgItems; ++i)
             list.append(QJsonObject{{"name", QString::number(i)}});
         QVERIFY(peer.logInConsole("t", list));
+        m_log.lines.clear();
         peer.send(Peer::notifyCG(GuidA, 6, cgObject(GuidA, "one too many", 0)));
-        QCOMPARE(errorAfterTeardown(), ProtocolErrorText);
-        QVERIFY(peer.waitFor("notifyCG", 1, "response"));
+        peer.send(Peer::notifyCG(GuidB, 6, cgObject(GuidB, "two too many", 0)));
+        QVERIFY(peer.waitFor("notifyCG", 2, "response"));
+        QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
         QCOMPARE(model()->count(), OvProtocol::MaxCgItems);
         QVERIFY(!model()->findCg(GuidA));
+        QCOMPARE(model()->unlistedCount(), 2);
+        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:CG数量已达上限100000个：服务器新增的CG不会列出")));
     }
 
     void serverClosesWhileLoggedIn()

@@ -97,6 +97,14 @@ private slots:
         QTest::newRow("PVW") << "Sport" << int(OvCgStatus::OnPvw) << "2 222 b3 ascii:Sport";
         QTest::newRow("off air") << "News" << int(OvCgStatus::Idle) << "2 000 b3 ascii:News";
         QTest::newRow("not ASCII") << u8"Météo 天气 😀" << int(OvCgStatus::OnPgm) << u8"2 111 b3 utf16:Météo 天气 😀";
+        QTest::newRow("Latin-1 accents only") << u8"Café" << int(OvCgStatus::OnPvw) << u8"2 222 b3 utf16:Café";
+        // What no display shows goes as a space, as the C0 controls do.
+        QTest::newRow("C1, format and separators")
+            << QString::fromUtf16(u"a\u0085b\u202ec\u200bd\u2028e\u00adf\ufeffg") << int(OvCgStatus::Idle)
+            << "2 000 b3 ascii:a b c d e f g";
+        QTest::newRow("lone surrogates, a format character past the BMP")
+            << QString::fromUtf16(u"x") + QChar(0xd800) + "y" + QString::fromUcs4(U"\U000e0001") + "z" + QChar(0xdc00)
+            << int(OvCgStatus::Idle) << "2 000 b3 ascii:x y z ";
         // Cut before a character that would not fit whole.
         QTest::newRow("controls, cut") << "a\tb" + QString(OvTslTally::MaxLabel - 4, 'x') + u8"😀" << int(OvCgStatus::Idle)
                                        << "2 000 b3 ascii:a b" + QString(OvTslTally::MaxLabel - 4, 'x');

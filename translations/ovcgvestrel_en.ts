@@ -50,6 +50,30 @@
         <source>远程接口拒绝了来自%1的连接：令牌不符</source>
         <translation>Remote API refused a connection from %1: wrong token</translation>
     </message>
+    <message>
+        <source>远程接口：%1个连接未完成认证即被断开（等待的连接过多或超时）</source>
+        <translation>Remote API: connections closed before they authenticated (too many waiting, or too slow): %1</translation>
+    </message>
+    <message>
+        <source>config.ini中未设置api_token</source>
+        <translation>api_token is not set in config.ini</translation>
+    </message>
+    <message>
+        <source>api_token少于%1个字符</source>
+        <translation>api_token has fewer than %1 characters</translation>
+    </message>
+    <message>
+        <source>api_token仍是示例中的值</source>
+        <translation>api_token is still the example&apos;s value</translation>
+    </message>
+    <message>
+        <source>远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出</source>
+        <translation>Remote API open to other devices on %1: any device of the network that knows the token can take graphics to air</translation>
+    </message>
+    <message>
+        <source>远程接口在%1:%2上监听</source>
+        <translation>Remote API listening on %1:%2</translation>
+    </message>
 </context>
 <context>
     <name>OvCGListItemWidget</name>
@@ -212,16 +236,8 @@
         <translation>Empty the running order?</translation>
     </message>
     <message>
-        <source>远程接口未开启：config.ini中未设置api_token</source>
-        <translation>Remote API is off: api_token is not set in config.ini</translation>
-    </message>
-    <message>
         <source>远程接口无法在%1:%2上监听：%3</source>
         <translation>Remote API cannot listen on %1:%2: %3</translation>
-    </message>
-    <message>
-        <source>远程接口在%1:%2上监听</source>
-        <translation>Remote API listening on %1:%2</translation>
     </message>
     <message>
         <source>TSL tally地址“%1”无效，应为“地址:端口”</source>
@@ -230,6 +246,10 @@
     <message>
         <source>TSL tally发往%1</source>
         <translation>The TSL tally goes to %1</translation>
+    </message>
+    <message>
+        <source>远程接口未开启：%1</source>
+        <translation>Remote API is off: %1</translation>
     </message>
 </context>
 <context>
@@ -835,6 +855,10 @@
     <message>
         <source>正在自动重新连接studio…</source>
         <translation>Reconnecting to the studio by itself…</translation>
+    </message>
+    <message>
+        <source>CG数量已达上限%1个：服务器新增的CG不会列出</source>
+        <translation>The list holds its most, %1 items: items the server adds are not listed</translation>
     </message>
 </context>
 <context>

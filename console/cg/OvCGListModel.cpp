@@ -181,6 +181,7 @@ void OvCGListModel::removeCg(OvSubCGItem* item, const operatorInfo& info)
 
 void OvCGListModel::clearCg()
 {
+    m_unlisted = 0;
     m_thumbnails->reset();
     while (!m_items.isEmpty())
         removeCg(m_items.first(), localOperatorInfo());
@@ -204,8 +205,10 @@ bool OvCGListModel::applyNotification(const OvCgNotification& n)
 {
     const operatorInfo info{n.operationID, n.operatorAddr, n.operatorName, n.operatorGuid};
     if (n.operationType == OvProtocol::Add) {
-        if (count() >= OvProtocol::MaxCgItems)
+        if (count() >= OvProtocol::MaxCgItems) {
+            ++m_unlisted;
             return false;
+        }
         // The model owns what it is given; until then the item has no owner.
         auto item = std::make_unique<OvSubCGItem>(
             cgItemData{n.record.guid, n.record.status, n.record.name, QPixmap()});

@@ -73,8 +73,13 @@ public:
     // The server's catalogue replaces the listed one.
     void applyCatalogue(const QList<OvCgRecord>& records);
     // One change the server notified; an unknown target is ignored. False when
-    // an addition would take the catalogue past its bound (nothing changes).
+    // an addition would take the catalogue past its bound: the item is not
+    // listed, only counted. Such items never appear later (their records are
+    // not kept); once removals make room, the server's next additions are
+    // listed again.
     bool applyNotification(const OvCgNotification& n);
+    // Additions left unlisted since the catalogue was last loaded or cleared.
+    int unlistedCount() const { return m_unlisted; }
 
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;
@@ -203,4 +208,5 @@ private:
     qint64 m_imageBytes = 0;
     qint64 m_imageBudget = DefaultImageBudget;
     int m_publishAnswerMs = DefaultPublishAnswerMs;
+    int m_unlisted = 0;
 };

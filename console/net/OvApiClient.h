@@ -7,7 +7,8 @@
 class QWebSocket;
 
 // One connection of the remote API: its socket, whether it has authenticated,
-// its command budget and how much of the catalogue it has been sent. The
+// its command budget and how much of the catalogue and the running order it
+// has been sent. The
 // server decides; the client keeps the bookkeeping and the bounds on writing.
 class OvApiClient : public QObject
 {
@@ -57,6 +58,12 @@ public:
     int sent = 0;
     int total = 0;
     bool streaming() const { return sent < total; }
+    // The same for the running order.
+    int cuesSent = 0;
+    int cueTotal = 0;
+    bool streamingCues() const { return cuesSent < cueTotal; }
+    // Its address as the limits per address count it.
+    QString key;
     // Thumbnails being made for it.
     int thumbnailsInFlight = 0;
 

@@ -6,7 +6,9 @@
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
+#include "log/OvCountedNotice.h"
 #include "net/OvApiClient.h"
+#include "net/OvApiListener.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 
@@ -16,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPixmap>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUuid>
 #include <QWebSocket>
@@ -47,30 +50,36 @@ void appendKey(QByteArray* json, const char* key)
     *json += "\":";
 }
 
-void appendItem(QByteArray* json, const OvSubCGItem* item, int position)
+// A name as the console sends it: cut to its bound, never within a character.
+QString apiName(const QString& name)
 {
-    appendKey(json, "guid");
-    OvProtocol::appendJsonString(json, item->guid());
-    *json += ',';
-    appendKey(json, "name");
-    OvProtocol::appendJsonString(json, item->name());
-    *json += ",\"position\":" + QByteArray::number(position);
-    *json += ",\"status\":" + QByteArray::number(OvCGListModel::instance()->confirmedStatus(item));
-    *json += item->image().isNull() ? ",\"picture\":false" : ",\"picture\":true";
+    if (name.size() <= OvApiServer::MaxNameChars)
+        return name;
+    const int keep = name.at(OvApiServer::MaxNameChars - 1).isHighSurrogate() ? OvApiServer::MaxNameChars - 1
+                                                                              : OvApiServer::MaxNameChars;
+    return name.left(keep);
 }
 
-void appendItems(QByteArray* json, int from, int to)
+// Entries from offset on, each made by append, as a JSON array of at most
+// SliceItems entries and SliceBytes bytes (but at least one entry).
+template <typename Append>
+QByteArray sliceOf(int offset, int end, int* count, Append append)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    *json += '[';
-    for (int i = from; i < to; ++i) {
-        if (i > from)
-            *json += ',';
-        *json += '{';
-        appendItem(json, model->cgAt(i), i + 1);
-        *json += '}';
+    QByteArray json("[");
+    int i = offset;
+    for (; i < end && i - offset < OvApiServer::SliceItems; ++i) {
+        const int before = json.size();
+        if (i > offset)
+            json += ',';
+        append(&json, i);
+        if (json.size() + 1 > OvApiServer::SliceBytes && i > offset) {
+            json.truncate(before);
+            break;
+        }
     }
-    *json += ']';
+    json += ']';
+    *count = i - offset;
+    return json;
 }
 
 // Whether the secret matches, in a time that does not tell how much of it did.
@@ -116,11 +125,24 @@ const char* errorOf(OvTakeCommand::Result result)
 }  // namespace
 
 OvApiServer::OvApiServer(QObject* parent)
-    : QObject(parent), m_flush(this, [this] { flushChanges(); }), m_slices(SliceCacheBytes), m_pngs(PngCacheBytes)
+    : QObject(parent)
+    , m_flush(this, [this] { flushChanges(); })
+    , m_slices(SliceCacheBytes)
+    , m_cueSlices(SliceCacheBytes)
+    , m_pngs(PngCacheBytes)
 {
+    m_clock.start();
+    // Connections are accepted and their handshakes read here, within bounds;
+    // the WebSocket server only ever sees complete ones.
+    m_listener = new OvApiListener(this);
     m_server = new QWebSocketServer(QStringLiteral("OvCGVestrel"), QWebSocketServer::NonSecureMode, this);
     m_server->setMaxPendingConnections(MaxClients);
+    connect(m_listener, &OvApiListener::upgradeRequested, this, &OvApiServer::upgrade);
     connect(m_server, &QWebSocketServer::newConnection, this, &OvApiServer::accept);
+    m_closedEarly = new OvCountedNotice(
+        [](qint64 count) { return tr("远程接口：%1个连接未完成认证即被断开（等待的连接过多或超时）").arg(count); },
+        this);
+    connect(m_listener, &OvApiListener::closedEarly, m_closedEarly, [this] { m_closedEarly->add(); });
     // A web page the operator has open must not reach the console: a browser
     // always says where the page came from, panel software says nothing.
     connect(m_server, &QWebSocketServer::originAuthenticationRequired, this,
@@ -147,17 +169,16 @@ OvApiServer::OvApiServer(QObject* parent)
         m_flush.request();
     };
     connect(model, &OvCGListModel::SingalCGInserted, this, catalogueChanged);
-    connect(model, &OvCGListModel::SingalCGRemoved, this, catalogueChanged);
+    connect(model, &OvCGListModel::SingalCGRemoved, this, [this, catalogueChanged](int, OvSubCGItem* item) {
+        m_pictureVersions.remove(item);
+        catalogueChanged();
+    });
     connect(model, &OvCGListModel::SignalCgMoved, this, catalogueChanged);
     connect(model, &OvCGListModel::SingalCGUpdate, this, [this](int, int updateType, OvSubCGItem* item) {
         m_slices.clear();
         // The console's own provisional state is not pushed: the server's answer follows.
         if ((updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
             || updateType == OvSubCGItem::NameUpdate) {
-            if (updateType == OvSubCGItem::NameUpdate && OvRunningOrder::instance()->count() > 0) {
-                m_cuesStale = true;
-                m_cuesChanged = true;
-            }
             if (!m_changedSet.contains(item)) {
                 m_changedSet.insert(item);
                 m_changed.append(item);
@@ -166,6 +187,17 @@ OvApiServer::OvApiServer(QObject* parent)
         }
     });
     connect(model, &OvCGListModel::pictureChanged, this, [this](OvSubCGItem* item) {
+        // Told when the picture itself changed: a change announced before its
+        // picture is decoded keeps the old one, and its version, until then.
+        const QPixmap picture = item->image();
+        const auto known = m_pictureVersions.constFind(item);
+        if (picture.isNull() ? known == m_pictureVersions.cend()
+                             : known != m_pictureVersions.cend() && known->cacheKey == picture.cacheKey())
+            return;
+        if (picture.isNull())
+            m_pictureVersions.remove(item);
+        else
+            m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
         m_slices.clear();
         if (!m_picturesSet.contains(item)) {
             m_picturesSet.insert(item);
@@ -188,17 +220,53 @@ OvApiServer::OvApiServer(QObject* parent)
     connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
         sendAll(compact({{QStringLiteral("type"), QStringLiteral("locked")}, {QStringLiteral("locked"), locked}}));
     });
-    connect(OvRunningOrder::instance(), &OvRunningOrder::changed, this, [this] {
-        m_cuesStale = true;
-        m_cuesChanged = true;
+    // The running order: a change of its structure sends it again from its
+    // start; any other change is found by comparing with what was sent.
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    const auto cuesRestart = [this] {
+        m_cueSlices.clear();
+        m_cuesRestart = true;
         m_flush.request();
-    });
+    };
+    const auto cuesChanged = [this] {
+        m_cueSlices.clear();
+        m_cuesDirty = true;
+        m_flush.request();
+    };
+    connect(order, &OvRunningOrder::cueInserted, this, cuesRestart);
+    connect(order, &OvRunningOrder::cueRemoved, this, cuesRestart);
+    connect(order, &OvRunningOrder::cueMoved, this, cuesRestart);
+    connect(order, &OvRunningOrder::cuesReset, this, cuesRestart);
+    connect(order, &OvRunningOrder::cuesChanged, this, cuesChanged);
+    connect(order, &OvRunningOrder::changed, this, cuesChanged);
+    for (int i = 0; i < order->count(); ++i)
+        m_shownCues.append(shownCue(i));
+    m_shownNext = order->nextIndex();
 }
 
 OvApiServer::~OvApiServer()
 {
     // Thumbnails being made hold no client; what they post back dies with us.
     m_pool.waitForDone();
+    // The clients' sockets came through the listener: they go first.
+    qDeleteAll(m_clients);
+    m_clients.clear();
+}
+
+QString OvApiServer::exampleToken()
+{
+    return QStringLiteral("replace-with-a-secret-of-your-own");
+}
+
+QString OvApiServer::tokenRefusal(const QString& token)
+{
+    if (token.isEmpty())
+        return tr("config.ini中未设置api_token");
+    if (token.size() < MinTokenChars)
+        return tr("api_token少于%1个字符").arg(MinTokenChars);
+    if (token == exampleToken())
+        return tr("api_token仍是示例中的值");
+    return QString();
 }
 
 void OvApiServer::setToken(const QString& token)
@@ -219,17 +287,52 @@ void OvApiServer::setStepHandlers(std::function<void()> next, std::function<void
     m_previous = std::move(previous);
 }
 
+void OvApiServer::setAuthTimeoutMs(int ms)
+{
+    m_authTimeoutMs = ms;
+}
+
+void OvApiServer::setWrongTokenWaitMs(qint64 ms)
+{
+    m_backoff = OvAddressBackoff(ms);
+}
+
+void OvApiServer::setHandshakeTimeoutMs(int ms)
+{
+    m_listener->setHeadTimeoutMs(ms);
+}
+
 bool OvApiServer::listen(const QHostAddress& address, quint16 port, QString* error)
 {
-    if (m_server->listen(address, port))
-        return true;
-    *error = m_server->errorString();
-    return false;
+    const QString refusal = tokenRefusal(m_token);
+    if (!refusal.isEmpty()) {
+        *error = refusal;
+        return false;
+    }
+    if (!m_listener->listen(address, port, error))
+        return false;
+    OvCGMessage& log = OvCGMessage::instance();
+    log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                   tr("远程接口在%1:%2上监听").arg(address.toString()).arg(m_listener->port()));
+    if (!address.isLoopback())
+        log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
+                       tr("远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出").arg(address.toString()));
+    return true;
 }
 
 quint16 OvApiServer::port() const
 {
-    return m_server->serverPort();
+    return m_listener->port();
+}
+
+qint64 OvApiServer::closedEarly() const
+{
+    return m_closedEarly->total();
+}
+
+void OvApiServer::upgrade(QTcpSocket* socket)
+{
+    m_server->handleConnection(socket);
 }
 
 void OvApiServer::accept()
@@ -241,31 +344,29 @@ void OvApiServer::accept()
             client->deleteLater();
             continue;
         }
-        // Connections that have not said who they are hold no panel's place:
-        // the oldest of them gives way (a panel says it at once).
-        int waiting = 0;
-        OvApiClient* oldest = nullptr;
-        for (OvApiClient* const other : qAsConst(m_clients))
-            if (!other->isAuthenticated() && !other->isClosing()) {
-                ++waiting;
-                if (!oldest)
-                    oldest = other;
-            }
-        if (oldest && waiting >= MaxClients)
-            oldest->close(CloseUnauthorized, QStringLiteral("unauthorized"));
         socket->setMaxAllowedIncomingMessageSize(MaxMessageBytes);
         socket->setMaxAllowedIncomingFrameSize(MaxMessageBytes);
+        client->key = OvAddressBackoff::keyOf(socket->peerAddress());
         m_clients.append(client);
         connect(client, &OvApiClient::textReceived, this, &OvApiServer::receive);
         connect(client, &OvApiClient::gone, this, &OvApiServer::remove);
         connect(client, &OvApiClient::drained, this, [this](OvApiClient* c) {
-            if (c->streaming())
+            if (c->streaming() || c->streamingCues())
                 schedulePump();
         });
+        // Connections that have not said who they are hold no panel's place,
+        // and a flood from one address pushes out only its own.
+        if (QObject* const pushedOut = m_unauthenticated.add(client, client->key)) {
+            m_closedEarly->add();
+            static_cast<OvApiClient*>(pushedOut)->close(CloseTryAgain, QStringLiteral("try again later"));
+        }
         // A connection that never says who it is gives its place back.
-        QTimer::singleShot(AuthTimeoutMs, client, [client] {
-            if (!client->isAuthenticated())
-                client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
+        QTimer::singleShot(m_authTimeoutMs, client, [this, client] {
+            if (client->isAuthenticated() || client->isClosing())
+                return;
+            m_unauthenticated.remove(client);
+            m_closedEarly->add();
+            client->close(CloseTryAgain, QStringLiteral("authentication timed out"));
         });
     }
 }
@@ -276,6 +377,7 @@ void OvApiServer::remove(OvApiClient* client)
         ++m_dropped;
         note(tr("远程接口：客户端%1未读取数据，已断开").arg(client->peer()));
     }
+    m_unauthenticated.remove(client);
     m_clients.removeOne(client);
     client->deleteLater();
 }
@@ -296,6 +398,9 @@ void OvApiServer::note(const QString& text)
 
 void OvApiServer::receive(OvApiClient* client, const QString& text)
 {
+    // What a client sends after it was told to go is not read.
+    if (client->isClosing())
+        return;
     if (!client->admitCommand(text.size())) {
         ++m_rateRefused;
         if (client->refusedThisSecond() > OvApiClient::RefusedBeforeClose) {
@@ -327,14 +432,26 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
 
 void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, const QJsonValue& id)
 {
+    m_unauthenticated.remove(client);
+    // Something else first is a client that does not speak the protocol; it may try again.
+    if (message.value(QStringLiteral("cmd")).toString() != QLatin1String("auth")) {
+        client->close(CloseProtocolError, QStringLiteral("authenticate first"));
+        return;
+    }
+    // An address that guessed wrong too often waits; its tries meanwhile are not looked at.
+    if (m_backoff.waitMs(client->key, m_clock.elapsed()) > 0) {
+        client->close(CloseTryAgain, QStringLiteral("try again later"));
+        return;
+    }
     const QJsonValue token = message.value(QStringLiteral("token"));
-    if (message.value(QStringLiteral("cmd")).toString() != QLatin1String("auth") || !token.isString()
-        || !sameSecret(token.toString().toUtf8(), m_token.toUtf8())) {
+    if (!token.isString() || !sameSecret(token.toString().toUtf8(), m_token.toUtf8())) {
         ++m_refusedAuth;
+        m_backoff.failed(client->key, m_clock.elapsed());
         note(tr("远程接口拒绝了来自%1的连接：令牌不符").arg(client->peer()));
         client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
         return;
     }
+    m_backoff.succeeded(client->key);
     if (authenticatedCount() >= MaxClients) {
         client->close(CloseTooMany, QStringLiteral("too many clients"));
         return;
@@ -508,29 +625,107 @@ QByteArray OvApiServer::connectedJson() const
     return json;
 }
 
-QByteArray OvApiServer::cuesJson()
+qint64 OvApiServer::pictureVersion(const OvSubCGItem* item) const
 {
-    if (!m_cuesStale)
-        return m_cues;
+    const QPixmap picture = item->image();
+    if (picture.isNull())
+        return 0;
+    auto it = m_pictureVersions.find(item);
+    // A picture this server has not seen change (it came before the server).
+    if (it == m_pictureVersions.end())
+        it = m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
+    return it->version;
+}
+
+void OvApiServer::appendItem(QByteArray* json, const OvSubCGItem* item, int position) const
+{
+    appendKey(json, "guid");
+    OvProtocol::appendJsonString(json, item->guid());
+    *json += ',';
+    appendKey(json, "name");
+    OvProtocol::appendJsonString(json, apiName(item->name()));
+    *json += ",\"position\":" + QByteArray::number(position);
+    *json += ",\"status\":" + QByteArray::number(OvCGListModel::instance()->confirmedStatus(item));
+    *json += ",\"picture\":" + QByteArray::number(pictureVersion(item));
+}
+
+OvApiServer::ShownCue OvApiServer::shownCue(int index) const
+{
     OvRunningOrder* const order = OvRunningOrder::instance();
-    QByteArray json("\"cues\":[");
-    for (int i = 0; i < order->count(); ++i) {
-        const OvRunningOrder::Cue cue = order->cueAt(i);
-        json += i > 0 ? ",{" : "{";
-        appendKey(&json, "guid");
-        OvProtocol::appendJsonString(&json, cue.guid.toString());
-        json += ',';
-        appendKey(&json, "name");
-        // The item's name while it is listed, the one kept with the cue while not.
-        const OvSubCGItem* const item = order->itemAt(i);
-        OvProtocol::appendJsonString(&json, item ? item->name() : cue.name);
-        json += ",\"duration\":" + QByteArray::number(cue.durationS) + '}';
-    }
-    json += "],\"next\":";
-    json += order->nextIndex() < 0 ? QByteArray("null") : QByteArray::number(order->nextIndex() + 1);
-    m_cues = json;
-    m_cuesStale = false;
-    return m_cues;
+    const OvRunningOrder::Cue cue = order->cueAt(index);
+    // The item's name while it is listed, the one kept with the cue while not.
+    const OvSubCGItem* const item = order->itemAt(index);
+    return ShownCue{cue.guid, apiName(item ? item->name() : cue.name), cue.durationS};
+}
+
+namespace {
+
+void appendCue(QByteArray* json, const QUuid& guid, const QString& name, int duration)
+{
+    appendKey(json, "guid");
+    OvProtocol::appendJsonString(json, guid.toString());
+    *json += ',';
+    appendKey(json, "name");
+    OvProtocol::appendJsonString(json, name);
+    *json += ",\"duration\":" + QByteArray::number(duration);
+}
+
+}  // namespace
+
+QByteArray OvApiServer::nextJson() const
+{
+    const int next = OvRunningOrder::instance()->nextIndex();
+    return next < 0 ? QByteArray("null") : QByteArray::number(next + 1);
+}
+
+OvApiServer::Slice OvApiServer::itemsAt(int offset) const
+{
+    if (const Slice* const cached = m_slices.object(offset))
+        return *cached;
+    OvCGListModel* const model = OvCGListModel::instance();
+    Slice slice;
+    slice.json = sliceOf(offset, model->count(), &slice.count, [this, model](QByteArray* json, int i) {
+        *json += '{';
+        appendItem(json, model->cgAt(i), i + 1);
+        *json += '}';
+    });
+    m_slices.insert(offset, new Slice(slice), slice.json.size());
+    return slice;
+}
+
+OvApiServer::Slice OvApiServer::cuesAt(int offset) const
+{
+    if (const Slice* const cached = m_cueSlices.object(offset))
+        return *cached;
+    Slice slice;
+    slice.json = sliceOf(offset, OvRunningOrder::instance()->count(), &slice.count, [this](QByteArray* json, int i) {
+        const ShownCue cue = shownCue(i);
+        *json += '{';
+        appendCue(json, cue.guid, cue.name, cue.duration);
+        *json += '}';
+    });
+    m_cueSlices.insert(offset, new Slice(slice), slice.json.size());
+    return slice;
+}
+
+QByteArray OvApiServer::itemsMessage(int offset, int total, int* count) const
+{
+    const Slice slice = itemsAt(offset);
+    *count = slice.count;
+    QByteArray json("{\"type\":\"items\",\"offset\":");
+    json += QByteArray::number(offset) + ",\"total\":" + QByteArray::number(total) + ",\"items\":";
+    json += slice.json + '}';
+    return json;
+}
+
+QByteArray OvApiServer::cuesMessage(int offset, int total, int* count) const
+{
+    const Slice slice = cuesAt(offset);
+    *count = slice.count;
+    QByteArray json("{\"type\":\"cues\",\"offset\":");
+    json += QByteArray::number(offset) + ",\"total\":" + QByteArray::number(total) + ",\"cues\":";
+    json += slice.json + ",\"next\":" + nextJson() + '}';
+    return json;
 }
 
 void OvApiServer::sendState(OvApiClient* client)
@@ -547,13 +742,18 @@ void OvApiServer::sendState(OvApiClient* client)
         OvProtocol::appendJsonString(&json, current->guid());
     else
         json += "null";
+    // The first slice of each; the rest within the turns' budget, so that
+    // many panels starting at once share it.
+    const Slice items = itemsAt(0);
     client->total = model->count();
-    client->sent = qMin(SliceItems, client->total);
-    json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":";
-    json += itemsAt(0);
-    json += ',' + cuesJson() + '}';
+    client->sent = items.count;
+    json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":" + items.json;
+    const Slice cues = cuesAt(0);
+    client->cueTotal = OvRunningOrder::instance()->count();
+    client->cuesSent = cues.count;
+    json += ",\"cueTotal\":" + QByteArray::number(client->cueTotal) + ",\"cues\":" + cues.json;
+    json += ",\"next\":" + nextJson() + '}';
     client->send(json);
-    // The rest within the turns' budget: many panels starting at once share it.
     schedulePump();
 }
 
@@ -562,18 +762,7 @@ void OvApiServer::schedulePump()
     if (m_pumpScheduled)
         return;
     m_pumpScheduled = true;
-    QTimer::singleShot(0, this, &OvApiServer::pumpCatalogue);
-}
-
-QByteArray OvApiServer::itemsAt(int offset) const
-{
-    if (const QByteArray* const cached = m_slices.object(offset))
-        return *cached;
-    const int end = qMin(OvCGListModel::instance()->count(), offset + SliceItems);
-    QByteArray json;
-    appendItems(&json, offset, qMax(offset, end));
-    m_slices.insert(offset, new QByteArray(json), json.size());
-    return json;
+    QTimer::singleShot(0, this, &OvApiServer::pump);
 }
 
 void OvApiServer::restartCatalogue()
@@ -586,32 +775,43 @@ void OvApiServer::restartCatalogue()
         client->sent = 0;
         // The empty catalogue too: the client learns the old one is gone.
         if (total == 0)
-            client->send(slice(0, 0));
+            client->send("{\"type\":\"items\",\"offset\":0,\"total\":0,\"items\":[]}");
     }
     schedulePump();
 }
 
-QByteArray OvApiServer::slice(int offset, int total) const
+void OvApiServer::restartCues()
 {
-    QByteArray json("{\"type\":\"items\",\"offset\":");
-    json += QByteArray::number(offset) + ",\"total\":" + QByteArray::number(total) + ",\"items\":";
-    json += total == 0 ? QByteArray("[]") : itemsAt(offset);
-    json += '}';
-    return json;
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    const int total = order->count();
+    for (OvApiClient* const client : qAsConst(m_clients)) {
+        if (!client->isAuthenticated())
+            continue;
+        client->cueTotal = total;
+        client->cuesSent = 0;
+        if (total == 0)
+            client->send("{\"type\":\"cues\",\"offset\":0,\"total\":0,\"cues\":[],\"next\":null}");
+    }
+    m_shownCues.clear();
+    for (int i = 0; i < total; ++i)
+        m_shownCues.append(shownCue(i));
+    m_shownNext = order->nextIndex();
+    schedulePump();
 }
 
-void OvApiServer::pumpCatalogue()
+void OvApiServer::pump()
 {
     m_pumpScheduled = false;
     const int count = OvCGListModel::instance()->count();
+    const int cueCount = OvRunningOrder::instance()->count();
     int slices = 0;
     bool more = false;
     for (int n = 0; n < m_clients.size(); ++n) {
         OvApiClient* const client = m_clients.at((m_pumpFrom + n) % m_clients.size());
-        if (!client->isAuthenticated() || !client->streaming())
-            continue;
-        // The catalogue shrank within the turn: the restart at its end follows.
-        if (client->sent >= count)
+        // A list that shrank within the turn: the restart at its end follows.
+        const bool cues = client->streamingCues() && client->cuesSent < cueCount;
+        const bool items = client->streaming() && client->sent < count;
+        if (!client->isAuthenticated() || (!cues && !items))
             continue;
         if (slices >= SlicesPerTurn) {
             more = true;
@@ -621,22 +821,22 @@ void OvApiServer::pumpCatalogue()
         // One that has not read the last slice waits for its drained signal.
         if (client->backlog() >= SliceBacklogBytes)
             continue;
-        const QByteArray json = slice(client->sent, client->total);
-        client->sent = qMin(client->total, client->sent + SliceItems);
+        // The running order first: it is short, and a panel's GO shows its next cue.
+        int sliceCount = 0;
+        if (cues) {
+            const QByteArray json = cuesMessage(client->cuesSent, client->cueTotal, &sliceCount);
+            client->cuesSent += sliceCount;
+            client->send(json);
+        } else {
+            const QByteArray json = itemsMessage(client->sent, client->total, &sliceCount);
+            client->sent += sliceCount;
+            client->send(json);
+        }
         ++slices;
-        client->send(json);
-        more = more || client->streaming();
+        more = more || client->streaming() || client->streamingCues();
     }
     if (more)
         schedulePump();
-}
-
-QByteArray OvApiServer::itemMessage(const OvSubCGItem* item, int position) const
-{
-    QByteArray json("{\"type\":\"item\",");
-    appendItem(&json, item, position);
-    json += '}';
-    return json;
 }
 
 void OvApiServer::flushChanges()
@@ -646,33 +846,50 @@ void OvApiServer::flushChanges()
     const QList<QPointer<OvSubCGItem>> pictures = std::exchange(m_pictures, {});
     m_changedSet.clear();
     m_picturesSet.clear();
-    if (std::exchange(m_catalogueChanged, false)) {
-        // The slices carry every item as it is now.
-        m_cuesStale = true;
+    // Each message made once; a client is sent those within what it has. A
+    // burst larger than a slice goes as a new stream instead, paced by each
+    // client's reading: never more at once than a client is allowed to lag.
+    struct Change
+    {
+        int index;
+        QByteArray json;
+    };
+    QList<Change> messages;
+    qint64 bytes = 0;
+    bool restart = std::exchange(m_catalogueChanged, false);
+    for (int pass = 0; pass < 2 && !restart; ++pass) {
+        for (const QPointer<OvSubCGItem>& item : pass == 0 ? changed : pictures) {
+            const int index = item ? model->indexOfCg(item) : -1;
+            if (index < 0)
+                continue;
+            QByteArray json;
+            if (pass == 0) {
+                json = "{\"type\":\"item\",";
+                appendItem(&json, item, index + 1);
+            } else {
+                json = "{\"type\":\"picture\",";
+                appendKey(&json, "guid");
+                OvProtocol::appendJsonString(&json, item->guid());
+                json += ",\"position\":" + QByteArray::number(index + 1);
+                json += ",\"picture\":" + QByteArray::number(pictureVersion(item));
+            }
+            json += '}';
+            bytes += json.size();
+            if (bytes > SliceBytes) {
+                restart = true;
+                break;
+            }
+            messages.append({index, json});
+        }
+    }
+    if (restart) {
+        // The slices carry every item as it is now, its picture's version too.
         restartCatalogue();
     } else {
-        // Each message made once; a client is sent those within what it has.
-        for (const QPointer<OvSubCGItem>& item : changed) {
-            const int index = item ? model->indexOfCg(item) : -1;
-            if (index < 0)
-                continue;
-            const QByteArray json = itemMessage(item, index + 1);
+        for (const Change& message : qAsConst(messages))
             for (OvApiClient* const client : qAsConst(m_clients))
-                if (client->isAuthenticated() && index < client->sent)
-                    client->send(json);
-        }
-        for (const QPointer<OvSubCGItem>& item : pictures) {
-            const int index = item ? model->indexOfCg(item) : -1;
-            if (index < 0)
-                continue;
-            QByteArray json("{\"type\":\"picture\",");
-            appendKey(&json, "guid");
-            OvProtocol::appendJsonString(&json, item->guid());
-            json += '}';
-            for (OvApiClient* const client : qAsConst(m_clients))
-                if (client->isAuthenticated() && index < client->sent)
-                    client->send(json);
-        }
+                if (client->isAuthenticated() && message.index < client->sent)
+                    client->send(message.json);
     }
     if (std::exchange(m_currentChanged, false)) {
         const OvSubCGItem* const current = model->currentCg();
@@ -685,6 +902,45 @@ void OvApiServer::flushChanges()
         json += '}';
         sendAll(json);
     }
-    if (std::exchange(m_cuesChanged, false))
-        sendAll("{\"type\":\"cues\"," + cuesJson() + '}');
+    flushCues();
+}
+
+void OvApiServer::flushCues()
+{
+    OvRunningOrder* const order = OvRunningOrder::instance();
+    bool restart = std::exchange(m_cuesRestart, false) || m_shownCues.size() != order->count();
+    if (!std::exchange(m_cuesDirty, false) && !restart)
+        return;
+    struct Change
+    {
+        int index;
+        QByteArray json;
+    };
+    QList<Change> messages;
+    qint64 bytes = 0;
+    for (int i = 0; i < m_shownCues.size() && !restart; ++i) {
+        const ShownCue cue = shownCue(i);
+        if (cue == m_shownCues.at(i))
+            continue;
+        QByteArray json("{\"type\":\"cue\",\"index\":" + QByteArray::number(i + 1) + ',');
+        appendCue(&json, cue.guid, cue.name, cue.duration);
+        json += '}';
+        bytes += json.size();
+        // Many at once (a new catalogue renamed them all): the order again instead.
+        restart = bytes > SliceBytes;
+        messages.append({i, json});
+        m_shownCues[i] = cue;
+    }
+    if (restart) {
+        restartCues();
+        return;
+    }
+    for (const Change& message : qAsConst(messages))
+        for (OvApiClient* const client : qAsConst(m_clients))
+            if (client->isAuthenticated() && message.index < client->cuesSent)
+                client->send(message.json);
+    if (order->nextIndex() != m_shownNext) {
+        m_shownNext = order->nextIndex();
+        sendAll("{\"type\":\"next\",\"next\":" + nextJson() + '}');
+    }
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "cg/OvTurnEnd.h"
+#include "net/OvAddressBackoff.h"
+#include "net/OvWaitingLimit.h"
 
 #include <QCache>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -11,12 +14,17 @@
 #include <QSet>
 #include <QStringList>
 #include <QThreadPool>
+#include <QUuid>
+#include <QVector>
 
 #include <functional>
 
 class OvApiClient;
+class OvApiListener;
+class OvCountedNotice;
 class OvSubCGItem;
 class QJsonObject;
+class QTcpSocket;
 class QTimer;
 class QJsonValue;
 class QWebSocketServer;
@@ -27,36 +35,56 @@ class QWebSocketServer;
 // otherwise. Every client authenticates with the shared token first; a web
 // page (a request with an Origin) is refused unless its origin is allowed.
 // Runs on the GUI thread; nothing a client sends or fails to read may hold
-// it: the catalogue goes out in slices as each client reads, thumbnails are
-// made on worker threads, and every bound is counted and enforced.
+// it: connections are accepted and their handshakes read within bounds, the
+// catalogue and the running order go out in slices as each client reads,
+// thumbnails are made on worker threads, and every bound is counted and
+// enforced. Nothing the console writes is larger than a client may take.
 class OvApiServer : public QObject
 {
     Q_OBJECT
 public:
-    // Authenticated clients; as many more may be connected and not yet
-    // authenticated, the oldest of those giving way to a newcomer.
+    // Authenticated clients.
     static constexpr int MaxClients = 16;
+    // Connections not yet authenticated, in all and from one address: past
+    // either, a newcomer pushes out the oldest (see OvWaitingLimit). One
+    // machine may start all its panels at once.
+    static constexpr int MaxWaiting = 2 * MaxClients;
+    static constexpr int MaxWaitingPerAddress = MaxClients;
     // How often every backlog is checked against its bound.
     static constexpr int BacklogCheckMs = 100;
     static constexpr int MaxMessageBytes = 64 * 1024;
     static constexpr int MaxIdChars = 256;
-    static constexpr int AuthTimeoutMs = 10000;
-    // Catalogue items a slice holds, and the backlog under which a client
-    // gets its next slice.
+    static constexpr int DefaultAuthTimeoutMs = 10000;
+    // A slice of the catalogue or the running order holds at most this many
+    // entries and this many bytes of them (at least one entry); the backlog
+    // under which a client gets its next slice.
     static constexpr int SliceItems = 500;
+    static constexpr int SliceBytes = 256 * 1024;
     static constexpr qint64 SliceBacklogBytes = 256 * 1024;
+    // Names are cut to this many UTF-16 units in what the console sends (a
+    // character is never split), as the running order keeps them.
+    static constexpr int MaxNameChars = 256;
     // Slices made per turn of the event loop, all clients together.
     static constexpr int SlicesPerTurn = 4;
     static constexpr int SliceCacheBytes = 16 * 1024 * 1024;
     static constexpr int MaxThumbnailSize = 256;
     static constexpr int DefaultThumbnailSize = 72;
     static constexpr int ThumbnailsInFlightPerClient = 8;
-    // Close codes of our own.
+    // A token shorter than this is refused: the API stays off.
+    static constexpr int MinTokenChars = 16;
+    // Close codes. Only a wrong token ends a client's retries.
     static constexpr int CloseUnauthorized = 4401;
     static constexpr int CloseTooMany = 4429;
+    static constexpr int CloseTryAgain = 1013;
+    static constexpr int CloseProtocolError = 1008;
 
     explicit OvApiServer(QObject* parent = nullptr);
     ~OvApiServer() override;
+
+    // The value the packaged config.ini shows as an example: refused.
+    static QString exampleToken();
+    // Why the token cannot be used, in words for a system line; empty when it can.
+    static QString tokenRefusal(const QString& token);
 
     void setToken(const QString& token);
     // Origins (as a browser sends them, e.g. "http://panel.local:8000") allowed in.
@@ -64,8 +92,14 @@ public:
     // What next and prev do: the grid's Right and Left arrows. Without them
     // they step through the list in its order.
     void setStepHandlers(std::function<void()> next, std::function<void()> previous);
+    void setAuthTimeoutMs(int ms);
+    // The first wait of an address after its wrong tokens (see OvAddressBackoff).
+    void setWrongTokenWaitMs(qint64 ms);
+    void setHandshakeTimeoutMs(int ms);
 
-    // False, with *error, when it cannot listen.
+    // False, with *error, when it cannot listen or the token is refused.
+    // Listening is said in a system line, and listening beyond this machine
+    // in a second one.
     bool listen(const QHostAddress& address, quint16 port, QString* error);
     quint16 port() const;
 
@@ -73,8 +107,12 @@ public:
     // Commands refused for the rate, and clients dropped for not reading.
     qint64 rateRefused() const { return m_rateRefused; }
     qint64 dropped() const { return m_dropped; }
+    // Connections closed before they were let in: pushed out for a newcomer,
+    // too slow with their handshake or their token, or a handshake too large.
+    qint64 closedEarly() const;
 
 private:
+    void upgrade(QTcpSocket* socket);
     void accept();
     void receive(OvApiClient* client, const QString& text);
     void authenticate(OvApiClient* client, const QJsonObject& message, const QJsonValue& id);
@@ -87,20 +125,44 @@ private:
     int authenticatedCount() const;
     void note(const QString& text);
 
+    // One slice: entries [offset, offset + count) as a JSON array.
+    struct Slice
+    {
+        QByteArray json;
+        int count = 0;
+    };
+    // A cue as a client is shown it.
+    struct ShownCue
+    {
+        QUuid guid;
+        QString name;
+        int duration = 0;
+        bool operator==(const ShownCue& other) const
+        {
+            return guid == other.guid && name == other.name && duration == other.duration;
+        }
+    };
+
     // What is pushed.
     void sendState(OvApiClient* client);
     void restartCatalogue();
-    void pumpCatalogue();
+    void restartCues();
+    void pump();
     void schedulePump();
-    // The catalogue's items [offset, offset + SliceItems) as a JSON array,
-    // made once for every client that reaches them.
-    QByteArray itemsAt(int offset) const;
-    QByteArray slice(int offset, int total) const;
-    QByteArray itemMessage(const OvSubCGItem* item, int position) const;
-    QByteArray cuesJson();
+    // Made once for every client that reaches them.
+    Slice itemsAt(int offset) const;
+    Slice cuesAt(int offset) const;
+    QByteArray itemsMessage(int offset, int total, int* count) const;
+    QByteArray cuesMessage(int offset, int total, int* count) const;
+    void appendItem(QByteArray* json, const OvSubCGItem* item, int position) const;
+    qint64 pictureVersion(const OvSubCGItem* item) const;
+    ShownCue shownCue(int index) const;
+    QByteArray nextJson() const;
     QByteArray connectedJson() const;
     void flushChanges();
+    void flushCues();
 
+    OvApiListener* m_listener = nullptr;
     QWebSocketServer* m_server = nullptr;
     QList<OvApiClient*> m_clients;
     QTimer* m_backlogCheck = nullptr;
@@ -108,6 +170,11 @@ private:
     QStringList m_origins;
     std::function<void()> m_next;
     std::function<void()> m_previous;
+    int m_authTimeoutMs = DefaultAuthTimeoutMs;
+    OvWaitingLimit m_unauthenticated{MaxWaiting, MaxWaitingPerAddress};
+    OvAddressBackoff m_backoff;
+    QElapsedTimer m_clock;
+    OvCountedNotice* m_closedEarly = nullptr;
 
     // Changes of the turn, pushed at its end: a burst costs one message an item.
     OvTurnEnd m_flush;
@@ -117,14 +184,29 @@ private:
     QSet<const OvSubCGItem*> m_picturesSet;
     bool m_catalogueChanged = false;
     bool m_currentChanged = false;
-    bool m_cuesChanged = false;
-    QByteArray m_cues;  // cached: the running order changes seldom, clients ask often
-    bool m_cuesStale = true;
     bool m_pumpScheduled = false;
     int m_pumpFrom = 0;  // round robin over clients for slices
 
+    // A picture's version: a new one whenever the picture itself changed.
+    struct PictureVersion
+    {
+        qint64 version = 0;
+        qint64 cacheKey = 0;
+    };
+    mutable QHash<const OvSubCGItem*, PictureVersion> m_pictureVersions;
+    mutable qint64 m_pictureSerial = 1;
+
+    // The running order as the clients were last told it: what changed in
+    // it is found by comparing, so that only a cue that changed is sent.
+    QVector<ShownCue> m_shownCues;
+    int m_shownNext = -1;
+    bool m_cuesRestart = false;
+    bool m_cuesDirty = false;
+
+    // Slices, emptied by any change of what they hold.
+    mutable QCache<int, Slice> m_slices;
+    mutable QCache<int, Slice> m_cueSlices;
     // Thumbnails: made on this pool, the pool waited for at the end.
-    mutable QCache<int, QByteArray> m_slices;  // emptied by any change of the catalogue
     QThreadPool m_pool;
     QCache<QString, QByteArray> m_pngs;
 

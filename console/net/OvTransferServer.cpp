@@ -573,9 +573,11 @@ void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
 
 void OvTransferServer::cgNotified(const OvCgNotification& n)
 {
-    // Reading on stops: the connection is no longer Connecting or LoggedIn.
-    if (!OvCGListModel::instance()->applyNotification(n))
-        closeWithError(OvProtocol::protocolErrorText(), QString());
+    // An item past the catalogue's bound is left out, and the connection
+    // stays: every graphic on air stays in the operator's hands.
+    OvCGListModel* const model = OvCGListModel::instance();
+    if (!model->applyNotification(n) && model->unlistedCount() == 1)
+        endpointNotice(tr("CG数量已达上限%1个：服务器新增的CG不会列出").arg(OvProtocol::MaxCgItems));
 }
 
 void OvTransferServer::endpointNotice(const QString& text)

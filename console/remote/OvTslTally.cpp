@@ -21,17 +21,46 @@ void appendLe16(QByteArray& bytes, quint16 value)
     bytes.append(char(value & 0xff)).append(char(value >> 8));
 }
 
-QString label(QString name)
+// Whether a display could show the character: not a control (C0, DEL, C1),
+// no format character (directions, zero widths, U+FEFF, soft hyphen), no line
+// or paragraph separator, and no half of a surrogate pair left alone.
+bool shownOnDisplay(uint ucs4)
 {
-    // A cut never splits a surrogate pair; no display shows control characters.
-    if (name.size() > OvTslTally::MaxLabel)
-        name.truncate(name.at(OvTslTally::MaxLabel - 1).isHighSurrogate() ? OvTslTally::MaxLabel - 1
-                                                                          : OvTslTally::MaxLabel);
-    for (QChar& c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = QLatin1Char(' ');
+    switch (QChar::category(ucs4)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return false;
+    default:
+        return true;
     }
-    return name;
+}
+
+QString label(const QString& name)
+{
+    // Each character a display cannot show becomes a space; a cut never
+    // splits a surrogate pair.
+    QString shown;
+    shown.reserve(qMin(name.size(), OvTslTally::MaxLabel));
+    for (int i = 0; i < name.size() && shown.size() < OvTslTally::MaxLabel; ++i) {
+        const QChar c = name.at(i);
+        const bool pair = c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate();
+        const uint ucs4 = pair ? QChar::surrogateToUcs4(c, name.at(i + 1)) : c.unicode();
+        if (!shownOnDisplay(ucs4)) {
+            shown += QLatin1Char(' ');
+        } else if (pair) {
+            if (shown.size() + 2 > OvTslTally::MaxLabel)
+                break;
+            shown += c;
+            shown += name.at(i + 1);
+        } else {
+            shown += c;
+        }
+        i += pair ? 1 : 0;
+    }
+    return shown;
 }
 
 }  // namespace

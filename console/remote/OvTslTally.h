@@ -18,12 +18,13 @@ class QUdpSocket;
 // Tally for multiviewers and under-monitor displays over TSL UMD 5.0 (UDP),
 // sent only, on screen 0. One display per catalogue position: its index is
 // the position (from 1, as OSC counts; index 0 stays unused, and positions
-// past 65534 cannot be addressed), its label the item's name, and all three
-// of its lamps (left, text, right) alike, since devices differ in which one
-// they show: red on PGM, green on PVW, off otherwise, as the server confirmed
-// it, never this console's provisional "sending". A label that is printable
-// ASCII goes as ASCII, anything else as UTF-16LE (the protocol's flag is per
-// datagram, so the two never share one).
+// past 65534 cannot be addressed), its label the item's name (what no display
+// shows, controls, format characters, separators and broken surrogates, as
+// spaces), and all three of its lamps (left, text, right) alike, since devices
+// differ in which one they show: red on PGM, green on PVW, off otherwise, as
+// the server confirmed it, never this console's provisional "sending". A
+// label that is printable ASCII goes as ASCII, anything else (an accent too)
+// as UTF-16LE (the protocol's flag is per datagram, so the two never share one).
 // Changes go out at the end of the turn they happened in, many displays to a
 // datagram; the whole state again every period, in slices. Past the
 // catalogue's end a display keeps its label, and a lamp lit there goes off

@@ -272,8 +272,10 @@ void OvCGVestrel::startApi()
         OvCGMessage::systemLine(text);
     };
     const QString token = readConfigApiToken();
-    if (token.isEmpty()) {
-        log(tr("远程接口未开启：config.ini中未设置api_token"));
+    // A token anyone could guess keeps the API off.
+    const QString refusal = OvApiServer::tokenRefusal(token);
+    if (!refusal.isEmpty()) {
+        log(tr("远程接口未开启：%1").arg(refusal));
         return;
     }
     auto* api = new OvApiServer(this);
@@ -288,7 +290,6 @@ void OvCGVestrel::startApi()
     }
     OvCGScrollareaWidget* const grid = m_showWidget->grid();
     api->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
-    log(tr("远程接口在%1:%2上监听").arg(addressText).arg(port));
 }
 
 void OvCGVestrel::startTslTally()

@@ -370,7 +370,7 @@ SCENARIOS["reconnect_soak"] = [
 # API: its Node tests press its actions and read its feedbacks, variables and
 # presets while they change the catalogue at the simulator.
 API_PORT = 19100
-API_TOKEN = "e2e-panel-token"
+API_TOKEN = "e2e-panel-token-of-the-suite"
 API_CONFIG = f"[CONFIG]\napi_port={API_PORT}\napi_token={API_TOKEN}\n"
 SCENARIOS["companion_module"] = [
     ("simulator", "a", "--listen", "10.77.0.1"),
