@@ -10,7 +10,7 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
-#include "net/OvApiServer.h"
+#include "remote/OvApiServer.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
 

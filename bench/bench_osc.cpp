@@ -5,7 +5,7 @@
 #include "cg/OvSubCGItem.h"
 #include "net/OvErrorPresenter.h"
 #include "cg/cgItemData.h"
-#include "net/OvOscControl.h"
+#include "remote/OvOscControl.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 

@@ -10,9 +10,9 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
-#include "net/OvAddressBackoff.h"
-#include "net/OvApiListener.h"
-#include "net/OvApiServer.h"
+#include "remote/OvAddressBackoff.h"
+#include "remote/OvApiListener.h"
+#include "remote/OvApiServer.h"
 #include "net/OvTransferServer.h"
 
 #include <QBuffer>

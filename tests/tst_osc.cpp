@@ -9,7 +9,7 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
-#include "net/OvOscControl.h"
+#include "remote/OvOscControl.h"
 #include "net/OvTransferServer.h"
 
 #include <QProcess>

@@ -7,7 +7,7 @@
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
-#include "net/OvTslTally.h"
+#include "remote/OvTslTally.h"
 
 #include <QTest>
 #include <QUdpSocket>

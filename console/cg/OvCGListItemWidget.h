@@ -62,6 +62,7 @@ private:
     void refreshPicture();
     void refreshName();
 
+    const OvRunningOrder* m_order;
     OvLabel* m_pictureLabel = nullptr;
     OvLabel* m_nameLabel = nullptr;
     OvLabel* m_tallyLabel = nullptr;

@@ -7,6 +7,8 @@
 #include "cg/OvTakeCommand.h"
 #include "net/OvTransferServer.h"
 
+#include <QPixmap>
+
 namespace {
 
 enum Mark { StatusMark = 1, NameMark = 2, PictureMark = 4 };
@@ -47,10 +49,15 @@ OvStateFeed::OvStateFeed(OvCGListModel* model, OvTakeCommand* takes, OvRunningOr
             itemChanged(&m_changes.names, item, NameMark);
     });
     connect(model, &OvCGListModel::pictureChanged, this, [this](OvSubCGItem* item) {
-        if (item->image().isNull())
+        const QPixmap picture = item->image();
+        const auto known = m_pictureVersions.constFind(item);
+        if (picture.isNull() ? known == m_pictureVersions.cend()
+                             : known != m_pictureVersions.cend() && known->cacheKey == picture.cacheKey())
+            return;
+        if (picture.isNull())
             m_pictureVersions.remove(item);
         else
-            m_pictureVersions.insert(item, m_nextPictureVersion++);
+            m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
         itemChanged(&m_changes.pictures, item, PictureMark);
     });
     connect(model, &OvCGListModel::SignalCurrentCGChanged, this, [this] {
@@ -194,12 +201,16 @@ int OvStateFeed::confirmedStatus(const OvSubCGItem* item) const
     return m_model->confirmedStatus(item);
 }
 
-quint32 OvStateFeed::pictureVersion(const OvSubCGItem* item) const
+qint64 OvStateFeed::pictureVersion(const OvSubCGItem* item) const
 {
-    if (item->image().isNull())
+    const QPixmap picture = item->image();
+    if (picture.isNull())
         return 0;
-    // A picture decoded before anyone asked is the first version.
-    return m_pictureVersions.value(item, 1);
+    auto it = m_pictureVersions.find(item);
+    // A picture the feed has not seen change (it came before the feed).
+    if (it == m_pictureVersions.end())
+        it = m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
+    return it->version;
 }
 
 int OvStateFeed::nextCue() const

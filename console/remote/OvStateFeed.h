@@ -86,8 +86,10 @@ public:
     OvSubCGItem* itemAt(int index) const;
     int indexOf(const OvSubCGItem* item) const;
     int confirmedStatus(const OvSubCGItem* item) const;
-    // 0 without a picture; another number each time it changed.
-    quint32 pictureVersion(const OvSubCGItem* item) const;
+    // 0 without a picture; another number each time the picture itself
+    // changed (a change announced before its picture is decoded keeps the
+    // old one, and its version, until then).
+    qint64 pictureVersion(const OvSubCGItem* item) const;
     // The running order: the next cue's row, -1 when none.
     int nextCue() const;
     int cueCount() const;
@@ -115,8 +117,13 @@ private:
     Changes m_changes;
     // Which of the lists an item is in this turn (bits: status, name, picture).
     QHash<const OvSubCGItem*, int> m_marked;
-    QHash<const OvSubCGItem*, quint32> m_pictureVersions;
-    quint32 m_nextPictureVersion = 2;  // 1: a picture that came with the list
+    struct PictureVersion
+    {
+        qint64 version = 0;
+        qint64 cacheKey = 0;
+    };
+    mutable QHash<const OvSubCGItem*, PictureVersion> m_pictureVersions;
+    mutable qint64 m_pictureSerial = 0;
     bool m_counted = false;
     // Cue rows the order said changed this turn, compared with what was told.
     QVector<QPair<int, int>> m_cueRanges;
