@@ -13,6 +13,7 @@
 #include "remote/OvApiServer.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvBenchSupport.h"
 #include "OvTestPeer.h"
@@ -388,14 +389,13 @@ void floods(quint16 port)
 // The largest message the console makes at its bounds: 100,000 items and
 // 10,000 cues, every name at its length bound and every character escaped
 // (a control character is six bytes of JSON).
-void largestMessage(quint16 port)
+void largestMessage(quint16 port, OvRunningOrder* order)
 {
     OvCGListModel* const model = OvCGListModel::instance();
     QList<cgItemData> items;
     for (int i = 0; i < 100000; ++i)
         items.append({QUuid::createUuid(), 1, QString(OvApiServer::MaxNameChars, QChar(1)), QPixmap()});
     model->resetCgList(items);
-    OvRunningOrder* const order = OvRunningOrder::instance();
     for (int i = 0; i < OvRunningOrder::MaxCues; ++i)
         order->insert(i, QUuid(model->cgAt(i)->guid()));
     QWebSocket socket;
@@ -482,7 +482,8 @@ int main(int argc, char** argv)
     const auto part = [&parts](const char* name) { return parts.isEmpty() || parts.contains(QLatin1String(name)); };
     OvErrorPresenter::install([](const QString&) {});
     g_clock.start();
-    OvApiServer api;
+    OvConsoleCore core{OvSettings()};
+    OvApiServer api(core.commands(), core.feed());
     api.setToken(QStringLiteral("bench-token-16ch"));
     QString error;
     if (!api.listen(QHostAddress(QHostAddress::LocalHost), 0, &error)) {
@@ -564,7 +565,7 @@ int main(int argc, char** argv)
     if (part("floods"))
         floods(api.port());
     if (part("largest"))
-        largestMessage(api.port());
+        largestMessage(api.port(), core.order());
     if (part("picture"))
         laggingPicture(api.port(), peer);
     OvTransferServer::instance()->disconnectFromServer();

@@ -37,7 +37,7 @@ int main(int argc, char** argv)
     // The parts the window works with, then the window, which builds and
     // shows itself; they end in the reverse order.
     OvConsoleCore core(settings);
-    OvCGVestrel window(&core, nullptr);
+    OvCGVestrel window(core, nullptr);
     window.setWindowTitle(QStringLiteral("CGVestrel"));
     // A second start brings this window forward instead of opening another console.
     app.setActivationWindow(&window);

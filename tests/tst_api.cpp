@@ -14,6 +14,8 @@
 #include "remote/OvApiListener.h"
 #include "remote/OvApiServer.h"
 #include "net/OvTransferServer.h"
+#include "remote/OvOscControl.h"
+#include "shell/OvConsoleCore.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -174,6 +176,8 @@ class TstApi : public QObject
 {
     Q_OBJECT
 
+    // The parts of the case under way, built afresh for each.
+    std::unique_ptr<OvConsoleCore> m_core;
     OvApiServer* m_api = nullptr;
     OvTestPeer* m_peer = nullptr;
     QJsonArray m_list;
@@ -193,7 +197,8 @@ class TstApi : public QObject
 private slots:
     void init()
     {
-        m_api = new OvApiServer(this);
+        m_core = std::make_unique<OvConsoleCore>(OvSettings());
+        m_api = new OvApiServer(m_core->commands(), m_core->feed(), this);
         m_api->setToken(Token);
         m_api->setAllowedOrigins({"HTTP://Panel.local/"});
         QString error;
@@ -209,8 +214,6 @@ private slots:
 
     void cleanup()
     {
-        OvTakeCommand::instance()->setLocked(false);
-        OvRunningOrder::instance()->clear();
         OvTransferServer::instance()->disconnectFromServer();
         QTRY_COMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
         // As the main window does: the next login then waits for its own catalogue.
@@ -218,6 +221,7 @@ private slots:
         delete m_peer;
         delete m_api;
         qDeleteAll(findChildren<Panel*>(QString(), Qt::FindDirectChildrenOnly));
+        m_core.reset();
     }
 
     // Only a wrong token is told as one: the other refusals are retried.
@@ -420,7 +424,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(int, lines);
         OvTest::LogRecorder log;
-        OvApiServer api;
+        OvApiServer api(m_core->commands(), m_core->feed());
         api.setToken(token);
         QString refusal;
         QCOMPARE(api.listen(QHostAddress(address), 0, &refusal), error.isEmpty());
@@ -488,7 +492,7 @@ private slots:
     {
         QFETCH(QString, change);
         QFETCH(QString, expected);
-        OvRunningOrder* const order = OvRunningOrder::instance();
+        OvRunningOrder* const order = m_core->order();
         order->insert(0, QUuid(model()->cgAt(0)->guid()));
         order->insert(1, QUuid(model()->cgAt(2)->guid()));
         Panel* const panel = authenticated();
@@ -541,7 +545,7 @@ private slots:
             list.append(OvTest::cgRecord(name));
         model()->resetCgList(list);
         for (int i = 0; i < items; ++i)
-            OvRunningOrder::instance()->insert(i, QUuid(model()->cgAt(i)->guid()));
+            m_core->order()->insert(i, QUuid(model()->cgAt(i)->guid()));
         RawPanel panel(m_api->port());
         panel.auth();
         int have[2] = {0, 0};
@@ -578,7 +582,7 @@ private slots:
         Panel* const panel = authenticated();
         QVERIFY(!panel->take("state").isEmpty());
         OvSubCGItem* const item = model()->cgAt(1);
-        QCOMPARE(OvTakeCommand::instance()->takeItem(OvTakeCommand::RemoteApi, item, OvCgStatus::OnPgm),
+        QCOMPARE(m_core->takes()->takeItem(OvTakeCommand::RemoteApi, item, OvCgStatus::OnPgm),
                  OvTakeCommand::Taken);
         QJsonObject shown;
         if (via == "state") {
@@ -631,7 +635,7 @@ private slots:
 
     void stateThenEvents()
     {
-        OvRunningOrder::instance()->insert(0, QUuid(m_list.at(2).toObject().value("guid").toString()));
+        m_core->order()->insert(0, QUuid(m_list.at(2).toObject().value("guid").toString()));
         Panel* const panel = authenticated();
         const QJsonObject state = panel->take("state");
         QCOMPARE(state.value("connected"), true);
@@ -641,7 +645,7 @@ private slots:
         QCOMPARE(state.value("next").toInt(), 1);
 
         // The server's confirmation of a take, as an item and as a take.
-        QCOMPARE(OvTakeCommand::instance()->takeItem(OvTakeCommand::RemoteApi, model()->cgAt(1), OvCgStatus::OnPgm),
+        QCOMPARE(m_core->takes()->takeItem(OvTakeCommand::RemoteApi, model()->cgAt(1), OvCgStatus::OnPgm),
                  OvTakeCommand::Taken);
         const QString guid = model()->cgAt(1)->guid();
         m_peer->send(OvTestPeer::notifyCG(guid, 1, {{"status", 1}}, "Zhang", "t"));
@@ -650,9 +654,9 @@ private slots:
         QCOMPARE(item.value("guid").toString(), guid);
         QCOMPARE(item.value("status").toInt(), int(OvCgStatus::OnPgm));
         QCOMPARE(panel->take("current").value("position").toInt(), 2);
-        OvTakeCommand::instance()->setLocked(true);
+        m_core->takes()->setLocked(true);
         QCOMPARE(panel->take("locked").value("locked"), true);
-        OvRunningOrder::instance()->insert(1, QUuid(guid));
+        m_core->order()->insert(1, QUuid(guid));
         QCOMPARE(panel->take("cues").value("cues").toArray().size(), 2);
         // The catalogue replaced: the whole list again from the start.
         m_peer->send(OvTestPeer::notifyCG(guid, 5, {}));
@@ -692,7 +696,7 @@ private slots:
         QFETCH(QList<QJsonObject>, commands);
         QFETCH(QString, error);
         QFETCH(QString, expected);
-        OvTakeCommand::instance()->setGuardMs(0);
+        m_core->takes()->setGuardMs(0);
         Panel* const panel = authenticated();
         QVERIFY(!panel->take("state").isEmpty());
         QJsonObject result;
@@ -707,7 +711,7 @@ private slots:
         for (const OvSubCGItem* item : model()->cgList())
             statuses.append(QString::number(item->status()));
         QCOMPARE(statuses.join(' ') + " @" + model()->currentCg()->name(), expected);
-        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
+        m_core->takes()->setGuardMs(OvTakeCommand::DefaultGuardMs);
     }
 
     void notConnected()

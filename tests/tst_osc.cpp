@@ -2,6 +2,7 @@
 // their arguments against the model, the model's refusals, garbage, the tally
 // and its order, and where it listens.
 
+#include "OvTestPeer.h"
 #include "OvTestSupport.h"
 
 #include "cg/OvCGListModel.h"
@@ -11,6 +12,7 @@
 #include "cg/OvTakeCommand.h"
 #include "remote/OvOscControl.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -108,7 +110,11 @@ class TstOsc : public QObject
 {
     Q_OBJECT
 
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     OvOscControl* m_osc = nullptr;
+    // Takes go to a server: the console is logged in to this one.
+    OvTestPeer* m_peer = nullptr;
     QUdpSocket m_panel;
     QUdpSocket m_tally;
 
@@ -140,7 +146,9 @@ private slots:
 
     void init()
     {
-        m_osc = new OvOscControl(this);
+        m_peer = new OvTestPeer;
+        QVERIFY(m_peer->logInConsole());
+        m_osc = new OvOscControl(m_core.commands(), m_core.feed(), this);
         QString error;
         QVERIFY2(m_osc->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         m_osc->setFeedback(QHostAddress::LocalHost, m_tally.localPort());
@@ -152,9 +160,12 @@ private slots:
 
     void cleanup()
     {
-        OvTakeCommand::instance()->setLocked(false);
+        m_core.takes()->setLocked(false);
         delete m_osc;
+        OvTransferServer::instance()->disconnectFromServer();
+        QTRY_COMPARE(OvTransferServer::instance()->connectionState(), OvTransferServer::Idle);
         model()->clearCg();
+        delete m_peer;
     }
 
     void commands_data()
@@ -259,7 +270,7 @@ private slots:
     // GO from the panel takes the running order's next cue; the tally names the next.
     void goTakesTheNextCue()
     {
-        OvRunningOrder* const order = OvRunningOrder::instance();
+        OvRunningOrder* const order = m_core.order();
         order->clear();
         order->insert(0, QUuid(model()->cgAt(2)->guid()));
         order->insert(1, QUuid(model()->cgAt(0)->guid()));
@@ -289,14 +300,14 @@ private slots:
         QFETCH(int, gapMs);
         QFETCH(QString, expected);
         QFETCH(int, ignored);
-        const qint64 before = OvTakeCommand::instance()->ignoredPresses();
+        const qint64 before = m_core.takes()->ignoredPresses();
         send(osc("/ovcg/pvw", "i", {"1"}));
         QTRY_COMPARE(model()->cgAt(0)->status(), int(OvCgStatus::Sending));
         QTest::qWait(gapMs);
         send(second);
         QTRY_COMPARE(state(), expected);
         QTest::qWait(50);
-        QCOMPARE(OvTakeCommand::instance()->ignoredPresses() - before, qint64(ignored));
+        QCOMPARE(m_core.takes()->ignoredPresses() - before, qint64(ignored));
     }
 
     // The tally says what the server confirmed, in order, never the console's
@@ -407,7 +418,7 @@ private slots:
     void whereItListens()
     {
         QCOMPARE(m_osc->address(), QHostAddress(QHostAddress::LocalHost));
-        OvOscControl other;
+        OvOscControl other(m_core.commands(), m_core.feed());
         QString error;
         QVERIFY(!other.listen(QHostAddress(QStringLiteral("192.0.2.1")), 0, &error));
         QVERIFY(!error.isEmpty());

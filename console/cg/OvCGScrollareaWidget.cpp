@@ -5,6 +5,7 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSearchFilter.h"
 #include "cg/OvSubCGItem.h"
+#include "shortcut/OvShortcutKey.h"
 
 #include <QCursor>
 #include <QFrame>
@@ -366,6 +367,16 @@ bool OvCGScrollareaWidget::startFromHidden(int position)
         return false;
     m_filter->selectFirstShown();
     return true;
+}
+
+void OvCGScrollareaWidget::registerArrows()
+{
+    // They repeat: a held arrow walks through the tiles, it takes nothing.
+    OvShortcutKey& shortcuts = OvShortcutKey::instance();
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Up), [this] { up(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Down), [this] { down(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Left), [this] { left(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Right), [this] { right(); }, true, this);
 }
 
 void OvCGScrollareaWidget::up()

@@ -50,6 +50,9 @@ public:
 
     OvSearchFilter* filter() const { return m_filter; }
 
+    // The arrows move the current item through this grid, as long as it
+    // lives and no grid registered before it still does.
+    void registerArrows();
     // Arrow-key handlers (registered with the shortcut table).
     void up();
     void down();

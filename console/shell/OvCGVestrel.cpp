@@ -34,7 +34,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 
-OvCGVestrel::OvCGVestrel(OvConsoleCore* core, QWidget* parent) : OvCGBaseDlg(parent, 1), m_core(core)
+OvCGVestrel::OvCGVestrel(OvConsoleCore& core, QWidget* parent) : OvCGBaseDlg(parent, 1), m_core(&core)
 {
     setObjectName(QStringLiteral("Tolva"));
     // The transfer client knows no widgets; its errors reach the operator here.
@@ -42,8 +42,8 @@ OvCGVestrel::OvCGVestrel(OvConsoleCore* core, QWidget* parent) : OvCGBaseDlg(par
     applyStyleSheet(this, QStringLiteral("MainFrame.qss"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     const OvKeyMap& keys = OvKeyMap::current();
-    OvTakeCommand* const takes = core->takes();
-    OvRunningOrder* const order = core->order();
+    OvTakeCommand* const takes = core.takes();
+    OvRunningOrder* const order = core.order();
 
     auto* outer = new VNsNmLayout(this);
 
@@ -57,7 +57,7 @@ OvCGVestrel::OvCGVestrel(OvConsoleCore* core, QWidget* parent) : OvCGBaseDlg(par
     auto* content = new VNsNmLayout(nullptr);
     content->setContentsMargins(26, 21, 21, 2);
 
-    m_showWidget = new OvCGShowWidget(core->filter(), order, nullptr);
+    m_showWidget = new OvCGShowWidget(core.filter(), order, nullptr);
     connect(m_showWidget->runningOrderPanel(), &OvRunningOrderPanel::clearRequested, this, [order] {
         OvMsgDlg box(tr("清空串联单？"), 1, nullptr);
         if (box.exec() == 1)
@@ -67,7 +67,7 @@ OvCGVestrel::OvCGVestrel(OvConsoleCore* core, QWidget* parent) : OvCGBaseDlg(par
     m_showWidget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     content->addWidget(m_showWidget);
 
-    m_controlWidget = new OvControlWidget(takes, core->filter(), nullptr);
+    m_controlWidget = new OvControlWidget(takes, core.filter(), nullptr);
     connect(m_controlWidget, &OvControlWidget::login, this, &OvCGVestrel::login);
 
     connectButton = new OvGrayButton(this, QString());
@@ -140,10 +140,10 @@ OvCGVestrel::OvCGVestrel(OvConsoleCore* core, QWidget* parent) : OvCGBaseDlg(par
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 
     OvCGMessage::systemLine(tr("欢迎使用TolvaCGVestrel"));
-    for (const QString& problem : core->problems())
+    for (const QString& problem : core.problems())
         OvCGMessage::systemLine(problem);
-    registerArrows();
-    core->startRemoteSurfaces();
+    m_showWidget->grid()->registerArrows();
+    core.startRemoteSurfaces();
 
     setMouseTracking(true);
 
@@ -226,17 +226,6 @@ void OvCGVestrel::setReconnectingState(bool reconnecting)
     } else {
         setConnectButtonState(OvTransferServer::instance()->isLoggedIn());
     }
-}
-
-void OvCGVestrel::registerArrows()
-{
-    // They repeat: a held arrow walks through the tiles, it takes nothing.
-    OvCGScrollareaWidget* const grid = m_showWidget->grid();
-    OvShortcutKey& shortcuts = OvShortcutKey::instance();
-    shortcuts.addShortcut(QKeySequence(Qt::Key_Up), [grid] { grid->up(); }, true, grid);
-    shortcuts.addShortcut(QKeySequence(Qt::Key_Down), [grid] { grid->down(); }, true, grid);
-    shortcuts.addShortcut(QKeySequence(Qt::Key_Left), [grid] { grid->left(); }, true, grid);
-    shortcuts.addShortcut(QKeySequence(Qt::Key_Right), [grid] { grid->right(); }, true, grid);
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)

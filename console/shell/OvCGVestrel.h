@@ -21,7 +21,7 @@ class OvCGVestrel : public OvCGBaseDlg
     Q_OBJECT
 public:
     // Builds its views on core's parts and shows itself.
-    explicit OvCGVestrel(OvConsoleCore* core, QWidget* parent = nullptr);
+    explicit OvCGVestrel(OvConsoleCore& core, QWidget* parent = nullptr);
     ~OvCGVestrel() override;
 
     OvTitlebar* titlebar() const { return m_titlebar; }
@@ -48,9 +48,6 @@ private:
     void setReconnectingState(bool reconnecting);
     // Asks, then takes every CG on PGM or PVW off air.
     void askClearAll(OvTakeCommand::Source source);
-
-    // The arrows move the current item through this window's grid.
-    void registerArrows();
 
     OvConsoleCore* m_core;
 
