@@ -72,7 +72,7 @@ void OvOscControl::tell(const OvStateFeed::Changes& changes)
 {
     // The catalogue went (a new one follows, or the connection ended): a
     // refresh under way starts over rather than carry on into the next.
-    if (changes.catalogueReset && m_refreshAt > 0 && m_feed->count() == 0)
+    if (changes.catalogueReset && m_refreshAt > 0)
         m_refreshAt = 0;
     if (m_feedbackPort == 0)
         return;
@@ -286,6 +286,9 @@ void OvOscControl::sendLocked(bool locked)
 
 void OvOscControl::sendRefreshSlice()
 {
+    // The catalogue shrank under the refresh (a new one came): it starts over.
+    if (m_refreshAt > m_feed->count())
+        m_refreshAt = 0;
     const int end = qMin(m_feed->count(), m_refreshAt + RefreshPerTurn);
     for (; m_refreshAt < end; ++m_refreshAt) {
         const OvSubCGItem* const item = m_feed->itemAt(m_refreshAt);
