@@ -25,6 +25,7 @@
 #include <QImage>
 #include <QJsonDocument>
 #include <QPixmap>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -480,6 +481,96 @@ private slots:
                         + OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 3, {{"imageBase64", png(Qt::blue)}})));
         QTRY_VERIFY(model()->count() == items + 1 && model()->thumbnailsPending() == 0);
         QVERIFY(panel.readUntil([&] { return told(before); }));
+    }
+
+    // Insertions, removals, moves and renames at the server reach a panel as
+    // those changes, never as the list again: what it builds from them is the
+    // console's list, also when it reads slowly and has only part of the list
+    // while they happen.
+    void incrementalCatalogue_data()
+    {
+        QTest::addColumn<bool>("lags");
+        QTest::newRow("a panel that reads") << false;
+        QTest::newRow("a lagging panel") << true;
+    }
+
+    void incrementalCatalogue()
+    {
+        QFETCH(bool, lags);
+        QList<cgItemData> list;
+        // More than the console lets wait for a panel: a lagging one holds
+        // only the start of the list while the changes come.
+        for (int i = 0; i < 20000; ++i)
+            list.append(OvTest::cgRecord(QString::number(i)));
+        model()->resetCgList(list);
+        RawPanel panel(m_api->port(), "127.0.0.1", Handshake, lags);
+        panel.auth();
+        // The panel's list, built from what it was sent.
+        QList<QPair<QString, QString>> built;  // guid, name
+        int restarts = -1;  // the state's own slice is the first
+        int applied = 0;
+        const auto apply = [&] {
+            for (; applied < panel.received.size(); ++applied) {
+                const QJsonObject m = panel.received.at(applied);
+                const QString type = m.value("type").toString();
+                const auto entry = [](const QJsonValue& item) {
+                    return qMakePair(item["guid"].toString(), item["name"].toString());
+                };
+                if (type == "state" || (type == "items" && m.value("offset").toInt() == 0)) {
+                    built.clear();
+                    ++restarts;
+                }
+                if (type == "state" || type == "items") {
+                    QCOMPARE(m.value("offset").toInt(), built.size());
+                    for (const QJsonValue item : m.value("items").toArray())
+                        built.append(entry(item));
+                } else if (type == "inserted") {
+                    built.insert(m.value("position").toInt() - 1, entry(m.value("item")));
+                } else if (type == "removed") {
+                    QCOMPARE(built.takeAt(m.value("position").toInt() - 1).first, m.value("guid").toString());
+                } else if (type == "moved") {
+                    QCOMPARE(built.at(m.value("from").toInt() - 1).first, m.value("guid").toString());
+                    built.move(m.value("from").toInt() - 1, m.value("to").toInt() - 1);
+                } else if (type == "item" && m.value("position").toInt() <= built.size()) {
+                    built[m.value("position").toInt() - 1] = entry(m);
+                }
+            }
+        };
+        const auto console = [] {
+            QList<QPair<QString, QString>> items;
+            for (const OvSubCGItem* item : model()->cgList())
+                items.append({item->guid(), item->name()});
+            return items;
+        };
+        QVERIFY(panel.readUntil([&] { return !panel.received.isEmpty(); }));
+        QRandomGenerator random(20261209);
+        for (int round = 0; round < 40; ++round) {
+            // A few changes in one write: one turn of the console's.
+            QByteArray frames;
+            for (int n = random.bounded(1, 6); n > 0; --n) {
+                const int count = model()->count() + 1;
+                const QString guid = model()->cgAt(random.bounded(count - 1))->guid();
+                switch (random.bounded(4)) {
+                case 0:
+                    frames += OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 6, OvTestPeer::record(QString("new %1").arg(round))));
+                    break;
+                case 1:
+                    frames += OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 5, {}));
+                    break;
+                case 2:
+                    frames += OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 4, {{"index", random.bounded(count - 2)}}));
+                    break;
+                default:
+                    frames += OvTestPeer::frameOf(OvTestPeer::notifyCG(guid, 2, {{"name", QString("renamed %1").arg(round)}}));
+                }
+            }
+            m_peer->sendRaw(frames);
+            // A lagging panel reads a little now and then, the other all it is sent.
+            (void)panel.readUntil([&] { return lags || panel.socket.bytesAvailable() == 0; }, lags ? 20 : 200);
+            apply();
+        }
+        QVERIFY(panel.readUntil([&] { return apply(), built == console(); }, 20000));
+        QCOMPARE(restarts, 0);
     }
 
     // Only what changed in the running order goes out, and nothing for an

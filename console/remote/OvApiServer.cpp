@@ -624,6 +624,10 @@ void OvApiServer::restartCues()
 void OvApiServer::pump()
 {
     m_pumpScheduled = false;
+    // A slice made now would hold changes its client is told of only at the
+    // turn's end; telling them schedules the pump again.
+    if (m_feed->structurePending())
+        return;
     const int count = m_feed->count();
     const int cueCount = m_feed->cueCount();
     int slices = 0;

@@ -98,7 +98,9 @@ public:
     QString cueName(int row) const;
     int cueDuration(int row) const;
 
-    OvCGListModel* model() const { return m_model; }
+    // Structural changes of this turn not yet handed out: the catalogue as it
+    // is now is not yet what the surfaces' clients were told.
+    bool structurePending() const { return m_changes.catalogueReset || !m_changes.ops.isEmpty(); }
 
 signals:
     // Once per turn of the event loop that changed anything.
