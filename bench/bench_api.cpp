@@ -10,9 +10,11 @@
 #include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
-#include "net/OvApiServer.h"
+#include "remote/OvApiClient.h"
+#include "remote/OvApiServer.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvBenchSupport.h"
 #include "OvTestPeer.h"
@@ -62,6 +64,10 @@ public:
 
     std::atomic<int> authenticated{0};
     std::atomic<qint64> itemsReceived{0};
+    // What the panels received, all together: bytes of text, and the
+    // catalogue's structural changes.
+    std::atomic<qint64> bytesReceived{0};
+    std::atomic<qint64> structureReceived{0};
     std::atomic<qint64> results{0};
     std::atomic<qint64> refused{0};
     std::atomic<int> commandsPerSecond{0};
@@ -91,6 +97,17 @@ protected:
                              [socket] { socket->sendTextMessage(R"({"cmd":"auth","token":"bench-token-16ch"})"); });
             QObject::connect(socket, &QWebSocket::textMessageReceived, socket, [this](const QString& text) {
                 const qint64 now = g_clock.nsecsElapsed();
+                bytesReceived += text.size();
+                if (text.startsWith(QLatin1String(R"({"type":"inserted")"))) {
+                    ++structureReceived;
+                    return;
+                }
+                // Slices are counted, not parsed: the panels must not be what
+                // the figure measures.
+                if (watch.isEmpty() && text.startsWith(QLatin1String(R"({"type":"items")"))) {
+                    itemsReceived += text.count(QLatin1String(R"({"guid":)"));
+                    return;
+                }
                 // Cheap look at the type first: 100,000 items arrive in slices.
                 if (text.startsWith(QLatin1String(R"({"type":"item")"))) {
                     QMutexLocker lock(&m_mutex);
@@ -388,14 +405,13 @@ void floods(quint16 port)
 // The largest message the console makes at its bounds: 100,000 items and
 // 10,000 cues, every name at its length bound and every character escaped
 // (a control character is six bytes of JSON).
-void largestMessage(quint16 port)
+void largestMessage(quint16 port, OvRunningOrder* order)
 {
     OvCGListModel* const model = OvCGListModel::instance();
     QList<cgItemData> items;
     for (int i = 0; i < 100000; ++i)
         items.append({QUuid::createUuid(), 1, QString(OvApiServer::MaxNameChars, QChar(1)), QPixmap()});
     model->resetCgList(items);
-    OvRunningOrder* const order = OvRunningOrder::instance();
     for (int i = 0; i < OvRunningOrder::MaxCues; ++i)
         order->insert(i, QUuid(model->cgAt(i)->guid()));
     QWebSocket socket;
@@ -477,12 +493,13 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    // Parts by name (status, state, commands, floods, largest, picture); all without arguments.
+    // Parts by name (status, command, state, added, commands, floods, largest, picture); all without arguments.
     const QStringList parts = app.arguments().mid(1);
     const auto part = [&parts](const char* name) { return parts.isEmpty() || parts.contains(QLatin1String(name)); };
     OvErrorPresenter::install([](const QString&) {});
     g_clock.start();
-    OvApiServer api;
+    OvConsoleCore core{OvSettings()};
+    OvApiServer api(core.commands(), core.feed());
     api.setToken(QStringLiteral("bench-token-16ch"));
     QString error;
     if (!api.listen(QHostAddress(QHostAddress::LocalHost), 0, &error)) {
@@ -526,6 +543,36 @@ int main(int argc, char** argv)
         panel.wait();
     }
 
+    // A command from a panel to the updateCG the server receives: one pgm at
+    // a time, each for another item.
+    if (part("command")) {
+        QWebSocket socket;
+        bool in = false;
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [&in](const QString& text) {
+            in = in || text.startsWith(QLatin1String(R"({"type":"state")"));
+        });
+        socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(api.port())));
+        OvBench::waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000);
+        socket.sendTextMessage(QStringLiteral(R"({"cmd":"auth","token":"bench-token-16ch"})"));
+        OvBench::waitFor([&] { return in; }, 5000);
+        std::vector<double> ms;
+        QElapsedTimer clock;
+        for (int i = 1; i <= Items; ++i) {
+            const int before = peer.countOf(QStringLiteral("updateCG"));
+            clock.start();
+            socket.sendTextMessage(QStringLiteral(R"({"cmd":"pgm","item":%1})").arg(i));
+            while (peer.countOf(QStringLiteral("updateCG")) == before && clock.elapsed() < 2000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+            ms.push_back(clock.nsecsElapsed() / 1e6);
+            // Within the rate a client is allowed.
+            OvBench::waitFor([] { return false; }, 1000 / OvApiClient::CommandsPerSecond + 2);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("API command to updateCG received by the server, %d commands: median %.2f ms, 90th %.2f ms, "
+                    "max %.2f ms\n",
+                    Items, ms[ms.size() / 2], ms[ms.size() * 9 / 10], ms.back());
+    }
+
     // The state of a catalogue at 100,000 items, to one panel and to sixteen.
     constexpr int Bound = 100000;
     bool twice = false;
@@ -533,6 +580,32 @@ int main(int argc, char** argv)
     if (part("state")) {
         deliverState(api.port(), 1, Bound);
         deliverState(api.port(), OvApiServer::MaxClients, Bound);
+    }
+
+    // One item added at the server to the catalogue of 100,000 that sixteen
+    // panels hold: what each is sent, and the longest turn meanwhile.
+    if (part("added")) {
+        // Room for one more below the catalogue's bound.
+        peer.send(OvTestPeer::notifyCG(model->cgAt(model->count() - 1)->guid(), 5, {}));
+        OvBench::waitFor([&] { return model->count() == Bound - 1; }, 5000);
+        Panels panels(api.port(), OvApiServer::MaxClients);
+        panels.start();
+        OvBench::waitFor([&] { return panels.itemsReceived >= qint64(Bound - 1) * OvApiServer::MaxClients; }, 120000);
+        OvBench::waitFor([] { return false; }, 300);
+        const qint64 before = panels.bytesReceived;
+        OvBench::TurnProbe probe;
+        probe.start();
+        peer.send(OvTestPeer::notifyCG(model->cgAt(0)->guid(), 6, OvTestPeer::record(QStringLiteral("Breaking"))));
+        const bool told = OvBench::waitFor([&] { return panels.structureReceived >= OvApiServer::MaxClients; }, 10000);
+        OvBench::waitFor([] { return false; }, 300);
+        probe.stop();
+        std::printf("One item added to %d with %d panels: %s, %.1f KB sent a panel, longest event-loop turn %.1f ms "
+                    "(%.1f ms of it on the CPU)\n",
+                    Bound, OvApiServer::MaxClients, told ? "told as an insertion" : "NOT told as an insertion",
+                    (panels.bytesReceived - before) / 1024.0 / OvApiServer::MaxClients, probe.longestMs(),
+                    probe.longestCpuMs());
+        panels.quit = true;
+        panels.wait();
     }
 
     // Sixteen panels at the command rate for three seconds, then at twice it,
@@ -564,7 +637,7 @@ int main(int argc, char** argv)
     if (part("floods"))
         floods(api.port());
     if (part("largest"))
-        largestMessage(api.port());
+        largestMessage(api.port(), core.order());
     if (part("picture"))
         laggingPicture(api.port(), peer);
     OvTransferServer::instance()->disconnectFromServer();

@@ -16,6 +16,7 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGSearchField.h"
 #include "cg/OvCGShowWidget.h"
+#include "cg/OvSearchFilter.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
 #include "log/OvCGMessage.h"
@@ -25,6 +26,7 @@
 #include "shortcut/OvShortcutKey.h"
 #include "OvBenchSupport.h"
 #include "OvTestPeer.h"
+#include "shell/OvConsoleCore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,7 +123,8 @@ int runTiles(int count)
 {
     OvCGMessage::instance();
     OvCGListModel* const model = OvCGListModel::instance();
-    OvCGShowWidget show(nullptr);
+    OvConsoleCore core{OvSettings()};
+    OvCGShowWidget show(core.filter(), core.order());
     show.resize(1240, 760);
     show.show();
     emit OvTransferServer::instance()->signalConnect(true);
@@ -216,7 +219,8 @@ OvCGOperationLogListWidget* emptyLog(OvCGShowWidget& show)
 // longest step of twenty 20-pixel steps, ms.
 int runDivider()
 {
-    OvCGShowWidget show(nullptr);
+    OvConsoleCore core{OvSettings()};
+    OvCGShowWidget show(core.filter(), core.order());
     OvCGOperationLogListWidget* const list = emptyLog(show);
     const QString text = QString(QStringLiteral("调整了CG的位置 from one row to another, ")).repeated(8).left(290);
     for (int i = 0; i < OvCGOperationLogListWidget::MaxEntries; ++i)
@@ -247,7 +251,8 @@ int runDivider()
 
 int runLog()
 {
-    OvCGShowWidget show(nullptr);
+    OvConsoleCore core{OvSettings()};
+    OvCGShowWidget show(core.filter(), core.order());
     OvCGOperationLogListWidget* const list = emptyLog(show);
     auto add = [list](int i) {
         list->addLogEntry(OperationMessage, QStringLiteral("2026-12-07 16:00"), QStringLiteral("Zhang"),
@@ -289,7 +294,8 @@ int runBurst()
 {
     // 50 items and 20,000 status changes framed beforehand and written in one
     // go: what is measured is the console, not the sender.
-    OvCGVestrel window;
+    OvConsoleCore core{OvSettings()};
+    OvCGVestrel window(core);
     QJsonArray list;
     QStringList guids;
     for (int i = 0; i < 50; ++i) {
@@ -339,7 +345,8 @@ int runBurst()
 int runSearch(int count)
 {
     OvCGMessage::instance();
-    OvCGShowWidget show(nullptr);
+    OvConsoleCore core{OvSettings()};
+    OvCGShowWidget show(core.filter(), core.order());
     show.resize(1240, 760);
     show.show();
     emit OvTransferServer::instance()->signalConnect(true);
@@ -355,7 +362,7 @@ int runSearch(int count)
     };
     for (int i = 1; i <= typed.size(); ++i)
         key(typed.left(i));
-    const int matches = show.grid()->shownCount();
+    const int matches = core.filter()->shownCount();
     for (int i = typed.size() - 1; i >= 0; --i)
         key(typed.left(i));
     const double longest = *std::max_element(times.cbegin(), times.cend());

@@ -9,6 +9,7 @@
 #include "cg/OvRunningOrderPanel.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/cgItemData.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvBenchSupport.h"
 
@@ -65,11 +66,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < Items; ++i)
         list.append(cgItemData{QUuid::createUuid(), 0, QStringLiteral("Item %1").arg(i), QPixmap()});
     model->resetCgList(list);
-    OvRunningOrder* const order = OvRunningOrder::instance();
+    OvConsoleCore core{OvSettings()};
+    OvRunningOrder* const order = core.order();
     const QString path = OvRunningOrder::storePathFor(QStringLiteral("bench"), 1);
     QFile::remove(path);
     order->load(path);
-    OvRunningOrderPanel panel;
+    OvRunningOrderPanel panel(order);
     panel.resize(300, 800);
     panel.show();
     for (int i = 0; i < Cues - Rounds; ++i)
@@ -89,7 +91,7 @@ int main(int argc, char** argv)
         go.push_back(clock.nsecsElapsed() / 1e6);
         QCoreApplication::processEvents();
         // Past the double-press guard without waiting for it.
-        OvTakeCommand::instance()->setGuardMs(0);
+        core.takes()->setGuardMs(0);
     }
     QCoreApplication::processEvents();
     for (int i = 0; i < Rounds; ++i) {

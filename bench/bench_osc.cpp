@@ -5,9 +5,10 @@
 #include "cg/OvSubCGItem.h"
 #include "net/OvErrorPresenter.h"
 #include "cg/cgItemData.h"
-#include "net/OvOscControl.h"
+#include "remote/OvOscControl.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvBenchSupport.h"
 #include "OvTestPeer.h"
@@ -128,7 +129,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_osc: the console did not log in\n");
         return 1;
     }
-    OvOscControl osc;
+    OvConsoleCore core{OvSettings()};
+    OvOscControl osc(core.commands(), core.feed());
     QString error;
     if (!osc.listen(QHostAddress(QHostAddress::LocalHost), 0, &error)) {
         std::fprintf(stderr, "bench_osc: %s\n", qPrintable(error));

@@ -10,6 +10,7 @@
 #include "cg/OvTakeCommand.h"
 #include "net/OvErrorPresenter.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvBenchSupport.h"
 #include "OvTestPeer.h"
@@ -63,7 +64,8 @@ int main(int argc, char** argv)
     }
     OvTransferServer* const client = OvTransferServer::instance();
     OvCGListModel* const model = OvCGListModel::instance();
-    OvTakeCommand* const takes = OvTakeCommand::instance();
+    OvConsoleCore core{OvSettings()};
+    OvTakeCommand* const takes = core.takes();
     client->connectToServer("127.0.0.1", "580317", port);
     if (!OvBench::waitFor([&] { return client->connectionState() == OvTransferServer::LoggedIn && model->count() == Items; },
                  60000)) {

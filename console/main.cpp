@@ -1,6 +1,7 @@
 #include "shell/OvCGVestrel.h"
-#include "shell/OvConfig.h"
+#include "shell/OvConsoleCore.h"
 #include "shell/OvHelpViewer.h"
+#include "shell/OvSettings.h"
 
 #include <OvUIUtility/OnlyOneApplication.h>
 #include <OvUIUtility/OvUIUtility.h>
@@ -23,8 +24,9 @@ int main(int argc, char** argv)
         return 0;
     OnlyOneApplication::setInstance(&app);
 
-    // Before any window: every text is translated when it is made.
-    const QString language = readConfigLanguage();
+    // Read once; before any window: every text is translated when it is made.
+    const OvSettings settings = OvSettings::fromFile(OvSettings::defaultPath());
+    const QString language = settings.language();
     if (!language.isEmpty())
         loadTranslator(language);
     OvHelpViewer::setLanguage(language);
@@ -32,8 +34,10 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/OvCGVestrel/Resources/logo_large.png")));
     applyAppStyleSheet(QStringLiteral("default.qss"));
 
-    // Builds and shows itself.
-    OvCGVestrel window(nullptr);
+    // The parts the window works with, then the window, which builds and
+    // shows itself; they end in the reverse order.
+    OvConsoleCore core(settings);
+    OvCGVestrel window(core, nullptr);
     window.setWindowTitle(QStringLiteral("CGVestrel"));
     // A second start brings this window forward instead of opening another console.
     app.setActivationWindow(&window);

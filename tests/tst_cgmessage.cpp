@@ -8,6 +8,7 @@
 #include "cg/operatorInfo.h"
 #include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "OvTestSupport.h"
 
@@ -54,6 +55,9 @@ QStringList flatten(const QSignalSpy& spy)
 class TestCgMessage : public QObject
 {
     Q_OBJECT
+
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
 
     qint64 m_mark = 0;
 
@@ -258,7 +262,7 @@ private slots:
         QSignalSpy spy(&OvCGMessage::instance(), &OvCGMessage::notifyMessage);
         model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B")});
         model()->setCurrentCg(model()->cgAt(1));
-        OvTest::take(OvCgStatus::OnPgm);  // provisional "sending" state
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);  // provisional "sending" state
         QCOMPARE(model()->cgAt(1)->status(), 3);
         model()->moveCg(0, 1, localOperatorInfo());
         model()->clearCg();

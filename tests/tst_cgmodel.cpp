@@ -2,6 +2,7 @@
 // ownership of items, moves, lookups and the publish commands.
 
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
@@ -97,6 +98,8 @@ class TestCgModel : public QObject
     Q_OBJECT
 
 private:
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     OvCGListModel* model() const { return OvCGListModel::instance(); }
     QStringList names() const
     {
@@ -396,11 +399,11 @@ private slots:
         Recorder rec(model());
 
         if (command == 0)
-            OvTest::take(OvCgStatus::OnPgm);
+            OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         else if (command == 1)
-            OvTest::take(OvCgStatus::OnPvw);
+            OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
         else
-            OvTest::take(OvCgStatus::Idle);
+            OvTest::take(m_core.takes(), OvCgStatus::Idle);
 
         if (!sent) {
             QVERIFY(rec.take().isEmpty());
@@ -419,22 +422,22 @@ private slots:
         QVERIFY(info.operatorGuid.isEmpty());
 
         // While sending, every command is refused.
-        OvTest::take(OvCgStatus::OnPgm);
-        OvTest::take(OvCgStatus::OnPvw);
-        OvTest::take(OvCgStatus::Idle);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
+        OvTest::take(m_core.takes(), OvCgStatus::Idle);
         QVERIFY(rec.take().isEmpty());
         // The server's report ends the sending state.
         b->setStatus(1, someOperator());
-        OvTest::take(OvCgStatus::OnPvw);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
         QCOMPARE(b->status(), 3);
     }
 
     void publishWithoutCurrent()
     {
         Recorder rec(model());
-        OvTest::take(OvCgStatus::OnPgm);
-        OvTest::take(OvCgStatus::OnPvw);
-        OvTest::take(OvCgStatus::Idle);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
+        OvTest::take(m_core.takes(), OvCgStatus::Idle);
         QVERIFY(rec.take().isEmpty());
     }
 
@@ -581,11 +584,11 @@ private slots:
         Recorder rec(model());
         const auto publish = [&] {
             if (command == 0)
-                OvTest::take(OvCgStatus::OnPgm);
+                OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
             else if (command == 1)
-                OvTest::take(OvCgStatus::OnPvw);
+                OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
             else
-                OvTest::take(OvCgStatus::Idle);
+                OvTest::take(m_core.takes(), OvCgStatus::Idle);
         };
         publish();
         QCOMPARE(b->status(), 3);
@@ -642,7 +645,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(b->status(), 0, 2000);
         // Commands work again.
         model()->setCurrentCg(b);
-        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         QCOMPARE(b->status(), 3);
         QVERIFY(!model()->pendingOperationId(b).isEmpty());
         model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);

@@ -2,6 +2,7 @@
 // log list, driven through the list model and the message hub, with the
 // application's own style sheet (the grid's arithmetic counts on its tile width).
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGListItemWidget.h"
@@ -87,6 +88,8 @@ class TstCgViews : public QObject
     Q_OBJECT
 
 private:
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     std::unique_ptr<OvCGScrollareaWidget> m_grid;
 
     // Tiles show an item's changes once per turn of the event loop.
@@ -104,7 +107,8 @@ private slots:
         QFile sheet(QStringLiteral(OV_SOURCE_DIR "/qss/default.qss"));
         QVERIFY(sheet.open(QIODevice::ReadOnly));
         qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
-        m_grid = std::make_unique<OvCGScrollareaWidget>(nullptr);
+        m_grid = std::make_unique<OvCGScrollareaWidget>(m_core.filter(), m_core.order());
+        m_grid->registerArrows();
         m_grid->resize(600, 500);
         m_grid->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
@@ -190,14 +194,15 @@ private slots:
         loadCatalogue(3);
         model()->setCurrentCg(model()->cgAt(0));
         {
-            OvCGScrollareaWidget other(nullptr);
+            OvCGScrollareaWidget other(m_core.filter(), m_core.order());
+            other.registerArrows();
             other.resize(600, 300);
             other.show();
             QCoreApplication::processEvents();
             QVERIFY(OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Right)));
             QCOMPARE(model()->indexOfCg(model()->currentCg()), 1);
         }
-        // The destroyed grid is never called; the remaining one takes the keys again.
+        // The first grid keeps the keys; the destroyed one is never called.
         QVERIFY(OvShortcutKey::instance().activate(QKeySequence(Qt::Key_Right)));
         QCOMPARE(model()->indexOfCg(model()->currentCg()), 2);
     }
@@ -215,7 +220,7 @@ private slots:
         const QImage plain = tile->pictureLabel()->pixmap(Qt::ReturnByValue).toImage();
 
         // The local publish: overlay on, keyed by the request's identifier.
-        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         QCOMPARE(item->status(), 3);
         applied();
         QVERIFY(tile->isSending());
@@ -255,7 +260,7 @@ private slots:
         item->setImage(QPixmap(), server(QStringLiteral("{i}")));
         applied();
         QVERIFY(tile->pictureLabel()->pixmap(Qt::ReturnByValue).isNull());
-        OvTest::take(OvCgStatus::OnPvw);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
         applied();
         QVERIFY(tile->isSending());
         QCOMPARE(tile->pictureLabel()->pixmap(Qt::ReturnByValue).size(), QSize(160, 90));
@@ -267,10 +272,10 @@ private slots:
         loadCatalogue(2);
         OvSubCGItem* const item = model()->cgAt(0);
         model()->setCurrentCg(item);
-        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         item->setStatus(OvCgStatus::OnPgm, server(QStringLiteral("{a}")));
         model()->setPublishAnswerTimeout(100);
-        OvTest::take(OvCgStatus::OnPvw);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
         QTRY_COMPARE(item->status(), int(OvCgStatus::OnPgm));
         model()->setPublishAnswerTimeout(OvCGListModel::DefaultPublishAnswerMs);
         QCOMPARE(tileOf(item)->pictureLabel()->toolTip(), QStringLiteral("上一次发布未获确认"));
@@ -406,7 +411,7 @@ private slots:
     {
         QFETCH(int, status);
         QFETCH(QString, enabled);
-        OvControlWidget bar(nullptr);
+        OvControlWidget bar(m_core.takes(), m_core.filter());
         const QList<OvGrayButton*> buttons{bar.pgmButton(), bar.pvwButton(), bar.cancelButton()};
         QCOMPARE(buttons.at(0)->accessibleName(), QStringLiteral("PGM"));
         QCOMPARE(buttons.at(2)->accessibleName(), QStringLiteral("取消"));
@@ -449,7 +454,7 @@ private slots:
 
     void showWidget()
     {
-        OvCGShowWidget show(nullptr);
+        OvCGShowWidget show(m_core.filter(), m_core.order());
         show.resize(1000, 600);
         show.show();
         QVERIFY(QTest::qWaitForWindowExposed(&show));

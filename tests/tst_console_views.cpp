@@ -2,6 +2,7 @@
 // simulator on loopback: a publish from the control bar, the sending overlay
 // until the server's notification, and other operators' changes.
 #include "OvTestPeer.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGCustomLabel.h"
 #include "cg/OvCGListItemWidget.h"
@@ -27,6 +28,8 @@ class TstConsoleViews : public QObject
     Q_OBJECT
 
 private:
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     std::unique_ptr<OvCGVestrel> m_window;
     QProcess m_sim;
     quint16 m_port = 0;
@@ -50,7 +53,7 @@ private slots:
         m_port =
             OvTest::startSimulator(m_sim, {"--listen", "127.0.0.1", "--items", "6", "--discovery-port", "0"}, &error);
         QVERIFY2(m_port, qPrintable(error));
-        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        m_window = std::make_unique<OvCGVestrel>(m_core);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 

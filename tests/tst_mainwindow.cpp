@@ -2,6 +2,7 @@
 // notice; the connection runs against the CG server simulator on loopback.
 #include "OvTestPeer.h"
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCGScrollareaWidget.h"
@@ -89,6 +90,8 @@ class TstMainWindow : public QObject
     Q_OBJECT
 
 private:
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     std::unique_ptr<OvCGVestrel> m_window;
     // Made after the log file is removed: the hub opens its file on first use.
     std::unique_ptr<OvTest::LogRecorder> m_log;
@@ -126,7 +129,7 @@ private slots:
         qputenv("XDG_DATA_HOME", QDir::tempPath().toLocal8Bit() + "/data");
         QFile::remove(logPath());
         QFile::remove(configPath());
-        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        m_window = std::make_unique<OvCGVestrel>(m_core);
         m_log = std::make_unique<OvTest::LogRecorder>();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -569,7 +572,7 @@ private slots:
         QCOMPARE(logIn(), QString());
         // The window's own keys act while it has the keyboard.
         QApplication::setActiveWindow(m_window.get());
-        OvTakeCommand* const takes = OvTakeCommand::instance();
+        OvTakeCommand* const takes = m_core.takes();
         const auto toggle = [&] {
             if (byKey)
                 QTest::keyClick(m_window.get(), Qt::Key_L, Qt::ControlModifier);
@@ -601,7 +604,7 @@ private slots:
         QCOMPARE(logIn(), QString());
         for (int i : {0, 1}) {
             model()->setCurrentCg(model()->cgAt(i));
-            OvTest::take(i == 0 ? OvCgStatus::OnPgm : OvCgStatus::OnPvw);
+            OvTest::take(m_core.takes(), i == 0 ? OvCgStatus::OnPgm : OvCgStatus::OnPvw);
         }
         QTRY_VERIFY(model()->cgAt(0)->status() == OvCgStatus::OnPgm && model()->cgAt(1)->status() == OvCgStatus::OnPvw);
         const QList<OvSubCGItem*> items = model()->cgList();
@@ -690,7 +693,7 @@ private slots:
         QStringList problems;
         OvShortcutKey::instance().applyKeys(OvKeyMap::fromValues({{"go", "F5"}}, &problems));
         OvShortcutKey::instance().toggleShortcuts();
-        OvRunningOrder* const order = OvRunningOrder::instance();
+        OvRunningOrder* const order = m_core.order();
         order->clear();
         for (int i : {0, 1})
             order->insert(i, QUuid(model()->cgAt(i)->guid()));
@@ -718,13 +721,13 @@ private slots:
     {
         QCOMPARE(logIn(), QString());
         bool locked = false;
-        OvTest::closeModalWhenShown(5000, 10, [&locked](QWidget* box) {
+        OvTest::closeModalWhenShown(5000, 10, [this, &locked](QWidget* box) {
             QTest::keyClick(box, Qt::Key_L, Qt::ControlModifier);
-            locked = OvTakeCommand::instance()->isLocked();
+            locked = m_core.takes()->isLocked();
             qobject_cast<OvMsgDlg*>(box)->noButton()->click();
         });
         m_window->clearAllButton()->click();
-        OvTakeCommand::instance()->setLocked(false);
+        m_core.takes()->setLocked(false);
         QVERIFY(locked);
     }
 
@@ -748,10 +751,10 @@ private slots:
     void runningOrderThroughTheWindow()
     {
         QCOMPARE(logIn(), QString());
-        OvTakeCommand::instance()->clearAll(OvTakeCommand::RemoteApi);
+        m_core.takes()->clearAll(OvTakeCommand::RemoteApi);
         QTRY_VERIFY(std::none_of(model()->cgList().cbegin(), model()->cgList().cend(),
                                  [](auto* item) { return item->status() != OvCgStatus::Idle; }));
-        OvRunningOrder* const order = OvRunningOrder::instance();
+        OvRunningOrder* const order = m_core.order();
         order->clear();
         QApplication::setActiveWindow(m_window.get());
         for (int i : {0, 1, 2}) {

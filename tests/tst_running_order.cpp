@@ -6,6 +6,7 @@
 // copies of files that did not read.
 
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
@@ -42,9 +43,17 @@ OvCGListModel* model()
     return OvCGListModel::instance();
 }
 
+// The parts of the case under way, built afresh for each.
+OvConsoleCore* g_core = nullptr;
+
 OvRunningOrder* order()
 {
-    return OvRunningOrder::instance();
+    return g_core->order();
+}
+
+OvTakeCommand* takes()
+{
+    return g_core->takes();
 }
 
 QUuid guidOf(int position)
@@ -70,19 +79,23 @@ class TstRunningOrder : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<OvConsoleCore> m_core;
+
 private slots:
     // The order's files go to this test's own folder, not the user's.
     void initTestCase() { qputenv("XDG_DATA_HOME", QDir::tempPath().toLocal8Bit() + "/data"); }
 
     void init()
     {
+        m_core = std::make_unique<OvConsoleCore>(OvSettings());
+        g_core = m_core.get();
         model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B"), OvTest::cgRecord("C"),
                               OvTest::cgRecord("D")});
         order()->load(QString());
         for (int i = 0; i < 4; ++i)
             order()->insert(i, guidOf(i));
         // Only the double-press case wants the guard; the others press at will.
-        OvTakeCommand::instance()->setGuardMs(0);
+        takes()->setGuardMs(0);
     }
 
     void cleanup()
@@ -93,6 +106,8 @@ private slots:
         order()->clear();
         order()->setCuePreview(false);
         model()->clearCg();
+        g_core = nullptr;
+        m_core.reset();
     }
 
     // The mark stays on its cue through edits; GO takes it and marks the next,
@@ -132,7 +147,7 @@ private slots:
             case 'm': order()->move(a, b); break;
             case 'd': {
                 // Dropped before row b, as the table's view does it.
-                OvRunningOrderTable table;
+                OvRunningOrderTable table(order());
                 const std::unique_ptr<QMimeData> dragged(table.mimeData({table.index(a, 0)}));
                 table.dropMimeData(dragged.get(), Qt::MoveAction, b, 0, {});
                 break;
@@ -141,7 +156,7 @@ private slots:
             case 'x': model()->removeCg(model()->cgAt(a), localOperatorInfo()); break;
             case 'g': order()->go(OvTakeCommand::Osc); break;
             case 'c': order()->clear(); break;
-            case 'l': OvTakeCommand::instance()->setLocked(!OvTakeCommand::instance()->isLocked()); break;
+            case 'l': takes()->setLocked(!takes()->isLocked()); break;
             }
         }
         QTEST(cues(), "expected");
@@ -180,7 +195,7 @@ private slots:
         order()->setCuePreview(true);
         QStringList sent;
         for (int i = 0; i < gos; ++i) {
-            QSignalSpy taken(OvTakeCommand::instance(), &OvTakeCommand::taken);
+            QSignalSpy taken(takes(), &OvTakeCommand::taken);
             QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
             for (int t = 0; t < taken.count(); ++t) {  // each confirmed, as a server does
                 const QJsonObject value = peer.take("updateCG", "request").value("value").toObject();
@@ -198,7 +213,7 @@ private slots:
     // the selection stay with their cue.
     void editorKept()
     {
-        OvRunningOrderTable table;
+        OvRunningOrderTable table(order());
         QTableView view;
         view.setModel(&table);
         view.show();
@@ -229,7 +244,7 @@ private slots:
             order()->remove(cues);
         order()->setDuration(0, 30);
         QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
-        OvRunningOrderPanel panel;
+        OvRunningOrderPanel panel(order());
         panel.show();
         const QModelIndex duration = panel.table()->model()->index(cues / 2, OvRunningOrderTable::DurationColumn);
         panel.table()->edit(duration);
@@ -254,7 +269,7 @@ private slots:
         order()->load(path);
         order()->insert(1, guidOf(0));
         const QString cut = name.left(OvRunningOrder::MaxStoredName) + QChar(0x2026);
-        OvRunningOrderTable table;
+        OvRunningOrderTable table(order());
         for (int row : {0, 1}) {
             QCOMPARE(order()->cueAt(row).name, cut);
             QCOMPARE(table.data(table.index(row, OvRunningOrderTable::NameColumn)).toString(), cut);
@@ -265,7 +280,7 @@ private slots:
     // A double press of GO takes one cue; with cue preview the one after goes to PVW.
     void goTwiceAndPreview()
     {
-        OvTakeCommand::instance()->setGuardMs(OvTakeCommand::DefaultGuardMs);
+        takes()->setGuardMs(OvTakeCommand::DefaultGuardMs);
         QTest::qWait(OvTakeCommand::DefaultGuardMs + 20);  // past the other cases' presses
         QCOMPARE(order()->go(OvTakeCommand::Osc), OvTakeCommand::Taken);
         QCOMPARE(order()->go(OvTakeCommand::SingleKey), OvTakeCommand::Repeated);

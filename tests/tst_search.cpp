@@ -3,11 +3,13 @@
 // field has the keyboard (sent to the focused widget, as the desktop does).
 
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGSearchField.h"
 #include "cg/OvCGShowWidget.h"
+#include "cg/OvSearchFilter.h"
 #include "cg/OvControlWidget.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
@@ -39,6 +41,9 @@ class TstSearch : public QObject
 {
     Q_OBJECT
 
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
+
     std::unique_ptr<OvCGVestrel> m_window;
     OvCGScrollareaWidget* grid() const { return m_window->showWidget()->grid(); }
     OvCGSearchField* field() const { return m_window->showWidget()->searchField(); }
@@ -47,8 +52,8 @@ class TstSearch : public QObject
     QString shown() const
     {
         QStringList names;
-        for (int i = 0; i < grid()->shownCount(); ++i)
-            names.append(grid()->shownAt(i)->name());
+        for (int i = 0; i < m_core.filter()->shownCount(); ++i)
+            names.append(m_core.filter()->shownAt(i)->name());
         return names.join(QLatin1Char('|')) + QStringLiteral(" [") + m_window->showWidget()->searchCount()->text()
                + QLatin1Char(']');
     }
@@ -56,7 +61,7 @@ class TstSearch : public QObject
 private slots:
     void initTestCase()
     {
-        m_window = std::make_unique<OvCGVestrel>(nullptr);
+        m_window = std::make_unique<OvCGVestrel>(m_core);
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         emit OvTransferServer::instance()->signalConnect(true);  // the grid and the field show
     }
@@ -128,7 +133,7 @@ private slots:
     {
         OvShortcutKey::instance().toggleShortcuts();
         field()->setText(QStringLiteral("third"));
-        QTRY_COMPARE(grid()->shownCount(), 2);
+        QTRY_COMPARE(m_core.filter()->shownCount(), 2);
         QCOMPARE(model()->currentCg()->name(), QStringLiteral("Headline"));
         QVERIFY(!grid()->currentTile());
         QTest::keyClick(m_window.get(), Qt::Key_Right);
@@ -167,7 +172,7 @@ private slots:
         QTRY_COMPARE(QApplication::focusWidget(), field());
         QTest::keyClick(field(), Qt::Key_Escape);
         QCOMPARE(field()->text(), QString());
-        QTRY_COMPARE(grid()->shownCount(), Names.size());
+        QTRY_COMPARE(m_core.filter()->shownCount(), Names.size());
         QVERIFY(QApplication::focusWidget() != field());
         QVERIFY(m_window->isVisible());
     }
@@ -181,7 +186,7 @@ private slots:
         OvControlWidget* const bar = m_window->controlWidget();
         QTest::keyClick(m_window.get(), Qt::Key_F, Qt::ControlModifier);
         QTest::keyClicks(field(), QStringLiteral("wether"));
-        QTRY_COMPARE(grid()->shownCount(), 0);
+        QTRY_COMPARE(m_core.filter()->shownCount(), 0);
         QTest::keyClick(field(), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), field());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z);

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
+
 class TestShortcutKey : public QObject
 {
     Q_OBJECT
@@ -73,18 +75,25 @@ private slots:
                                  .toUtf8()));
     }
 
+    // The first registration wins while its owner lives; an owner that goes
+    // takes its key with it, and the next registration gets the key.
     void firstRegistrationWins()
     {
         OvShortcutKey& keys = OvShortcutKey::instance();
         QString ran;
-        keys.addShortcut(QKeySequence(QStringLiteral("F9")), [&ran] { ran += 'a'; });
+        auto owner = std::make_unique<QObject>();
+        keys.addShortcut(QKeySequence(QStringLiteral("F9")), [&ran] { ran += 'a'; }, false, owner.get());
         keys.addShortcut(QKeySequence(Qt::Key_F9), [&ran] { ran += 'b'; });
         keys.addShortcut(QKeySequence(Qt::Key_F10), {});  // an empty callback is never run
         keys.toggleShortcuts();
         QVERIFY(keys.activate(QKeySequence(Qt::Key_F9)));
         QVERIFY(!keys.activate(QKeySequence(Qt::Key_F10)));
+        owner.reset();
+        QVERIFY(!keys.activate(QKeySequence(Qt::Key_F9)));
+        keys.addShortcut(QKeySequence(Qt::Key_F9), [&ran] { ran += 'c'; });
+        QVERIFY(keys.activate(QKeySequence(Qt::Key_F9)));
         keys.toggleShortcuts();
-        QCOMPARE(ran, QStringLiteral("a"));
+        QCOMPARE(ran, QStringLiteral("ac"));
     }
 
     // Only a bare key is a single-key command: Ctrl+X, Ctrl+C, Ctrl+Z and

@@ -4,6 +4,7 @@
 
 #include "OvTestPeer.h"
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
@@ -19,6 +20,9 @@
 class TstSimSession : public QObject
 {
     Q_OBJECT
+
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
 
 private slots:
     void session()
@@ -46,9 +50,9 @@ private slots:
         OvSubCGItem* const item = model->currentCg();
         const int before = item->status() == 1 ? 2 : 1;
         if (before == 1)
-            OvTest::take(OvCgStatus::OnPgm);
+            OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         else
-            OvTest::take(OvCgStatus::OnPvw);
+            OvTest::take(m_core.takes(), OvCgStatus::OnPvw);
         QCOMPARE(item->status(), 3);
         QTRY_COMPARE_WITH_TIMEOUT(item->status(), before, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!log.lines.isEmpty(), 2000);

@@ -4,6 +4,7 @@
 
 #include "OvTestPeer.h"
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
@@ -72,6 +73,8 @@ class TstTransferServer : public QObject
     Q_OBJECT
 
 private:
+    // The take path and the rest of a console's parts, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
     OvTransferServer* client() const { return OvTransferServer::instance(); }
     OvCGListModel* model() const { return OvCGListModel::instance(); }
 
@@ -357,10 +360,10 @@ private slots:
         Peer peer;
         QVERIFY(peer.logInConsole("tk", threeItems()));
         model()->setCurrentCg(model()->findCg(GuidA));
-        OvTest::take(OvCgStatus::OnPgm);
+        OvTest::take(m_core.takes(), OvCgStatus::OnPgm);
         QVERIFY(peer.waitFor("updateCG"));
         model()->setCurrentCg(model()->findCg(GuidB));
-        OvTest::take(OvCgStatus::Idle);
+        OvTest::take(m_core.takes(), OvCgStatus::Idle);
         QVERIFY(peer.waitFor("updateCG", 2));
         QList<QJsonObject> updates;
         for (const QJsonObject& m : qAsConst(peer.messages))

@@ -3,6 +3,7 @@
 // console's windows at their own sizes.
 
 #include "OvTestSupport.h"
+#include "shell/OvConsoleCore.h"
 
 #include "shell/OvAboutDlg.h"
 #include "shell/OvCGVestrel.h"
@@ -161,7 +162,8 @@ private slots:
         loadStyleSheet(QStringLiteral("default.qss"));
         QCOMPARE(QCoreApplication::translate("OvTitlebar", "帮助"), QStringLiteral("Help"));
 
-        OvCGVestrel main(nullptr);
+        OvConsoleCore core{OvSettings()};
+        OvCGVestrel main(core);
         OvLoginDlg login(nullptr);
         OvAboutDlg about(&main);
         OvShortcutKeyDlg shortcuts(&main);

@@ -7,7 +7,8 @@
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
-#include "net/OvTslTally.h"
+#include "remote/OvTslTally.h"
+#include "shell/OvConsoleCore.h"
 
 #include <QTest>
 #include <QUdpSocket>
@@ -50,6 +51,9 @@ class TstTsl : public QObject
 {
     Q_OBJECT
 
+    // The take path and the state feed, with the default settings.
+    OvConsoleCore m_core{OvSettings()};
+
     QUdpSocket m_receiver;
     OvTslTally* m_tally = nullptr;
     int m_datagrams = 0;
@@ -77,7 +81,7 @@ private slots:
 
     void init()
     {
-        m_tally = new OvTslTally(this);
+        m_tally = new OvTslTally(m_core.feed(), this);
         m_tally->setTarget(QHostAddress::LocalHost, m_receiver.localPort());
     }
 
@@ -125,7 +129,7 @@ private slots:
     {
         m_tally->setPeriod(100);
         model()->resetCgList({OvTest::cgRecord("A", OvCgStatus::OnPgm), OvTest::cgRecord("B")});
-        QVERIFY(OvTakeCommand::instance()->takeItem(OvTakeCommand::Osc, model()->cgAt(0), OvCgStatus::Idle)
+        QVERIFY(m_core.takes()->takeItem(OvTakeCommand::Osc, model()->cgAt(0), OvCgStatus::Idle)
                 == OvTakeCommand::Taken);
         const QStringList all{"1 111 b3 ascii:A", "2 000 b3 ascii:B"};
         QCOMPARE(received(6), all + all + all);

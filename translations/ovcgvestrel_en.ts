@@ -196,22 +196,6 @@
         <translation>Reconnecting…</translation>
     </message>
     <message>
-        <source>不是有效的IP地址</source>
-        <translation>not a valid IP address</translation>
-    </message>
-    <message>
-        <source>OSC控制无法在%1:%2上监听：%3</source>
-        <translation>OSC control cannot listen on %1:%2: %3</translation>
-    </message>
-    <message>
-        <source>OSC反馈地址“%1”无效，应为“地址:端口”</source>
-        <translation>OSC feedback address &quot;%1&quot; is not valid; it must be &quot;address:port&quot;</translation>
-    </message>
-    <message>
-        <source>OSC控制在%1:%2上监听</source>
-        <translation>OSC control listens on %1:%2</translation>
-    </message>
-    <message>
         <source>锁定发布</source>
         <translation>Lock takes</translation>
     </message>
@@ -234,22 +218,6 @@
     <message>
         <source>清空串联单？</source>
         <translation>Empty the running order?</translation>
-    </message>
-    <message>
-        <source>远程接口无法在%1:%2上监听：%3</source>
-        <translation>Remote API cannot listen on %1:%2: %3</translation>
-    </message>
-    <message>
-        <source>TSL tally地址“%1”无效，应为“地址:端口”</source>
-        <translation>TSL tally address &quot;%1&quot; is not valid; it must be &quot;address:port&quot;</translation>
-    </message>
-    <message>
-        <source>TSL tally发往%1</source>
-        <translation>The TSL tally goes to %1</translation>
-    </message>
-    <message>
-        <source>远程接口未开启：%1</source>
-        <translation>Remote API is off: %1</translation>
     </message>
 </context>
 <context>
@@ -421,6 +389,29 @@
     </message>
 </context>
 <context>
+    <name>OvRemoteSurfaces</name>
+    <message>
+        <source>OSC控制无法在%1:%2上监听：%3</source>
+        <translation>OSC control cannot listen on %1:%2: %3</translation>
+    </message>
+    <message>
+        <source>OSC控制在%1:%2上监听</source>
+        <translation>OSC control listens on %1:%2</translation>
+    </message>
+    <message>
+        <source>远程接口未开启：%1</source>
+        <translation>Remote API is off: %1</translation>
+    </message>
+    <message>
+        <source>远程接口无法在%1:%2上监听：%3</source>
+        <translation>Remote API cannot listen on %1:%2: %3</translation>
+    </message>
+    <message>
+        <source>TSL tally发往%1</source>
+        <translation>The TSL tally goes to %1</translation>
+    </message>
+</context>
+<context>
     <name>OvRunningOrder</name>
     <message>
         <source>串联单文件无法读取，已另存为%1；串联单从空开始</source>
@@ -518,8 +509,6 @@
         <translation>Running order (read-only)</translation>
     </message>
     <message>
-        <source>这里只读：串联单不会保存（原因见操作日志）</source>
-        <translation>Read-only here: the running order is not saved (the operation log says why)</translation>
         <source>下一条：%1</source>
         <translation>Next: %1</translation>
     </message>
@@ -530,6 +519,10 @@
     <message>
         <source>未连接</source>
         <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>这里只读：串联单不会保存（原因见操作日志）</source>
+        <translation>Read-only here: the running order is not saved (the operation log says why)</translation>
     </message>
 </context>
 <context>
@@ -561,6 +554,21 @@
     <message>
         <source>时长</source>
         <translation>Duration</translation>
+    </message>
+</context>
+<context>
+    <name>OvSettings</name>
+    <message>
+        <source>config.ini中的设置%1未知，已忽略</source>
+        <translation>Unknown setting %1 in config.ini, ignored</translation>
+    </message>
+    <message>
+        <source>config.ini中%1的值“%2”无效，已忽略</source>
+        <translation>The value &quot;%2&quot; of %1 in config.ini is not valid, ignored</translation>
+    </message>
+    <message>
+        <source>config.ini中%1的值“%2”无效，使用默认值“%3”</source>
+        <translation>The value &quot;%2&quot; of %1 in config.ini is not valid, the default &quot;%3&quot; is used</translation>
     </message>
 </context>
 <context>

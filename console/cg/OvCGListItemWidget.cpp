@@ -37,7 +37,7 @@ const QImage& sendingOverlay()
 
 }  // namespace
 
-OvCGListItemWidget::OvCGListItemWidget(QWidget* parent) : QFrame(parent)
+OvCGListItemWidget::OvCGListItemWidget(const OvRunningOrder* order, QWidget* parent) : QFrame(parent), m_order(order)
 {
     setObjectName(QStringLiteral("OvCGListItemWidget"));
 
@@ -251,7 +251,7 @@ void OvCGListItemWidget::refreshTally()
         if (!tally.isEmpty()) {
             OvRepolish::setType(m_tallyLabel, tally);
             // The running order takes it off air in so many seconds.
-            const int left = OvRunningOrder::instance()->secondsLeft(QUuid(m_item->guid()));
+            const int left = m_order ? m_order->secondsLeft(QUuid(m_item->guid())) : -1;
             m_tallyLabel->setText(left >= 0 ? QStringLiteral("%1 %2s").arg(tally).arg(left) : tally);
             m_tallyLabel->adjustSize();
         }

@@ -8,6 +8,7 @@
 #include <QString>
 
 class OvLabel;
+class OvRunningOrder;
 class OvSubCGItem;
 
 // One tile of the CG grid: thumbnail above, name below. Its look follows the
@@ -18,7 +19,8 @@ class OvCGListItemWidget : public QFrame
 {
     Q_OBJECT
 public:
-    explicit OvCGListItemWidget(QWidget* parent = nullptr);
+    // The badge shows order's countdown of the item (none without an order).
+    OvCGListItemWidget(const OvRunningOrder* order, QWidget* parent = nullptr);
     ~OvCGListItemWidget() override;
 
     // Binds the tile to an item (null: to none); the grid re-binds its few
@@ -60,6 +62,7 @@ private:
     void refreshPicture();
     void refreshName();
 
+    const OvRunningOrder* m_order;
     OvLabel* m_pictureLabel = nullptr;
     OvLabel* m_nameLabel = nullptr;
     OvLabel* m_tallyLabel = nullptr;

@@ -309,13 +309,6 @@ OvSubCGItem* OvCGListModel::findCgByName(const QString& name) const
     return m_byName.value(name, nullptr);
 }
 
-void OvCGListModel::stepCurrent(int delta)
-{
-    const int at = m_current ? indexOfCg(m_current) + delta : 0;
-    if (OvSubCGItem* const item = cgAt(at))
-        setCurrentCg(item);
-}
-
 void OvCGListModel::setCurrentCg(OvSubCGItem* item)
 {
     if (item == m_current)
@@ -340,22 +333,6 @@ bool OvCGListModel::canTake(const OvSubCGItem* item, int targetStatus) const
 {
     return item && targetStatus != OvCgStatus::Sending && item->status() != targetStatus
            && item->status() != OvCgStatus::Sending && m_members.contains(item);
-}
-
-void OvCGListModel::setHiddenTest(std::function<bool(const OvSubCGItem*)> hides)
-{
-    m_hides = std::move(hides);
-    emit hiddenChanged();
-}
-
-bool OvCGListModel::isHidden(const OvSubCGItem* item) const
-{
-    return item && m_hides && m_hides(item);
-}
-
-void OvCGListModel::notifyHiddenChanged()
-{
-    emit hiddenChanged();
 }
 
 bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
@@ -454,7 +431,7 @@ void OvCGListModel::giveUpUnanswered()
     if (givenUp > Named)
         lines = QStringList{tr("studio未响应%1个发布请求").arg(givenUp)};
     for (const QString& line : qAsConst(lines))
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), line);
+        OvCGMessage::systemLine(line);
     if (!m_answerDeadlines.empty())
         m_answerTimer->start(int(qMax<qint64>(0, m_answerDeadlines.front().dueMs - m_answerClock.elapsed())));
 }

@@ -13,7 +13,6 @@
 #include <QUuid>
 
 #include <deque>
-#include <functional>
 
 class OvSubCGItem;
 class OvThumbnailQueue;
@@ -83,19 +82,10 @@ public:
 
     void setCurrentCg(OvSubCGItem* item);
     OvSubCGItem* currentCg() const;
-    // The item delta places after the current one becomes current (the first
-    // when none is); nothing happens past either end.
-    void stepCurrent(int delta);
 
     // Whether a take of item to targetStatus would be sent: not when the item
     // is not listed, already has that status or awaits an answer.
     bool canTake(const OvSubCGItem* item, int targetStatus) const;
-
-    // The view tells which items its filter hides; without a test none is.
-    void setHiddenTest(std::function<bool(const OvSubCGItem*)> hides);
-    bool isHidden(const OvSubCGItem* item) const;
-    // The view's filter changed: what it hides may have changed.
-    void notifyHiddenChanged();
 
     // Decoded thumbnails of the listed items share this many bytes (1 GiB by
     // default); a picture that does not fit is dropped and its item shows none.
@@ -124,7 +114,6 @@ signals:
     void SingalCGUpdate(int index, int updateType, OvSubCGItem* theCG, operatorInfo info);
     void SignalCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
     void SignalCurrentCGChanged(OvSubCGItem* newCG);
-    void hiddenChanged();
     // The server confirmed a take of this console, ms after it was asked for.
     void takeConfirmed(OvSubCGItem* item, int ms);
     // A listed item's picture was set (decoded, changed or dropped).
@@ -159,7 +148,6 @@ private:
     // or move lowers it, a look-up raises it again as far as it walks. Look-ups
     // without changes in between (a bundle of remote commands) cost nothing.
     mutable int m_positionsKnown = 0;
-    std::function<bool(const OvSubCGItem*)> m_hides;
     // Membership of m_items, so that checks stay cheap for large catalogues,
     // with the bytes each item's picture is counted as.
     QHash<const OvSubCGItem*, qint64> m_members;

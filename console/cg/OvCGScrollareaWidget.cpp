@@ -3,6 +3,7 @@
 #include "cg/OvCGListItemWidget.h"
 #include "cg/OvCGListModel.h"
 #include "cg/OvRunningOrder.h"
+#include "cg/OvSearchFilter.h"
 #include "cg/OvSubCGItem.h"
 #include "shortcut/OvShortcutKey.h"
 
@@ -23,63 +24,15 @@ constexpr int VerticalSpacing = 5;
 // Pixels one scroll-bar step moves (three per wheel notch).
 constexpr int ScrollStep = 20;
 
-// The shortcut table keeps a registration for the life of the process and the
-// first one of a key wins, so the arrows are registered once and always go to
-// the newest grid still alive; a destroyed grid is never called.
-QList<QPointer<OvCGScrollareaWidget>>& arrowTargets()
-{
-    static QList<QPointer<OvCGScrollareaWidget>> targets;
-    return targets;
-}
-
-OvCGScrollareaWidget* arrowTarget()
-{
-    QList<QPointer<OvCGScrollareaWidget>>& targets = arrowTargets();
-    while (!targets.isEmpty() && !targets.last())
-        targets.removeLast();
-    return targets.isEmpty() ? nullptr : targets.last().data();
-}
-
-void registerArrows(OvCGScrollareaWidget* grid)
-{
-    static bool registered = false;
-    arrowTargets().removeAll(nullptr);
-    arrowTargets().append(grid);
-    if (registered)
-        return;
-    registered = true;
-    OvShortcutKey& shortcuts = OvShortcutKey::instance();
-    const struct {
-        Qt::Key key;
-        void (OvCGScrollareaWidget::*handler)();
-    } arrows[] = {
-        {Qt::Key_Up, &OvCGScrollareaWidget::up},
-        {Qt::Key_Down, &OvCGScrollareaWidget::down},
-        {Qt::Key_Left, &OvCGScrollareaWidget::left},
-        {Qt::Key_Right, &OvCGScrollareaWidget::right},
-    };
-    for (const auto& arrow : arrows) {
-        const auto handler = arrow.handler;
-        // Held, an arrow walks on through the tiles: it moves, it takes nothing.
-        shortcuts.addShortcut(
-            QKeySequence(arrow.key),
-            [handler] {
-                if (OvCGScrollareaWidget* target = arrowTarget())
-                    (target->*handler)();
-            },
-            true);
-    }
-}
-
 }  // namespace
 
-OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent)
+OvCGScrollareaWidget::OvCGScrollareaWidget(OvSearchFilter* filter, const OvRunningOrder* order, QWidget* parent)
+    : QScrollArea(parent), m_filter(filter), m_order(order)
 {
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("OvCGScrollareaWidget"));
     // The badges of the few items the running order counts down, and of
     // those that just stopped.
-    OvRunningOrder* const order = OvRunningOrder::instance();
     connect(order, &OvRunningOrder::countdownChanged, this, [this, order] {
         const QList<QUuid> counting = order->counting();
         for (const QUuid& guid : counting + std::exchange(m_counting, counting)) {
@@ -93,7 +46,7 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     connect(model, &OvCGListModel::SingalCGInserted, this, &OvCGScrollareaWidget::addCg);
     connect(model, &OvCGListModel::SignalCgMoved, this, &OvCGScrollareaWidget::SlotCgMoved);
     connect(model, &OvCGListModel::SingalCGRemoved, this, &OvCGScrollareaWidget::catalogueChanged);
-    connect(model, &OvCGListModel::SingalCGUpdate, this, &OvCGScrollareaWidget::onCgUpdated);
+    connect(filter, &OvSearchFilter::changed, this, &OvCGScrollareaWidget::filterChanged);
     connect(model, &OvCGListModel::SignalCurrentCGChanged, this, &OvCGScrollareaWidget::onCurrentChanged);
 
     setMouseTracking(true);
@@ -111,21 +64,6 @@ OvCGScrollareaWidget::OvCGScrollareaWidget(QWidget* parent) : QScrollArea(parent
     // Shown while the pointer is over the grid; its room stays reserved, so
     // the tiles do not reflow when it appears.
     verticalScrollBar()->hide();
-
-    registerArrows(this);
-    // Takes aimed at "the current item" look here, so none acts on a tile the
-    // operator cannot see.
-    model->setHiddenTest([this](const OvSubCGItem* item) { return !m_filter.isEmpty() && !matchesFilter(item); });
-}
-
-OvCGScrollareaWidget::~OvCGScrollareaWidget()
-{
-    OvCGListModel::instance()->setHiddenTest({});
-}
-
-bool OvCGScrollareaWidget::matchesFilter(const OvSubCGItem* item) const
-{
-    return item->name().contains(m_filter, Qt::CaseInsensitive);
 }
 
 int OvCGScrollareaWidget::tileCount() const
@@ -156,7 +94,7 @@ QSize OvCGScrollareaWidget::tileSize() const
         return m_tileSize;
     // All tiles have the size the style sheet fixes; one tile, polished,
     // tells it.
-    OvCGListItemWidget probe(nullptr);
+    OvCGListItemWidget probe(nullptr, nullptr);
     probe.setAttribute(Qt::WA_DontShowOnScreen);
     probe.ensurePolished();
     const QSize fixed = probe.minimumSize();
@@ -174,93 +112,28 @@ int OvCGScrollareaWidget::rowPitch() const
 
 int OvCGScrollareaWidget::rowCount() const
 {
-    return (shownCount() + perRow() - 1) / perRow();
+    return (m_filter->shownCount() + perRow() - 1) / perRow();
 }
 
-void OvCGScrollareaWidget::setFilter(const QString& text)
+void OvCGScrollareaWidget::filterChanged()
 {
-    if (text == m_filter)
+    // A new text starts at the top, with the current item in view if shown;
+    // a change of the catalogue under the same text leaves the view where it is.
+    if (m_filter->text() != m_shownText) {
+        m_shownText = m_filter->text();
+        verticalScrollBar()->setValue(0);
+        m_shownReported[0] = -1;  // the count is told for every new text
+        m_scrollToCurrent = true;
+        m_dirty = true;
+        sync();
         return;
-    // Typing on narrows what is already shown; anything else looks at the
-    // whole catalogue again.
-    const bool narrowing = !m_filter.isEmpty() && !m_matchesDirty && text.contains(m_filter, Qt::CaseInsensitive);
-    m_filter = text;
-    if (narrowing) {
-        QVector<OvSubCGItem*> kept;
-        kept.reserve(m_matches.size());
-        for (OvSubCGItem* const item : qAsConst(m_matches)) {
-            if (matchesFilter(item))
-                kept.append(item);
-        }
-        m_matches = std::move(kept);
-        m_matchPositions.clear();
-    } else {
-        m_matchesDirty = true;
     }
-    verticalScrollBar()->setValue(0);
-    m_shownReported[0] = -1;  // the count is told for every new text
-    m_scrollToCurrent = true;
-    m_dirty = true;
-    sync();
-    OvCGListModel::instance()->notifyHiddenChanged();
-}
-
-void OvCGScrollareaWidget::refilter() const
-{
-    if (!m_matchesDirty)
-        return;
-    m_matchesDirty = false;
-    m_matches.clear();
-    m_matchPositions.clear();
-    if (m_filter.isEmpty())
-        return;
-    const QList<OvSubCGItem*> items = OvCGListModel::instance()->cgList();
-    for (OvSubCGItem* const item : items) {
-        if (matchesFilter(item))
-            m_matches.append(item);
-    }
-}
-
-int OvCGScrollareaWidget::shownCount() const
-{
-    if (m_filter.isEmpty())
-        return OvCGListModel::instance()->count();
-    refilter();
-    return m_matches.size();
-}
-
-OvSubCGItem* OvCGScrollareaWidget::shownAt(int position) const
-{
-    if (m_filter.isEmpty())
-        return OvCGListModel::instance()->cgAt(position);
-    refilter();
-    return position >= 0 && position < m_matches.size() ? m_matches.at(position) : nullptr;
-}
-
-bool OvCGScrollareaWidget::selectFirstShown()
-{
-    OvSubCGItem* const first = shownAt(0);
-    if (!first)
-        return false;
-    OvCGListModel::instance()->setCurrentCg(first);
-    return true;
+    markDirty();
 }
 
 void OvCGScrollareaWidget::catalogueChanged()
 {
-    if (!m_filter.isEmpty())
-        m_matchesDirty = true;
     markDirty();
-}
-
-void OvCGScrollareaWidget::onCgUpdated(int index, int updateType, OvSubCGItem* item, operatorInfo info)
-{
-    Q_UNUSED(index)
-    Q_UNUSED(item)
-    Q_UNUSED(info)
-    // A rename may bring an item into the filter or take it out.
-    if (!m_filter.isEmpty() && updateType == OvSubCGItem::NameUpdate)
-        catalogueChanged();
 }
 
 QPair<int, int> OvCGScrollareaWidget::bandRows(int scroll) const
@@ -311,7 +184,7 @@ void OvCGScrollareaWidget::sync()
 {
     if (m_dirty || m_scrollToCurrent)
         rebind();
-    const int shown = shownCount();
+    const int shown = m_filter->shownCount();
     const int total = OvCGListModel::instance()->count();
     if (shown != m_shownReported[0] || total != m_shownReported[1]) {
         m_shownReported[0] = shown;
@@ -358,7 +231,7 @@ void OvCGScrollareaWidget::rebind()
         scrollToIndex(currentIndex());
     }
 
-    const int n = shownCount();
+    const int n = m_filter->shownCount();
     const int scroll = verticalScrollBar()->value();
     const int pitch = rowPitch();
     const auto [firstRow, lastRow] = bandRows(scroll);
@@ -368,7 +241,7 @@ void OvCGScrollareaWidget::rebind()
     QSet<const OvSubCGItem*> band;
     band.reserve(last - first + 1);
     for (int i = first; i <= last; ++i)
-        band.insert(shownAt(i));
+        band.insert(m_filter->shownAt(i));
     for (auto it = m_bound.begin(); it != m_bound.end();) {
         if (band.contains(it.key())) {
             ++it;
@@ -390,14 +263,14 @@ void OvCGScrollareaWidget::rebind()
     const bool pointerInside = viewport()->underMouse();
     const QPoint pointer = pointerInside ? m_content->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
     for (int i = first; i <= last; ++i) {
-        OvSubCGItem* const item = shownAt(i);
+        OvSubCGItem* const item = m_filter->shownAt(i);
         OvCGListItemWidget* tile = m_bound.value(item, nullptr);
         const QRect rect = tileRect(i).translated(0, -m_bandTop);
         if (!tile) {
             if (!m_spare.isEmpty()) {
                 tile = m_spare.takeLast();
             } else {
-                tile = new OvCGListItemWidget(m_content);
+                tile = new OvCGListItemWidget(m_order, m_content);
                 connect(tile, &OvCGListItemWidget::remove, this, [this, tile] { releaseTile(tile); });
             }
             tile->setHovered(pointerInside && rect.contains(pointer));
@@ -478,26 +351,12 @@ void OvCGScrollareaWidget::SlotCgMoved(OvSubCGItem* theCG, int from, int to, ope
 
 int OvCGScrollareaWidget::currentIndex() const
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    OvSubCGItem* const current = model->currentCg();
-    if (!current)
-        return -1;
-    if (m_filter.isEmpty())
-        return model->indexOfCg(current);
-    refilter();
-    // Built once per change of the matches, so a run of arrows (or remote
-    // next/prev commands) does not walk them each time.
-    if (m_matchPositions.isEmpty() && !m_matches.isEmpty()) {
-        m_matchPositions.reserve(m_matches.size());
-        for (int i = 0; i < m_matches.size(); ++i)
-            m_matchPositions.insert(m_matches.at(i), i);
-    }
-    return m_matchPositions.value(current, -1);
+    return m_filter->shownIndexOf(OvCGListModel::instance()->currentCg());
 }
 
 void OvCGScrollareaWidget::selectAt(int target)
 {
-    if (OvSubCGItem* const item = shownAt(target))
+    if (OvSubCGItem* const item = m_filter->shownAt(target))
         OvCGListModel::instance()->setCurrentCg(item);
 }
 
@@ -506,8 +365,18 @@ bool OvCGScrollareaWidget::startFromHidden(int position)
     // The filter hides the current item: any arrow starts at the first shown.
     if (position >= 0 || !OvCGListModel::instance()->currentCg())
         return false;
-    selectFirstShown();
+    m_filter->selectFirstShown();
     return true;
+}
+
+void OvCGScrollareaWidget::registerArrows()
+{
+    // They repeat: a held arrow walks through the tiles, it takes nothing.
+    OvShortcutKey& shortcuts = OvShortcutKey::instance();
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Up), [this] { up(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Down), [this] { down(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Left), [this] { left(); }, true, this);
+    shortcuts.addShortcut(QKeySequence(Qt::Key_Right), [this] { right(); }, true, this);
 }
 
 void OvCGScrollareaWidget::up()
@@ -521,7 +390,7 @@ void OvCGScrollareaWidget::up()
 void OvCGScrollareaWidget::down()
 {
     const int i = currentIndex();
-    if (startFromHidden(i) || shownCount() - 1 < i + m_columns)
+    if (startFromHidden(i) || m_filter->shownCount() - 1 < i + m_columns)
         return;
     selectAt(i + m_columns);
 }
@@ -537,7 +406,7 @@ void OvCGScrollareaWidget::left()
 void OvCGScrollareaWidget::right()
 {
     const int i = currentIndex();
-    if (startFromHidden(i) || shownCount() - 1 < i + 1)
+    if (startFromHidden(i) || m_filter->shownCount() - 1 < i + 1)
         return;
     selectAt(i + 1);
 }

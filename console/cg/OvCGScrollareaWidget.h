@@ -13,12 +13,14 @@
 #include <QSize>
 #include <QVector>
 
+class OvRunningOrder;
+class OvSearchFilter;
 class OvSubCGItem;
 class QFrame;
 
-// The CG catalogue as a wrapping grid of tiles in the model's order. Columns
-// are spread evenly over the width; the arrow keys (single-key shortcuts) move
-// the model's current item through the grid.
+// The CG catalogue as a wrapping grid of tiles in the model's order, as far
+// as the search shows it. Columns are spread evenly over the width; the arrow
+// keys (single-key shortcuts) move the model's current item through the grid.
 //
 // The grid is virtual: tiles all have one size, so where an item sits is
 // arithmetic, and tile widgets exist only for the items within about one
@@ -28,8 +30,8 @@ class OvCGScrollareaWidget : public QScrollArea
 {
     Q_OBJECT
 public:
-    explicit OvCGScrollareaWidget(QWidget* parent = nullptr);
-    ~OvCGScrollareaWidget() override;
+    // The tiles show the order's countdowns.
+    OvCGScrollareaWidget(OvSearchFilter* filter, const OvRunningOrder* order, QWidget* parent = nullptr);
 
     int columns() const { return m_columns; }
     int horizontalSpacing() const { return m_spacing; }
@@ -46,17 +48,11 @@ public:
     // (content coordinates: the top of the grid is 0 however far it is scrolled).
     QRect tileRect(int position) const;
 
-    // Shows only the items whose name contains text, ignoring case; an empty
-    // text shows the whole catalogue. The filter follows the catalogue's changes.
-    void setFilter(const QString& text);
-    QString filter() const { return m_filter; }
-    // The items the grid shows: the matches, or the catalogue without a filter.
-    int shownCount() const;
-    // The item at this position of the grid, or null.
-    OvSubCGItem* shownAt(int position) const;
-    // Makes the first item shown the current one; false when none is shown.
-    bool selectFirstShown();
+    OvSearchFilter* filter() const { return m_filter; }
 
+    // The arrows move the current item through this grid, as long as it
+    // lives and no grid registered before it still does.
+    void registerArrows();
     // Arrow-key handlers (registered with the shortcut table).
     void up();
     void down();
@@ -71,7 +67,6 @@ signals:
 
 private slots:
     void addCg(int index, OvSubCGItem* model, operatorInfo info);
-    void onCgUpdated(int index, int updateType, OvSubCGItem* item, operatorInfo info);
     void SlotCgMoved(OvSubCGItem* theCG, int from, int to, operatorInfo info);
 
 protected:
@@ -85,10 +80,7 @@ protected:
 private:
     void relayout();
     void catalogueChanged();
-    // Brings the list of matches up to date with the filter and the catalogue,
-    // when a change has made it stale.
-    void refilter() const;
-    bool matchesFilter(const OvSubCGItem* item) const;
+    void filterChanged();
     void selectAt(int target);
     // The current item's position among the shown ones; -1 without one, or
     // when the filter hides it.
@@ -123,11 +115,8 @@ private:
     OvTurnEnd m_sync{this, [this] { sync(); }};
     QList<QUuid> m_counting;
     bool m_scrollToCurrent = false;
-    QString m_filter;
-    // The matching items in catalogue order, while a filter is set.
-    mutable QVector<OvSubCGItem*> m_matches;
-    mutable bool m_matchesDirty = false;
-    // Each match's position in m_matches; empty until asked for.
-    mutable QHash<const OvSubCGItem*, int> m_matchPositions;
+    OvSearchFilter* m_filter;
+    const OvRunningOrder* m_order;
+    QString m_shownText;  // the search's text when the grid last showed it
     int m_shownReported[2] = {-1, -1};
 };

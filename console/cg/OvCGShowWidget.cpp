@@ -4,6 +4,7 @@
 #include "cg/OvCGScrollareaWidget.h"
 #include "cg/OvCGSearchField.h"
 #include "cg/OvRunningOrderPanel.h"
+#include "cg/OvSearchFilter.h"
 #include "log/OvCGOperationLogListWidget.h"
 #include "net/OvTransferServer.h"
 
@@ -26,11 +27,12 @@ constexpr int HotZoneWidth = 15;
 
 }  // namespace
 
-OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
+OvCGShowWidget::OvCGShowWidget(OvSearchFilter* filter, OvRunningOrder* order, QWidget* parent)
+    : QFrame(parent), m_filter(filter)
 {
     setObjectName(QStringLiteral("OvCGShowWidget"));
 
-    m_grid = new OvCGScrollareaWidget(nullptr);
+    m_grid = new OvCGScrollareaWidget(filter, order, nullptr);
     connect(m_grid, &OvCGScrollareaWidget::mouseMove, this, &OvCGShowWidget::onChildMouseMove);
 
     auto* cgArea = new QFrame(nullptr);
@@ -52,12 +54,12 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
     m_searchRow->setLayout(searchLayout);
     m_searchRow->hide();
     cgLayout->addWidget(m_searchRow);
-    connect(m_search, &QLineEdit::textChanged, m_grid, &OvCGScrollareaWidget::setFilter);
+    connect(m_search, &QLineEdit::textChanged, filter, &OvSearchFilter::setText);
     connect(m_grid, &OvCGScrollareaWidget::shownChanged, this, &OvCGShowWidget::updateSearchCount);
     connect(m_search, &OvCGSearchField::chosen, this, [this] {
         // Without a match the keyboard stays here: the single keys would
         // otherwise act on a current item the filter hides.
-        if (m_grid->selectFirstShown())
+        if (m_filter->selectFirstShown())
             leaveSearch();
     });
     connect(m_search, &OvCGSearchField::dismissed, this, &OvCGShowWidget::leaveSearch);
@@ -112,7 +114,7 @@ OvCGShowWidget::OvCGShowWidget(QWidget* parent) : QFrame(parent)
 
     // The running order sits between the tiles and the log, in a splitter of
     // its own: the log pane's width rules stay those of the outer one.
-    m_cuePanel = new OvRunningOrderPanel(nullptr);
+    m_cuePanel = new OvRunningOrderPanel(order, nullptr);
     connect(m_cuePanel, &OvRunningOrderPanel::mouseMove, this, &OvCGShowWidget::onChildMouseMove);
     auto* cueSplitter = new QSplitter(Qt::Horizontal, nullptr);
     cueSplitter->setObjectName(QStringLiteral("OvCGShowWidget_cueSplitter"));
@@ -179,7 +181,7 @@ void OvCGShowWidget::leaveSearch()
 
 void OvCGShowWidget::updateSearchCount(int shown, int total)
 {
-    m_searchCount->setText(m_grid->filter().isEmpty() ? QString() : QStringLiteral("%1 / %2").arg(shown).arg(total));
+    m_searchCount->setText(!m_filter->isActive() ? QString() : QStringLiteral("%1 / %2").arg(shown).arg(total));
 }
 
 void OvCGShowWidget::onSplitterMoved(int pos, int index)

@@ -7,6 +7,8 @@ class OvButton;
 class OvCGCustomLabel;
 class OvCGOperationLogListWidget;
 class OvCGScrollareaWidget;
+class OvRunningOrder;
+class OvSearchFilter;
 class OvCGSearchField;
 class OvLabel;
 class OvRunningOrderPanel;
@@ -21,7 +23,9 @@ class OvCGShowWidget : public QFrame
 {
     Q_OBJECT
 public:
-    explicit OvCGShowWidget(QWidget* parent = nullptr);
+    // The grid shows what filter does, the search field sets its text; the
+    // panel between the tiles and the log shows order.
+    OvCGShowWidget(OvSearchFilter* filter, OvRunningOrder* order, QWidget* parent = nullptr);
     ~OvCGShowWidget() override;
 
     OvCGScrollareaWidget* grid() const { return m_grid; }
@@ -55,6 +59,7 @@ private:
     // Enter and Esc in the search field hand the keyboard back to the tiles.
     void leaveSearch();
 
+    OvSearchFilter* m_filter;
     OvCGScrollareaWidget* m_grid = nullptr;
     OvCGOperationLogListWidget* m_logList = nullptr;
     OvCGCustomLabel* m_tips = nullptr;

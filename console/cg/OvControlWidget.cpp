@@ -2,6 +2,7 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
+#include "cg/OvSearchFilter.h"
 #include "cg/OvSubCGItem.h"
 #include "cg/OvTakeCommand.h"
 #include "shortcut/OvKeyMap.h"
@@ -39,7 +40,8 @@ void setLit(QWidget* button, bool lit)
 
 }  // namespace
 
-OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
+OvControlWidget::OvControlWidget(OvTakeCommand* takes, const OvSearchFilter* filter, QWidget* parent)
+    : QFrame(parent), m_takes(takes), m_filter(filter)
 {
     setObjectName(QStringLiteral("OvControlWidget"));
     const OvKeyMap& keys = OvKeyMap::current();
@@ -62,8 +64,8 @@ OvControlWidget::OvControlWidget(QWidget* parent) : QFrame(parent)
 
     connect(OvCGListModel::instance(), &OvCGListModel::SignalCurrentCGChanged, this,
             &OvControlWidget::onCurrentCgChanged);
-    connect(OvCGListModel::instance(), &OvCGListModel::hiddenChanged, this, &OvControlWidget::resetUi);
-    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
+    connect(filter, &OvSearchFilter::changed, this, &OvControlWidget::resetUi);
+    connect(takes, &OvTakeCommand::lockedChanged, this, [this](bool locked) {
         if (m_item)
             resetUi();
         else
@@ -84,7 +86,7 @@ void OvControlWidget::stopFollowing()
 {
     if (!m_item)
         return;
-    setAllEnabled(!OvTakeCommand::instance()->isLocked());
+    setAllEnabled(!m_takes->isLocked());
     disconnect(m_item, &OvSubCGItem::updateData, this, &OvControlWidget::resetUi);
     disconnect(m_item, &QObject::destroyed, this, &OvControlWidget::destroyed);
     m_item = nullptr;
@@ -116,7 +118,7 @@ void OvControlWidget::resetUi()
         return;
     // Locked, or the search hides the current item (the buttons would act on
     // a tile nobody can see): nothing to press.
-    const bool blocked = OvTakeCommand::instance()->isLocked() || OvCGListModel::instance()->isHidden(m_item);
+    const bool blocked = m_takes->isLocked() || m_filter->hides(m_item);
     if (m_item->status() == OvCgStatus::Sending) {
         // Frozen while the request is outstanding; the faces wait for the answer.
         if (blocked)
@@ -146,17 +148,17 @@ void OvControlWidget::showLit()
 void OvControlWidget::onSendPgm()
 {
     if (m_item)
-        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::OnPgm);
+        m_takes->take(OvTakeCommand::ControlBar, OvCgStatus::OnPgm);
 }
 
 void OvControlWidget::onSendPvw()
 {
     if (m_item)
-        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::OnPvw);
+        m_takes->take(OvTakeCommand::ControlBar, OvCgStatus::OnPvw);
 }
 
 void OvControlWidget::onCancelPublish()
 {
     if (m_item)
-        OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, OvCgStatus::Idle);
+        m_takes->take(OvTakeCommand::ControlBar, OvCgStatus::Idle);
 }

@@ -5,7 +5,9 @@
 #include <QFrame>
 
 class OvGrayButton;
+class OvSearchFilter;
 class OvSubCGItem;
+class OvTakeCommand;
 
 // The publish buttons (PGM, PVW, cancel) for the model's current item, enabled
 // by that item's status and frozen while this console's request is outstanding.
@@ -13,7 +15,7 @@ class OvControlWidget : public QFrame
 {
     Q_OBJECT
 public:
-    explicit OvControlWidget(QWidget* parent = nullptr);
+    OvControlWidget(OvTakeCommand* takes, const OvSearchFilter* filter, QWidget* parent = nullptr);
     ~OvControlWidget() override;
 
     OvGrayButton* pgmButton() const { return m_pgmButton; }
@@ -37,6 +39,8 @@ private:
     void stopFollowing();
     void setAllEnabled(bool enabled);
 
+    OvTakeCommand* m_takes;
+    const OvSearchFilter* m_filter;
     OvGrayButton* m_pgmButton = nullptr;
     OvGrayButton* m_pvwButton = nullptr;
     OvGrayButton* m_cancelButton = nullptr;

@@ -6,8 +6,6 @@
 #include "log/OvCGMessage.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
-#include "shortcut/OvKeyMap.h"
-#include "shortcut/OvShortcutKey.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -36,13 +34,9 @@ constexpr int TickMs = 250;
 
 bool loggedIn()
 {
-    return OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn;
+    return OvTransferServer::instance()->isLoggedIn();
 }
 
-void systemLine(const QString& text)
-{
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
-}
 
 // Cut as the views cut server text, so that a name from a file or a server
 // costs nothing to keep, show or write.
@@ -108,18 +102,14 @@ QString setAside(const QString& path)
 
 }  // namespace
 
-OvRunningOrder* OvRunningOrder::instance()
-{
-    static OvRunningOrder order;
-    return &order;
-}
-
-OvRunningOrder::OvRunningOrder()
-    : QObject(nullptr), m_ticker(new QTimer(this)), m_writer(new QThreadPool(this)), m_renew(new QTimer(this))
+OvRunningOrder::OvRunningOrder(OvTakeCommand* takes, QObject* parent)
+    : QObject(parent)
+    , m_takes(takes)
+    , m_ticker(new QTimer(this))
+    , m_writer(new QThreadPool(this))
+    , m_renew(new QTimer(this))
 {
     m_writer->setMaxThreadCount(1);
-    // The last edit reaches the disk before the program ends.
-    qAddPostRoutine([] { instance()->flush(); });
     m_clock.start();
     m_ticker->setInterval(TickMs);
     connect(m_ticker, &QTimer::timeout, this, &OvRunningOrder::tick);
@@ -142,8 +132,6 @@ OvRunningOrder::OvRunningOrder()
     };
     connect(model, &OvCGListModel::SingalCGInserted, this, listed);
     connect(model, &OvCGListModel::SingalCGRemoved, this, listed);
-    OvShortcutKey::instance().addShortcut(OvKeyMap::current().key(OvKeyMap::Go),
-                                          [this] { go(OvTakeCommand::SingleKey); });
     OvTransferServer* const client = OvTransferServer::instance();
     connect(client, &OvTransferServer::signalConnect, this, [this, client](bool up) {
         // Away, the console sees nothing of what happens to an item: another
@@ -160,7 +148,9 @@ OvRunningOrder::OvRunningOrder()
 
 OvRunningOrder::~OvRunningOrder()
 {
-    // The lock goes after the last write.
+    // The last edit reaches the disk before the program ends; the lock goes
+    // after the last write.
+    flush();
     m_writer->waitForDone();
 }
 
@@ -294,7 +284,7 @@ int OvRunningOrder::listedFrom(int index) const
 
 OvTakeCommand::Result OvRunningOrder::go(OvTakeCommand::Source source)
 {
-    OvTakeCommand* const takes = OvTakeCommand::instance();
+    OvTakeCommand* const takes = m_takes;
     // Refused and said there.
     if (!takes->admitSource(source))
         return OvTakeCommand::Locked;
@@ -358,7 +348,7 @@ void OvRunningOrder::refusedGo(const QString& why)
         return;
     m_refusedGo = why;
     m_refusedGoNotice.start();
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), tr("GO未执行：%1").arg(why));
+    OvCGMessage::systemLine(tr("GO未执行：%1").arg(why));
 }
 
 void OvRunningOrder::startCountdown(OvSubCGItem* item, const Cue& cue)
@@ -412,7 +402,7 @@ void OvRunningOrder::dropUnwatched()
     if (count > Named)
         names.append(QStringLiteral("…"));
     dropAllCountdowns();
-    systemLine(tr("连接中断，串联单的%1个计时已取消，这些CG不会自动撤下：%2").arg(count).arg(names.join(tr("、"))));
+    OvCGMessage::systemLine(tr("连接中断，串联单的%1个计时已取消，这些CG不会自动撤下：%2").arg(count).arg(names.join(tr("、"))));
 }
 
 QList<QUuid> OvRunningOrder::counting() const
@@ -477,9 +467,9 @@ void OvRunningOrder::tick()
         if (!item || item->status() != OvCgStatus::OnPgm)
             continue;
         // Locked: the graphic stays, and the operator is told which one.
-        if (OvTakeCommand::instance()->takeAutomatically(OvTakeCommand::RunningOrder, item, OvCgStatus::Idle)
+        if (m_takes->takeAutomatically(OvTakeCommand::RunningOrder, item, OvCgStatus::Idle)
             == OvTakeCommand::Locked) {
-            systemLine(tr("发布已锁定：“%1”到时未撤下").arg(item->name()));
+            OvCGMessage::systemLine(tr("发布已锁定：“%1”到时未撤下").arg(item->name()));
         }
     }
     if (m_countdowns.isEmpty())
@@ -549,11 +539,11 @@ void OvRunningOrder::load(const QString& path)
             if (!m_readOnly) {
                 const QString aside = setAside(path);
                 if (!aside.isEmpty()) {
-                    systemLine(tr("串联单文件无法读取，已另存为%1；串联单从空开始").arg(QDir::toNativeSeparators(aside)));
+                    OvCGMessage::systemLine(tr("串联单文件无法读取，已另存为%1；串联单从空开始").arg(QDir::toNativeSeparators(aside)));
                 } else {
                     // It cannot be moved: it must not be written over either.
                     m_readOnly = true;
-                    systemLine(tr("串联单文件%1无法读取，也无法移开：这里只读，不会保存").arg(QDir::toNativeSeparators(path)));
+                    OvCGMessage::systemLine(tr("串联单文件%1无法读取，也无法移开：这里只读，不会保存").arg(QDir::toNativeSeparators(path)));
                 }
             }
         }
@@ -594,7 +584,7 @@ void OvRunningOrder::takeLock(const QString& path)
     QString host;
     QString application;
     lock->getLockInfo(&pid, &host, &application);
-    systemLine(tr("串联单%1已在另一台控制台（%2）打开：这里只读，不会保存")
+    OvCGMessage::systemLine(tr("串联单%1已在另一台控制台（%2）打开：这里只读，不会保存")
                    .arg(QDir::toNativeSeparators(path), host.isEmpty() ? QStringLiteral("?") : host));
 }
 
@@ -671,7 +661,7 @@ void OvRunningOrder::savedTo(const QString& path, const QString& error)
         m_unsaved.remove(path);
     } else if (!m_unsaved.contains(path)) {
         m_unsaved.insert(path);
-        systemLine(tr("串联单无法保存到%1：%2").arg(QDir::toNativeSeparators(path), error));
+        OvCGMessage::systemLine(tr("串联单无法保存到%1：%2").arg(QDir::toNativeSeparators(path), error));
     }
 }
 

@@ -53,7 +53,9 @@ public:
         quint64 id = 0;     // this session's own name for the cue, never stored
     };
 
-    static OvRunningOrder* instance();
+    // GO and the countdowns take through takes.
+    explicit OvRunningOrder(OvTakeCommand* takes, QObject* parent = nullptr);
+    // Writes what waits to be written.
     ~OvRunningOrder() override;
 
     int count() const;
@@ -116,7 +118,6 @@ signals:
     void countdownChanged();
 
 private:
-    OvRunningOrder();
     int listedFrom(int index) const;
     void startCountdown(OvSubCGItem* item, const Cue& cue);
     void stopCountdownOf(quint64 cueId);
@@ -143,6 +144,7 @@ private:
         quint64 cue = 0;                    // the cue whose GO started it
     };
 
+    OvTakeCommand* m_takes;
     QList<Cue> m_cues;
     int m_next = -1;
     bool m_cuePreview = false;

@@ -40,11 +40,10 @@ OvGrayButton* button(QWidget* parent, const QString& type, const QString& text, 
 
 }  // namespace
 
-OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
+OvRunningOrderPanel::OvRunningOrderPanel(OvRunningOrder* order, QWidget* parent) : QFrame(parent), m_order(order)
 {
     setObjectName(QStringLiteral("OvRunningOrderPanel"));
     setAccessibleName(tr("串联单"));
-    OvRunningOrder* const order = OvRunningOrder::instance();
 
     m_title = new OvLabel(QStringLiteral("OvCGShowWidget_title_label"), this);
     m_title->setText(tr("串联单"));
@@ -57,7 +56,7 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
     m_go->setSizePolicy(QSizePolicy::Ignored, m_go->sizePolicy().verticalPolicy());
     m_go->installEventFilter(this);
 
-    m_model = new OvRunningOrderTable(this);
+    m_model = new OvRunningOrderTable(order, this);
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("OvRunningOrderTable"));
     m_table->setAccessibleName(tr("串联单"));
@@ -143,7 +142,7 @@ OvRunningOrderPanel::OvRunningOrderPanel(QWidget* parent) : QFrame(parent)
 
 void OvRunningOrderPanel::showReadOnly()
 {
-    const bool readOnly = OvRunningOrder::instance()->isReadOnly();
+    const bool readOnly = m_order->isReadOnly();
     m_title->setText(readOnly ? tr("串联单（只读）") : tr("串联单"));
     const QString why = readOnly ? tr("这里只读：串联单不会保存（原因见操作日志）") : QString();
     m_title->setToolTip(why);
@@ -154,11 +153,11 @@ void OvRunningOrderPanel::showReadOnly()
 
 void OvRunningOrderPanel::showNextOnGo()
 {
-    const OvSubCGItem* const item = OvRunningOrder::instance()->nextItem();
+    const OvSubCGItem* const item = m_order->nextItem();
     // One line: a name may hold line breaks.
     const QString name = item ? OvViewHelpers::capped(item->name()).simplified() : QString();
     // Away from the server every cue is greyed, the marked one too.
-    const QString none = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn
+    const QString none = OvTransferServer::instance()->isLoggedIn()
                              ? tr("无下一条")
                              : tr("未连接");
     const QString said = item ? tr("下一条：%1").arg(name) : none;
@@ -219,10 +218,9 @@ void OvRunningOrderPanel::addCurrent()
     const OvSubCGItem* const item = OvCGListModel::instance()->currentCg();
     if (!item)
         return;
-    OvRunningOrder* const order = OvRunningOrder::instance();
     const int selected = selectedRow();
-    const int at = selected >= 0 ? selected + 1 : order->count();
-    if (order->insert(at, QUuid(item->guid()))) {
+    const int at = selected >= 0 ? selected + 1 : m_order->count();
+    if (m_order->insert(at, QUuid(item->guid()))) {
         selectRow(at);
         m_table->scrollTo(m_model->index(at, 0));
     }
@@ -233,7 +231,7 @@ void OvRunningOrderPanel::removeSelected()
     const int row = selectedRow();
     if (row < 0)
         return;
-    OvRunningOrder::instance()->remove(row);
+    m_order->remove(row);
     selectRow(qMin(row, m_model->rowCount() - 1));
 }
 
@@ -243,7 +241,7 @@ void OvRunningOrderPanel::moveSelected(int delta)
     const int to = row + delta;
     if (row < 0 || to < 0 || to >= m_model->rowCount())
         return;
-    OvRunningOrder::instance()->move(row, to);
+    m_order->move(row, to);
     selectRow(to);
 }
 

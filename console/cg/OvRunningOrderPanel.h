@@ -7,6 +7,7 @@
 
 class OvGrayButton;
 class OvLabel;
+class OvRunningOrder;
 class OvRunningOrderTable;
 class QTableView;
 
@@ -19,7 +20,7 @@ class OvRunningOrderPanel : public QFrame
 {
     Q_OBJECT
 public:
-    explicit OvRunningOrderPanel(QWidget* parent = nullptr);
+    explicit OvRunningOrderPanel(OvRunningOrder* order, QWidget* parent = nullptr);
     ~OvRunningOrderPanel() override;
 
     QTableView* table() const { return m_table; }
@@ -54,6 +55,7 @@ private:
     // The GO button's face: the cue it takes, cut to the button's width.
     void showNextOnGo();
 
+    OvRunningOrder* m_order;
     OvRunningOrderTable* m_model = nullptr;
     QTableView* m_table = nullptr;
     OvLabel* m_title = nullptr;

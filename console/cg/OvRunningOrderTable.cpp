@@ -22,9 +22,9 @@ QString OvRunningOrderTable::cueMimeType()
     return QStringLiteral("application/x-ovcg-cue");
 }
 
-OvRunningOrderTable::OvRunningOrderTable(QObject* parent) : QAbstractTableModel(parent)
+OvRunningOrderTable::OvRunningOrderTable(OvRunningOrder* order, QObject* parent)
+    : QAbstractTableModel(parent), m_order(order)
 {
-    OvRunningOrder* const order = OvRunningOrder::instance();
     m_rows = order->count();
     // Row by row, not a reset: a reset closes a duration being edited.
     connect(order, &OvRunningOrder::cueInserted, this, [this](int row) {
@@ -104,7 +104,7 @@ int OvRunningOrderTable::columnCount(const QModelIndex& parent) const
 
 QVariant OvRunningOrderTable::data(const QModelIndex& index, int role) const
 {
-    const OvRunningOrder* const order = OvRunningOrder::instance();
+    const OvRunningOrder* const order = m_order;
     if (!index.isValid() || index.row() >= order->count())
         return {};
     const OvRunningOrder::Cue cue = order->cueAt(index.row());
@@ -171,7 +171,7 @@ Qt::ItemFlags OvRunningOrderTable::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (OvRunningOrder::instance()->isReadOnly())
+    if (m_order->isReadOnly())
         return flags;
     flags |= Qt::ItemIsDragEnabled;
     if (index.column() == DurationColumn)
@@ -188,7 +188,7 @@ bool OvRunningOrderTable::setData(const QModelIndex& index, const QVariant& valu
     // Empty: no duration. Anything but 0 to a day is refused, not bent.
     if ((!ok && !value.toString().trimmed().isEmpty()) || (ok && (seconds < 0 || seconds > OvRunningOrder::MaxDurationS)))
         return false;
-    OvRunningOrder::instance()->setDuration(index.row(), ok ? seconds : 0);
+    m_order->setDuration(index.row(), ok ? seconds : 0);
     return true;
 }
 
@@ -213,7 +213,7 @@ QMimeData* OvRunningOrderTable::mimeData(const QModelIndexList& indexes) const
 
 bool OvRunningOrderTable::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int, const QModelIndex& parent)
 {
-    OvRunningOrder* const order = OvRunningOrder::instance();
+    OvRunningOrder* const order = m_order;
     // Dropped on a row: before it; below the last: at the end.
     int at = row >= 0 ? row : parent.isValid() ? parent.row() : order->count();
     if (data->hasFormat(cueMimeType()))

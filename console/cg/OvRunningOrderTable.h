@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QPersistentModelIndex>
 
+class OvRunningOrder;
+
 // The running order as the panel's table shows it: position, name, duration
 // (edited in place; the seconds left while it counts down), the next mark
 // and a remove column. Rows are dragged to reorder; tiles are dropped in.
@@ -21,7 +23,7 @@ public:
     // What a dragged tile carries: its item's guid.
     static QString cueMimeType();
 
-    explicit OvRunningOrderTable(QObject* parent = nullptr);
+    explicit OvRunningOrderTable(OvRunningOrder* order, QObject* parent = nullptr);
     ~OvRunningOrderTable() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -51,6 +53,7 @@ private:
     // The rows the view was told of: the order tells of a change after
     // making it, and between the begin and the end of a change the view
     // must still count the rows before it.
+    OvRunningOrder* m_order;
     int m_rows = 0;
     QPersistentModelIndex m_editing;
 };

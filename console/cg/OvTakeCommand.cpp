@@ -2,11 +2,10 @@
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
+#include "cg/OvSearchFilter.h"
 #include "cg/OvSubCGItem.h"
 #include "log/OvCGMessage.h"
 #include "net/OvTransferServer.h"
-#include "shortcut/OvKeyMap.h"
-#include "shortcut/OvShortcutKey.h"
 
 #include <QTimer>
 
@@ -21,26 +20,10 @@ OvTakeCommand::Action actionFor(int targetStatus)
                                                : OvTakeCommand::Cancel;
 }
 
-void systemLine(const QString& text)
-{
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
-}
-
 }  // namespace
 
-OvTakeCommand* OvTakeCommand::instance()
+OvTakeCommand::OvTakeCommand(const OvSearchFilter* filter, QObject* parent) : QObject(parent), m_filter(filter)
 {
-    static OvTakeCommand command;
-    return &command;
-}
-
-OvTakeCommand::OvTakeCommand() : QObject(nullptr)
-{
-    OvShortcutKey& shortcuts = OvShortcutKey::instance();
-    const OvKeyMap& keys = OvKeyMap::current();
-    shortcuts.addShortcut(keys.key(OvKeyMap::Pgm), [this] { take(SingleKey, OvCgStatus::OnPgm); });
-    shortcuts.addShortcut(keys.key(OvKeyMap::Pvw), [this] { take(SingleKey, OvCgStatus::OnPvw); });
-    shortcuts.addShortcut(keys.key(OvKeyMap::Cancel), [this] { take(SingleKey, OvCgStatus::Idle); });
     // A take-all-off under way ends with the catalogue it was for.
     connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, [this](bool up) {
         if (!up)
@@ -75,7 +58,7 @@ bool OvTakeCommand::admitSource(Source source)
         return true;
     if (!m_lockedNotice.isValid() || m_lockedNotice.elapsed() >= LockedNoticeEveryMs) {
         m_lockedNotice.start();
-        systemLine(tr("发布已锁定，未执行来自%1的命令").arg(sourceName(source)));
+        OvCGMessage::systemLine(tr("发布已锁定，未执行来自%1的命令").arg(sourceName(source)));
     }
     return false;
 }
@@ -109,7 +92,7 @@ OvTakeCommand::Result OvTakeCommand::take(Source source, int targetStatus)
     if (!item)
         return NoItem;
     // A take never acts on an item nobody sees.
-    if (model->isHidden(item))
+    if (m_filter->hides(item))
         return Hidden;
     return send(source, item, targetStatus, true);
 }
@@ -179,7 +162,7 @@ void OvTakeCommand::clearAllSlice()
             return item && item->status() != OvCgStatus::Idle;
         }));
         m_toClear.clear();
-        systemLine(tr("全部撤下已中止：%1个CG仍在播出").arg(left));
+        OvCGMessage::systemLine(tr("全部撤下已中止：%1个CG仍在播出").arg(left));
         return;
     }
     OvCGListModel* const model = OvCGListModel::instance();
@@ -209,7 +192,7 @@ void OvTakeCommand::setLocked(bool locked)
         return;
     m_locked = locked;
     m_lockedNotice.invalidate();
-    systemLine(locked ? tr("发布已锁定") : tr("发布已解锁"));
+    OvCGMessage::systemLine(locked ? tr("发布已锁定") : tr("发布已解锁"));
     emit lockedChanged(locked);
 }
 

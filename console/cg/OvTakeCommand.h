@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+class OvSearchFilter;
 class OvSubCGItem;
 
 // The one way to take: every source (the control bar, the single keys, the
@@ -52,7 +53,8 @@ public:
     // How often a take-all-off looks again at items awaiting an answer.
     static constexpr int WaitingRetryMs = 50;
 
-    static OvTakeCommand* instance();
+    // The search decides what a take aimed at the current item may act on.
+    explicit OvTakeCommand(const OvSearchFilter* filter, QObject* parent = nullptr);
     ~OvTakeCommand() override;
 
     // The current item to targetStatus (on PGM, on PVW, or off air).
@@ -95,13 +97,13 @@ signals:
     void taken(OvTakeCommand::Source source, OvSubCGItem* item, int targetStatus);
 
 private:
-    OvTakeCommand();
     // An item the caller named, if still listed; pressed: it becomes current
     // and the guard judges the press.
     Result takeListed(Source source, OvSubCGItem* item, int targetStatus, bool pressed);
     Result send(Source source, OvSubCGItem* item, int targetStatus, bool pressed);
     void clearAllSlice();
 
+    const OvSearchFilter* m_filter;
     bool m_locked = false;
     int m_guardMs = DefaultGuardMs;
     qint64 m_ignored = 0;

@@ -137,6 +137,11 @@ QString OvCGMessage::systemTitle()
     return tr("系统");
 }
 
+void OvCGMessage::systemLine(const QString& text)
+{
+    instance().addMessage(SystemMessage, systemTitle(), text);
+}
+
 void OvCGMessage::addMessage(MessageType type, const QString& title, const QString& text)
 {
     // The text is the same for a whole minute; made once a minute.

@@ -20,6 +20,8 @@ public:
     static OvCGMessage& instance();
     // The title of the console's own lines ("系统").
     static QString systemTitle();
+    // One of the console's own lines, titled as such.
+    static void systemLine(const QString& text);
     ~OvCGMessage() override;
 
     void addMessage(MessageType type, const QString& title, const QString& text);

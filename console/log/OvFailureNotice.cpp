@@ -7,5 +7,5 @@ void OvFailureNotice::failed(const QString& text)
     if (m_failed)
         return;
     m_failed = true;
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    OvCGMessage::systemLine(text);
 }

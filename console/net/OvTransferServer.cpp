@@ -381,21 +381,17 @@ void OvTransferServer::slotDestroyConnection()
     }
     const QString errorText = silent ? QString() : m_errorText;
     if (!errorText.isEmpty()) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           m_logText.isEmpty() ? errorText : m_logText);
+        OvCGMessage::systemLine(m_logText.isEmpty() ? errorText : m_logText);
     }
     m_errorText.clear();
     m_logText.clear();
     if (retry) {
         if (!m_reconnecting) {
-            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                               tr("正在自动重新连接studio…"));
+            OvCGMessage::systemLine(tr("正在自动重新连接studio…"));
         }
         // Said once when the waits start to grow, not at every loss.
         if (lostLogin && m_shortLived == 2) {
-            OvCGMessage::instance().addMessage(
-                SystemMessage, OvCGMessage::systemTitle(),
-                tr("studio在登录后不久一再断开连接：重连的间隔逐次加长，最长%1秒").arg(ReconnectLongestMs / 1000));
+            OvCGMessage::systemLine(tr("studio在登录后不久一再断开连接：重连的间隔逐次加长，最长%1秒").arg(ReconnectLongestMs / 1000));
         }
         // Before the box: the retries go on while it is open.
         m_retryTimer->start(retryDelay());
@@ -586,7 +582,7 @@ void OvTransferServer::cgNotified(const OvCgNotification& n)
 
 void OvTransferServer::endpointNotice(const QString& text)
 {
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    OvCGMessage::systemLine(text);
 }
 
 void OvTransferServer::refused(const QString& errorText, const QString& logText)

@@ -75,6 +75,7 @@ public:
     void connectToServer(const QString& endpoint, const QString& password, int port);
     void disconnectFromServer();
     ConnectionState connectionState() const;
+    bool isLoggedIn() const { return connectionState() == LoggedIn; }
     // The server of the last connection asked for.
     QString host() const { return m_host; }
     int port() const { return m_port; }

@@ -2,6 +2,7 @@
 
 #include "OvAboutDlg.h"
 #include "OvConfig.h"
+#include "OvConsoleCore.h"
 #include "OvConnectionErrorBox.h"
 #include "OvHelpViewer.h"
 #include "OvKeyboardGuard.h"
@@ -17,10 +18,7 @@
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "net/OvErrorPresenter.h"
-#include "net/OvApiServer.h"
-#include "net/OvOscControl.h"
 #include "net/OvTransferServer.h"
-#include "net/OvTslTally.h"
 #include "shortcut/OvKeyMap.h"
 #include "shortcut/OvShortcutKey.h"
 #include "shortcut/OvShortcutKeyDlg.h"
@@ -36,18 +34,16 @@
 #include <QKeySequence>
 #include <QShortcut>
 
-OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
+OvCGVestrel::OvCGVestrel(OvConsoleCore& core, QWidget* parent) : OvCGBaseDlg(parent, 1), m_core(&core)
 {
     setObjectName(QStringLiteral("Tolva"));
     // The transfer client knows no widgets; its errors reach the operator here.
     OvErrorPresenter::install(&OvConnectionErrorBox::show);
     applyStyleSheet(this, QStringLiteral("MainFrame.qss"));
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
-    // Before anything registers or shows a key.
-    const OvKeyMap keys = OvKeyMap::fromValues(readConfigKeys(), &m_keyProblems);
-    OvShortcutKey::instance().applyKeys(keys);
-    OvTakeCommand* const takes = OvTakeCommand::instance();
-    takes->setGuardMs(readConfigTakeGuardMs());
+    const OvKeyMap& keys = OvKeyMap::current();
+    OvTakeCommand* const takes = core.takes();
+    OvRunningOrder* const order = core.order();
 
     auto* outer = new VNsNmLayout(this);
 
@@ -61,18 +57,17 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     auto* content = new VNsNmLayout(nullptr);
     content->setContentsMargins(26, 21, 21, 2);
 
-    m_showWidget = new OvCGShowWidget(nullptr);
-    OvRunningOrder::instance()->setCuePreview(readConfigCuePreview());
-    connect(m_showWidget->runningOrderPanel(), &OvRunningOrderPanel::clearRequested, this, [] {
+    m_showWidget = new OvCGShowWidget(core.filter(), order, nullptr);
+    connect(m_showWidget->runningOrderPanel(), &OvRunningOrderPanel::clearRequested, this, [order] {
         OvMsgDlg box(tr("清空串联单？"), 1, nullptr);
         if (box.exec() == 1)
-            OvRunningOrder::instance()->clear();
+            order->clear();
     });
     // The CG area takes all the height the title bar and the bottom row leave.
     m_showWidget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     content->addWidget(m_showWidget);
 
-    m_controlWidget = new OvControlWidget(nullptr);
+    m_controlWidget = new OvControlWidget(takes, core.filter(), nullptr);
     connect(m_controlWidget, &OvControlWidget::login, this, &OvCGVestrel::login);
 
     connectButton = new OvGrayButton(this, QString());
@@ -112,7 +107,7 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     connect(lockKey, &QShortcut::activated, takes, [takes] { takes->setLocked(!takes->isLocked()); });
     // Qt's repeat flag misses most X repeats: held keys, open editors and the
     // lock's key in the console's boxes are settled for the whole program.
-    new OvKeyboardGuard(this);
+    new OvKeyboardGuard(this, takes);
     auto* clearAllKey = new QShortcut(keys.key(OvKeyMap::ClearAll), this);
     clearAllKey->setAutoRepeat(false);
     connect(clearAllKey, &QShortcut::activated, this, [this] { askClearAll(OvTakeCommand::Keyboard); });
@@ -138,20 +133,17 @@ OvCGVestrel::OvCGVestrel(QWidget* parent) : OvCGBaseDlg(parent, 1)
     OvTransferServer* const client = OvTransferServer::instance();
     connect(client, &OvTransferServer::signalConnect, this, &OvCGVestrel::slotConnect);
     connect(client, &OvTransferServer::reconnectingChanged, this, &OvCGVestrel::setReconnectingState);
-    client->setReconnect(readConfigReconnect());
     connect(m_titlebar, &OvTitlebar::quickWidget, this, &OvCGVestrel::quickWidget);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, m_showWidget, &OvCGShowWidget::focusSearch);
     connect(m_titlebar, &OvTitlebar::about, this, &OvCGVestrel::about);
     connect(m_titlebar, &OvTitlebar::helperInfo, this, &OvCGVestrel::helperInfo);
 
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       tr("欢迎使用TolvaCGVestrel"));
-    for (const QString& problem : qAsConst(m_keyProblems))
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), problem);
-    startOscControl();
-    startApi();
-    startTslTally();
+    OvCGMessage::systemLine(tr("欢迎使用TolvaCGVestrel"));
+    for (const QString& problem : core.problems())
+        OvCGMessage::systemLine(problem);
+    m_showWidget->grid()->registerArrows();
+    core.startRemoteSurfaces();
 
     setMouseTracking(true);
 
@@ -195,10 +187,9 @@ void OvCGVestrel::login(bool checked)
             });
         const int answer = box.exec();
         disconnect(watch);
-        if (answer == 1 && !ended && client->connectionState() == OvTransferServer::LoggedIn) {
+        if (answer == 1 && !ended && client->isLoggedIn()) {
             client->disconnectFromServer();
-            OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                               tr("您与studio断开连接。"));
+            OvCGMessage::systemLine(tr("您与studio断开连接。"));
         }
         break;
     }
@@ -212,8 +203,7 @@ void OvCGVestrel::slotConnect(bool loginSuccess)
 {
     if (loginSuccess) {
         m_loginDlg->accept();
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           tr("您成功与studio建立远程连接"));
+        OvCGMessage::systemLine(tr("您成功与studio建立远程连接"));
         setConnectButtonState(true);
     } else {
         setConnectButtonState(false);
@@ -234,88 +224,13 @@ void OvCGVestrel::setReconnectingState(bool reconnecting)
         connectButton->setText(tr("重连中…"));
         connectButton->setType(QStringLiteral("OvControlWidget_reconnecting"));
     } else {
-        setConnectButtonState(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
+        setConnectButtonState(OvTransferServer::instance()->isLoggedIn());
     }
-}
-
-void OvCGVestrel::startOscControl()
-{
-    const int port = readConfigOscPort();
-    if (port == 0)
-        return;
-    auto log = [](const QString& text) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
-    };
-    auto* osc = new OvOscControl(this);
-    const QString addressText = readConfigOscAddress();
-    QString error = tr("不是有效的IP地址");
-    if (QHostAddress(addressText).isNull() || !osc->listen(QHostAddress(addressText), quint16(port), &error)) {
-        log(tr("OSC控制无法在%1:%2上监听：%3").arg(addressText).arg(port).arg(error));
-        delete osc;
-        return;
-    }
-    OvCGScrollareaWidget* const grid = m_showWidget->grid();
-    osc->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
-    const QString feedback = readConfigOscFeedback();
-    QHostAddress host;
-    quint16 feedbackPort = 0;
-    if (OvOscControl::parseHostPort(feedback, &host, &feedbackPort))
-        osc->setFeedback(host, feedbackPort);
-    else if (!feedback.isEmpty())
-        log(tr("OSC反馈地址“%1”无效，应为“地址:端口”").arg(feedback));
-    log(tr("OSC控制在%1:%2上监听").arg(addressText).arg(port));
-}
-
-void OvCGVestrel::startApi()
-{
-    const int port = readConfigApiPort();
-    if (port == 0)
-        return;
-    auto log = [](const QString& text) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
-    };
-    const QString token = readConfigApiToken();
-    // A token anyone could guess keeps the API off.
-    const QString refusal = OvApiServer::tokenRefusal(token);
-    if (!refusal.isEmpty()) {
-        log(tr("远程接口未开启：%1").arg(refusal));
-        return;
-    }
-    auto* api = new OvApiServer(this);
-    api->setToken(token);
-    api->setAllowedOrigins(readConfigApiOrigins());
-    const QString addressText = readConfigApiAddress();
-    QString error = tr("不是有效的IP地址");
-    if (QHostAddress(addressText).isNull() || !api->listen(QHostAddress(addressText), quint16(port), &error)) {
-        log(tr("远程接口无法在%1:%2上监听：%3").arg(addressText).arg(port).arg(error));
-        delete api;
-        return;
-    }
-    OvCGScrollareaWidget* const grid = m_showWidget->grid();
-    api->setStepHandlers([grid] { grid->right(); }, [grid] { grid->left(); });
-}
-
-void OvCGVestrel::startTslTally()
-{
-    const QString target = readConfigTslTarget();
-    if (target.isEmpty())
-        return;
-    QHostAddress host;
-    quint16 port = 0;
-    if (!OvOscControl::parseHostPort(target, &host, &port)) {
-        OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                           tr("TSL tally地址“%1”无效，应为“地址:端口”").arg(target));
-        return;
-    }
-    auto* tally = new OvTslTally(this);
-    tally->setTarget(host, port);
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                                       tr("TSL tally发往%1").arg(target));
 }
 
 void OvCGVestrel::askClearAll(OvTakeCommand::Source source)
 {
-    OvTakeCommand* const takes = OvTakeCommand::instance();
+    OvTakeCommand* const takes = m_core->takes();
     // Refused (and said) without a question while locked.
     if (!takes->admitSource(source))
         return;

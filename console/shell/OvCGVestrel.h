@@ -5,6 +5,7 @@
 #include "cg/OvControlWidget.h"
 #include "cg/OvTakeCommand.h"
 
+class OvConsoleCore;
 class OvGrayButton;
 class OvLoginDlg;
 class OvTitlebar;
@@ -19,7 +20,8 @@ class OvCGVestrel : public OvCGBaseDlg
 {
     Q_OBJECT
 public:
-    explicit OvCGVestrel(QWidget* parent = nullptr);
+    // Builds its views on core's parts and shows itself.
+    explicit OvCGVestrel(OvConsoleCore& core, QWidget* parent = nullptr);
     ~OvCGVestrel() override;
 
     OvTitlebar* titlebar() const { return m_titlebar; }
@@ -44,16 +46,10 @@ private slots:
 private:
     void setConnectButtonState(bool connected);
     void setReconnectingState(bool reconnecting);
-    // The OSC remote control, when config.ini turns it on.
-    void startOscControl();
-    void startApi();
-    // The TSL UMD tally, when config.ini names where it goes.
-    void startTslTally();
     // Asks, then takes every CG on PGM or PVW off air.
     void askClearAll(OvTakeCommand::Source source);
 
-    // The keys of config.ini's [KEYS], and what was wrong with them.
-    QStringList m_keyProblems;
+    OvConsoleCore* m_core;
 
     OvTitlebar* m_titlebar = nullptr;
     OvLoginDlg* m_loginDlg = nullptr;

@@ -26,7 +26,8 @@ bool hasCommandModifier(const QKeySequence& key)
 
 }  // namespace
 
-OvKeyboardGuard::OvKeyboardGuard(QWidget* mainWindow) : QObject(mainWindow), m_mainWindow(mainWindow)
+OvKeyboardGuard::OvKeyboardGuard(QWidget* mainWindow, OvTakeCommand* takes)
+    : QObject(mainWindow), m_mainWindow(mainWindow), m_takes(takes)
 {
     qApp->installEventFilter(this);
 }
@@ -151,8 +152,7 @@ bool OvKeyboardGuard::eventFilter(QObject* watched, QEvent* e)
     const QKeySequence lock = OvKeyMap::current().key(OvKeyMap::Lock);
     if (!inMainWindow && sequenceOf(key) == lock && (!isEditor(widget) || hasCommandModifier(lock))) {
         if (!held) {
-            OvTakeCommand* const takes = OvTakeCommand::instance();
-            takes->setLocked(!takes->isLocked());
+            m_takes->setLocked(!m_takes->isLocked());
         }
         e->accept();
         return true;

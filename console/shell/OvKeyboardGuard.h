@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 
+class OvTakeCommand;
 class QKeyEvent;
 class QWidget;
 
@@ -29,7 +30,7 @@ public:
 
     // Installed on the application for as long as it lives; mainWindow holds
     // the window's own shortcuts (the lock's among them).
-    explicit OvKeyboardGuard(QWidget* mainWindow);
+    OvKeyboardGuard(QWidget* mainWindow, OvTakeCommand* takes);
     ~OvKeyboardGuard() override;
 
     // A field the operator types into has the keyboard.
@@ -55,6 +56,7 @@ private:
     };
 
     QWidget* m_mainWindow = nullptr;
+    OvTakeCommand* m_takes;
     QHash<quint32, KeyState> m_keys;  // by the keyboard's scan code
     quint32 m_lastCode = 0;
     unsigned long m_lastAt = 0;

@@ -24,9 +24,7 @@ OvShortcutKey::OvShortcutKey()
         app->installNativeEventFilter(m_hotKeyFilter.get());
     // One line when a keyboard change costs the hot key, one when it is back.
     m_hotKeyFilter->setHeldChanged([](bool held) {
-        OvCGMessage::instance().addMessage(
-            SystemMessage, OvCGMessage::systemTitle(),
-            (held ? tr("全局快捷键%1已恢复") : tr("全局快捷键%1已失效，键盘布局改变后无法再次注册"))
+        OvCGMessage::systemLine((held ? tr("全局快捷键%1已恢复") : tr("全局快捷键%1已失效，键盘布局改变后无法再次注册"))
                 .arg(instance().hotKeySequence().toString(QKeySequence::PortableText)));
     });
     // This object outlives the application, whose windowing-system connection
@@ -50,28 +48,36 @@ void OvShortcutKey::releaseHotKey()
     keys.m_hotKeyFilter.reset();
 }
 
-void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats)
+void OvShortcutKey::addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats,
+                                const QObject* owner)
 {
-    if (m_shortcuts.emplace(sequence, std::move(callback)).second && repeats)
-        m_repeating.insert(sequence);
+    if (find(sequence))
+        return;
+    m_shortcuts[sequence] = Shortcut{std::move(callback), owner, owner != nullptr, repeats};
+}
+
+const OvShortcutKey::Shortcut* OvShortcutKey::find(const QKeySequence& sequence) const
+{
+    const auto it = m_shortcuts.find(sequence);
+    return it != m_shortcuts.end() && it->second.live() ? &it->second : nullptr;
 }
 
 void OvShortcutKey::applyKeys(const OvKeyMap& map)
 {
     const OvKeyMap& old = OvKeyMap::current();
     // All taken out before any goes back, so that two commands may swap keys.
-    std::array<std::function<void()>, OvKeyMap::CommandCount> callbacks;
+    std::array<Shortcut, OvKeyMap::CommandCount> moved;
     for (int i = 0; i < OvKeyMap::CommandCount; ++i) {
         const auto command = OvKeyMap::Command(i);
         const auto it = m_shortcuts.find(old.key(command));
         if (!OvKeyMap::isSingleKey(command) || it == m_shortcuts.end())
             continue;
-        callbacks[size_t(i)] = std::move(it->second);
+        moved[size_t(i)] = std::move(it->second);
         m_shortcuts.erase(it);
     }
     for (int i = 0; i < OvKeyMap::CommandCount; ++i)
-        if (callbacks[size_t(i)])
-            m_shortcuts[map.key(OvKeyMap::Command(i))] = std::move(callbacks[size_t(i)]);
+        if (moved[size_t(i)].live())
+            m_shortcuts[map.key(OvKeyMap::Command(i))] = std::move(moved[size_t(i)]);
     setHotKeySequence(map.key(OvKeyMap::Toggle));
     OvKeyMap::setCurrent(map);
 }
@@ -80,11 +86,11 @@ bool OvShortcutKey::activate(const QKeySequence& sequence)
 {
     if (!m_enabled)
         return false;
-    const auto it = m_shortcuts.find(sequence);
-    if (it == m_shortcuts.end() || !it->second)
+    const Shortcut* const shortcut = find(sequence);
+    if (!shortcut)
         return false;
     // Copied: the callback may register shortcuts of its own.
-    const std::function<void()> callback = it->second;
+    const std::function<void()> callback = shortcut->callback;
     callback();
     return true;
 }
@@ -97,10 +103,9 @@ bool OvShortcutKey::activateKeyPress(int key, Qt::KeyboardModifiers modifiers, b
     // GO held past the repeat delay would take the cue after the next, each
     // repeat another; a publish key would send again what the server just
     // confirmed.
-    if (autoRepeat && m_repeating.count(sequence) == 0) {
-        const auto it = m_shortcuts.find(sequence);
-        return m_enabled && it != m_shortcuts.end() && it->second;
-    }
+    const Shortcut* const shortcut = find(sequence);
+    if (autoRepeat && shortcut && !shortcut->repeats)
+        return m_enabled;
     return activate(sequence);
 }
 
@@ -117,7 +122,7 @@ void OvShortcutKey::toggleShortcuts()
 {
     m_enabled = !m_enabled;
     const QString text = m_enabled ? tr("快键键已开启") : tr("快键键已关闭");
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    OvCGMessage::systemLine(text);
 }
 
 bool OvShortcutKey::isEnabled() const
@@ -140,9 +145,7 @@ void OvShortcutKey::setHotKeySequence(const QKeySequence& sequence)
     // Whether or not the old one was held: choosing another key is how an
     // operator gets round a program that holds the default.
     if (m_hotKeyFilter && !registerHotKey() && QCoreApplication::instance()) {
-        OvCGMessage::instance().addMessage(
-            SystemMessage, OvCGMessage::systemTitle(),
-            tr("全局快捷键%1无法注册，可能已被其他程序占用").arg(sequence.toString(QKeySequence::PortableText)));
+        OvCGMessage::systemLine(tr("全局快捷键%1无法注册，可能已被其他程序占用").arg(sequence.toString(QKeySequence::PortableText)));
     }
 }
 

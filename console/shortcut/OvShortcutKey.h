@@ -2,11 +2,11 @@
 
 #include <QKeySequence>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 
 class OvHotKeyPlatform;
 class OvKeyMap;
@@ -22,10 +22,13 @@ public:
     static OvShortcutKey& instance();
     ~OvShortcutKey() override;
 
-    // The first registration of a sequence wins; later ones are dropped. A
-    // key held down is one press unless it repeats (a key that moves rather
+    // The first registration of a sequence wins while its owner lives (none:
+    // for the whole process); later ones are dropped. An owner that goes
+    // takes its keys with it, so the objects that own keys can be built anew.
+    // A key held down is one press unless it repeats (a key that moves rather
     // than takes: the arrows).
-    void addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats = false);
+    void addShortcut(const QKeySequence& sequence, std::function<void()> callback, bool repeats = false,
+                     const QObject* owner = nullptr);
     // The operator's keys: the single keys of the publish commands (and GO)
     // move from the keys in force to map's, the hot key to map's toggle key,
     // and map becomes the keys in force.
@@ -63,8 +66,18 @@ private:
     OvShortcutKey();
     static void releaseHotKey();
 
-    std::map<QKeySequence, std::function<void()>> m_shortcuts;
-    std::set<QKeySequence> m_repeating;
+    struct Shortcut
+    {
+        std::function<void()> callback;
+        QPointer<const QObject> owner;
+        bool owned = false;
+        bool repeats = false;
+        bool live() const { return callback && (!owned || owner); }
+    };
+    // The registration of sequence, if its owner lives.
+    const Shortcut* find(const QKeySequence& sequence) const;
+
+    std::map<QKeySequence, Shortcut> m_shortcuts;
     // Grabs the hot key and, installed as the native event filter, reports it.
     std::unique_ptr<OvHotKeyPlatform> m_hotKeyFilter;
     QKeySequence m_hotKeySequence;

@@ -247,9 +247,9 @@ cgItemData cgRecord(const QString& name, int status)
     return data;
 }
 
-int take(int targetStatus)
+int take(OvTakeCommand* takes, int targetStatus)
 {
-    return OvTakeCommand::instance()->take(OvTakeCommand::ControlBar, targetStatus);
+    return takes->take(OvTakeCommand::ControlBar, targetStatus);
 }
 
 }  // namespace OvTest

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class OvTakeCommand;
 class QProcess;
 class QWidget;
 struct cgItemData;
@@ -111,6 +112,6 @@ private:
 cgItemData cgRecord(const QString& name, int status = 0);
 
 // The operator's control-bar take of the current item (to PGM, PVW or off air).
-int take(int targetStatus);
+int take(OvTakeCommand* takes, int targetStatus);
 
 }  // namespace OvTest

@@ -1,4 +1,4 @@
-#include "net/OvWaitingLimit.h"
+#include "remote/OvWaitingLimit.h"
 
 #include <QHash>
 

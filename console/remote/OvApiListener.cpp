@@ -1,6 +1,6 @@
-#include "net/OvApiListener.h"
+#include "remote/OvApiListener.h"
 
-#include "net/OvAddressBackoff.h"
+#include "remote/OvAddressBackoff.h"
 
 #include <QHostAddress>
 #include <QTcpServer>

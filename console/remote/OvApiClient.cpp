@@ -1,4 +1,4 @@
-#include "net/OvApiClient.h"
+#include "remote/OvApiClient.h"
 
 #include <QTimer>
 #include <QWebSocket>

@@ -1,12 +1,6 @@
-#include "net/OvOscControl.h"
+#include "remote/OvOscControl.h"
 
-#include "cg/OvCGListModel.h"
-#include "cg/OvCgStatus.h"
-#include "cg/OvRunningOrder.h"
 #include "cg/OvSubCGItem.h"
-#include "cg/OvTakeCommand.h"
-#include "log/OvCGMessage.h"
-#include "net/OvTransferServer.h"
 
 #include <QTimer>
 #include <QUdpSocket>
@@ -68,44 +62,49 @@ private:
 
 }  // namespace
 
-OvOscControl::OvOscControl(QObject* parent) : QObject(parent)
+OvOscControl::OvOscControl(OvCommandTable* commands, OvStateFeed* feed, QObject* parent)
+    : QObject(parent), m_commands(commands), m_feed(feed)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    connect(model, &OvCGListModel::SingalCGRemoved, this, [this, model] {
-        // The catalogue went (a new one follows, or the connection ended): a
-        // refresh under way starts over rather than carry on into the next.
-        if (m_refreshAt > 0 && model->count() == 0)
-            m_refreshAt = 0;
-    });
-    connect(model, &OvCGListModel::SingalCGUpdate, this,
-            [this](int index, int updateType, OvSubCGItem* item, const operatorInfo&) {
-                // The console's own provisional state is no tally: the
-                // server's answer follows.
-                if (updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
-                    sendItem("/ovcg/status", item, index + 1, item->status());
-            });
-    connect(model, &OvCGListModel::SignalCurrentCGChanged, this, [this, model](OvSubCGItem* item) {
-        if (item)
-            sendItem("/ovcg/current", item, model->indexOfCg(item) + 1, model->confirmedStatus(item));
-    });
-    connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this, &OvOscControl::sendConnected);
-    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, &OvOscControl::sendLocked);
-    // The next cue, whenever the order changes: a panel's display shows it.
-    OvRunningOrder* const order = OvRunningOrder::instance();
-    connect(order, &OvRunningOrder::changed, this, [this, order] {
-        const int next = order->nextIndex();
-        const OvRunningOrder::Cue cue = order->cueAt(next);
-        const QString name = next < 0 ? QString() : cue.name;
-        if (m_feedbackPort == 0 || (next == m_toldNext && name == m_toldNextName))
-            return;
-        m_toldNext = next;
-        m_toldNextName = name;
-        send(OscMessage().add(name).add(next + 1).serialised("/ovcg/next"));
-    });
-    connect(model, &OvCGListModel::takeConfirmed, this, [this](OvSubCGItem* item, int ms) {
-        if (m_feedbackPort != 0)
-            send(OscMessage().add(item->name()).add(ms).serialised("/ovcg/confirmed"));
-    });
+    connect(feed, &OvStateFeed::changed, this, &OvOscControl::tell);
+}
+
+void OvOscControl::tell(const OvStateFeed::Changes& changes)
+{
+    // The catalogue went (a new one follows, or the connection ended): a
+    // refresh under way starts over rather than carry on into the next.
+    if (changes.catalogueReset && m_refreshAt > 0)
+        m_refreshAt = 0;
+    if (m_feedbackPort == 0)
+        return;
+    if (changes.connection)
+        sendConnected(m_feed->connected());
+    if (changes.lock)
+        sendLocked(m_feed->locked());
+    for (const QPointer<OvSubCGItem>& item : changes.statuses) {
+        const int index = item ? m_feed->indexOf(item) : -1;
+        if (index >= 0)
+            sendItem("/ovcg/status", item, index + 1, m_feed->confirmedStatus(item));
+    }
+    if (changes.current)
+        if (const OvSubCGItem* const current = m_feed->current())
+            sendItem("/ovcg/current", current, m_feed->indexOf(current) + 1, m_feed->confirmedStatus(current));
+    if (changes.nextCue || changes.cueStructure || !changes.cueRows.isEmpty())
+        tellNext();
+    for (const OvStateFeed::Take& take : changes.takes)
+        if (take.item)
+            send(OscMessage().add(take.item->name()).add(take.ms).serialised("/ovcg/confirmed"));
+}
+
+void OvOscControl::tellNext()
+{
+    // A panel's display shows the next cue; edits elsewhere in the order say nothing.
+    const int next = m_feed->nextCue();
+    const QString name = next < 0 ? QString() : m_feed->cueName(next);
+    if (next == m_toldNext && name == m_toldNextName)
+        return;
+    m_toldNext = next;
+    m_toldNextName = name;
+    send(OscMessage().add(name).add(next + 1).serialised("/ovcg/next"));
 }
 
 OvOscControl::~OvOscControl() = default;
@@ -138,12 +137,6 @@ void OvOscControl::setFeedback(const QHostAddress& host, quint16 port)
 {
     m_feedbackHost = host;
     m_feedbackPort = port;
-}
-
-void OvOscControl::setStepHandlers(std::function<void()> next, std::function<void()> previous)
-{
-    m_next = std::move(next);
-    m_previous = std::move(previous);
 }
 
 bool OvOscControl::parseHostPort(const QString& text, QHostAddress* host, quint16* port)
@@ -223,63 +216,40 @@ void OvOscControl::handleMessage(char* data, int size)
     const char* const types = lo_message_get_types(message);
     lo_arg** const argv = lo_message_get_argv(message);
     const int argc = lo_message_get_argc(message);
-    OvCGListModel* const model = OvCGListModel::instance();
+    const QString name = path.startsWith("/ovcg/") ? QString::fromUtf8(path.mid(6)) : QString();
+    const OvCommandTable::Command* const command = OvCommandTable::find(name);
+    const bool intArg = argc == 1 && types[0] == LO_INT32;
+    const bool textArg = argc == 1 && types[0] == LO_STRING;
 
-    const bool publish = path == "/ovcg/pgm" || path == "/ovcg/pvw" || path == "/ovcg/cancel";
-    if (publish || path == "/ovcg/select") {
-        OvSubCGItem* item = nullptr;
-        if (argc == 0 && publish)
-            item = model->currentCg();
-        else if (argc == 1 && types[0] == LO_INT32) {
-            // Checked before any arithmetic: the panel may send any int.
-            const qint32 position = oscInt(argv[0]);
-            item = position >= 1 ? model->cgAt(position - 1) : nullptr;
-        }
-        else if (argc == 1 && types[0] == LO_STRING)
-            item = model->findCgByName(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
-        if (!item) {
-            ignore(argc == 1 && (types[0] == LO_INT32 || types[0] == LO_STRING) ? "no such item"
-                                                                                : "wrong arguments");
-        } else if (path == "/ovcg/select") {
-            model->setCurrentCg(item);
-        } else {
-            const int status = path == "/ovcg/pgm"   ? OvCgStatus::OnPgm
-                               : path == "/ovcg/pvw" ? OvCgStatus::OnPvw
-                                                     : OvCgStatus::Idle;
-            // The current item as its button would take it (not while the
-            // search hides it); one named by position or name as the operator
-            // does it: the tile becomes current, then its button.
-            OvTakeCommand* const command = OvTakeCommand::instance();
-            if (argc == 0)
-                command->take(OvTakeCommand::Osc, status);
-            else
-                command->takeItem(OvTakeCommand::Osc, item, status);
-        }
-    } else if ((path == "/ovcg/next" || path == "/ovcg/prev") && argc == 0) {
-        const std::function<void()>& handler = path == "/ovcg/next" ? m_next : m_previous;
-        if (handler)
-            handler();
-        else
-            model->stepCurrent(path == "/ovcg/next" ? 1 : -1);
-    } else if (path == "/ovcg/go" && argc == 0) {
-        OvRunningOrder::instance()->go(OvTakeCommand::Osc);
-    } else if (path == "/ovcg/lock" && argc == 1 && types[0] == LO_INT32) {
-        OvTakeCommand::instance()->setLocked(oscInt(argv[0]) != 0);
-    } else if (path == "/ovcg/clearall" && argc == 0) {
-        // No question: the panel's button is deliberate.
-        OvTakeCommand::instance()->clearAll(OvTakeCommand::Osc);
-    } else if (path == "/ovcg/refresh" && argc == 0) {
+    if (name == QLatin1String("refresh") && argc == 0) {
         // One under way is finished, not restarted: a panel that asks often
         // would otherwise never get the end of a long list.
         if (m_refreshAt < 0) {
             m_refreshAt = 0;
             // A panel started late learns the whole state, not only the list.
-            sendConnected(OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn);
-            sendLocked(OvTakeCommand::instance()->isLocked());
+            sendConnected(m_feed->connected());
+            sendLocked(m_feed->locked());
             sendRefreshSlice();
         }
+    } else if (!command) {
+        ignore(name.isEmpty() ? "an unknown address" : "wrong arguments");
     } else {
-        ignore(path.startsWith("/ovcg/") ? "wrong arguments" : "an unknown address");
+        using Args = OvCommandTable::Args;
+        OvCommandTable::Request request{name, {}, true, OvTakeCommand::Osc, false};
+        bool fits = argc == 0 ? command->args != Args::Item : command->args != Args::None && (intArg || textArg);
+        if (fits && argc == 1 && command->args == Args::OptionalFlag) {
+            fits = intArg;
+            request.flag = fits && oscInt(argv[0]) != 0;
+        } else if (intArg) {
+            request.item = OvCommandTable::ItemRef::at(oscInt(argv[0]));
+        } else if (textArg) {
+            request.item = OvCommandTable::ItemRef::named(QString::fromUtf8(reinterpret_cast<const char*>(argv[0])));
+        }
+        const OvCommandTable::Refusal refusal = fits ? m_commands->run(request) : OvCommandTable::Refusal::BadMessage;
+        if (refusal == OvCommandTable::Refusal::BadMessage)
+            ignore("wrong arguments");
+        else if (refusal != OvCommandTable::Refusal::None && m_feedbackPort != 0)
+            send(OscMessage().add(name).add(QString::fromLatin1(OvCommandTable::word(refusal))).serialised("/ovcg/refused"));
     }
     lo_message_free(message);
 }
@@ -316,13 +286,15 @@ void OvOscControl::sendLocked(bool locked)
 
 void OvOscControl::sendRefreshSlice()
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    const int end = qMin(model->count(), m_refreshAt + RefreshPerTurn);
+    // The catalogue shrank under the refresh (a new one came): it starts over.
+    if (m_refreshAt > m_feed->count())
+        m_refreshAt = 0;
+    const int end = qMin(m_feed->count(), m_refreshAt + RefreshPerTurn);
     for (; m_refreshAt < end; ++m_refreshAt) {
-        const OvSubCGItem* const item = model->cgAt(m_refreshAt);
-        sendItem("/ovcg/status", item, m_refreshAt + 1, model->confirmedStatus(item));
+        const OvSubCGItem* const item = m_feed->itemAt(m_refreshAt);
+        sendItem("/ovcg/status", item, m_refreshAt + 1, m_feed->confirmedStatus(item));
     }
-    if (m_refreshAt >= model->count()) {
+    if (m_refreshAt >= m_feed->count()) {
         m_refreshAt = -1;
         return;
     }

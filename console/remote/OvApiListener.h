@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/OvWaitingLimit.h"
+#include "remote/OvWaitingLimit.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

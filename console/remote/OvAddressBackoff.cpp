@@ -1,4 +1,4 @@
-#include "net/OvAddressBackoff.h"
+#include "remote/OvAddressBackoff.h"
 
 #include <QHostAddress>
 

@@ -1,4 +1,4 @@
-#include "net/OvApiServer.h"
+#include "remote/OvApiServer.h"
 
 #include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
@@ -7,8 +7,8 @@
 #include "cg/OvTakeCommand.h"
 #include "log/OvCGMessage.h"
 #include "log/OvCountedNotice.h"
-#include "net/OvApiClient.h"
-#include "net/OvApiListener.h"
+#include "remote/OvApiClient.h"
+#include "remote/OvApiListener.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 
@@ -103,30 +103,12 @@ QString normalOrigin(const QString& origin)
     return normal;
 }
 
-const char* errorOf(OvTakeCommand::Result result)
-{
-    switch (result) {
-    case OvTakeCommand::Taken:
-        return nullptr;
-    case OvTakeCommand::NoItem:
-        return "no such item";
-    case OvTakeCommand::Refused:
-        return "refused";
-    case OvTakeCommand::Hidden:
-        return "hidden";
-    case OvTakeCommand::Locked:
-        return "locked";
-    case OvTakeCommand::Repeated:
-        return "repeated";
-    }
-    return "refused";
-}
-
 }  // namespace
 
-OvApiServer::OvApiServer(QObject* parent)
+OvApiServer::OvApiServer(OvCommandTable* commands, OvStateFeed* feed, QObject* parent)
     : QObject(parent)
-    , m_flush(this, [this] { flushChanges(); })
+    , m_commands(commands)
+    , m_feed(feed)
     , m_slices(SliceCacheBytes)
     , m_cueSlices(SliceCacheBytes)
     , m_pngs(PngCacheBytes)
@@ -162,86 +144,7 @@ OvApiServer::OvApiServer(QObject* parent)
     });
     m_backlogCheck->start();
 
-    OvCGListModel* const model = OvCGListModel::instance();
-    const auto catalogueChanged = [this] {
-        m_slices.clear();
-        m_catalogueChanged = true;
-        m_flush.request();
-    };
-    connect(model, &OvCGListModel::SingalCGInserted, this, catalogueChanged);
-    connect(model, &OvCGListModel::SingalCGRemoved, this, [this, catalogueChanged](int, OvSubCGItem* item) {
-        m_pictureVersions.remove(item);
-        catalogueChanged();
-    });
-    connect(model, &OvCGListModel::SignalCgMoved, this, catalogueChanged);
-    connect(model, &OvCGListModel::SingalCGUpdate, this, [this](int, int updateType, OvSubCGItem* item) {
-        m_slices.clear();
-        // The console's own provisional state is not pushed: the server's answer follows.
-        if ((updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
-            || updateType == OvSubCGItem::NameUpdate) {
-            if (!m_changedSet.contains(item)) {
-                m_changedSet.insert(item);
-                m_changed.append(item);
-            }
-            m_flush.request();
-        }
-    });
-    connect(model, &OvCGListModel::pictureChanged, this, [this](OvSubCGItem* item) {
-        // Told when the picture itself changed: a change announced before its
-        // picture is decoded keeps the old one, and its version, until then.
-        const QPixmap picture = item->image();
-        const auto known = m_pictureVersions.constFind(item);
-        if (picture.isNull() ? known == m_pictureVersions.cend()
-                             : known != m_pictureVersions.cend() && known->cacheKey == picture.cacheKey())
-            return;
-        if (picture.isNull())
-            m_pictureVersions.remove(item);
-        else
-            m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
-        m_slices.clear();
-        if (!m_picturesSet.contains(item)) {
-            m_picturesSet.insert(item);
-            m_pictures.append(item);
-        }
-        m_flush.request();
-    });
-    connect(model, &OvCGListModel::SignalCurrentCGChanged, this, [this] {
-        m_currentChanged = true;
-        m_flush.request();
-    });
-    connect(model, &OvCGListModel::takeConfirmed, this, [this, model](OvSubCGItem* item, int ms) {
-        QByteArray json("{\"type\":\"take\",");
-        appendItem(&json, item, model->indexOfCg(item) + 1);
-        json += ",\"ms\":" + QByteArray::number(ms) + '}';
-        sendAll(json);
-    });
-    connect(OvTransferServer::instance(), &OvTransferServer::signalConnect, this,
-            [this] { sendAll(connectedJson()); });
-    connect(OvTakeCommand::instance(), &OvTakeCommand::lockedChanged, this, [this](bool locked) {
-        sendAll(compact({{QStringLiteral("type"), QStringLiteral("locked")}, {QStringLiteral("locked"), locked}}));
-    });
-    // The running order: a change of its structure sends it again from its
-    // start; any other change is found by comparing with what was sent.
-    OvRunningOrder* const order = OvRunningOrder::instance();
-    const auto cuesRestart = [this] {
-        m_cueSlices.clear();
-        m_cuesRestart = true;
-        m_flush.request();
-    };
-    const auto cuesChanged = [this] {
-        m_cueSlices.clear();
-        m_cuesDirty = true;
-        m_flush.request();
-    };
-    connect(order, &OvRunningOrder::cueInserted, this, cuesRestart);
-    connect(order, &OvRunningOrder::cueRemoved, this, cuesRestart);
-    connect(order, &OvRunningOrder::cueMoved, this, cuesRestart);
-    connect(order, &OvRunningOrder::cuesReset, this, cuesRestart);
-    connect(order, &OvRunningOrder::cuesChanged, this, cuesChanged);
-    connect(order, &OvRunningOrder::changed, this, cuesChanged);
-    for (int i = 0; i < order->count(); ++i)
-        m_shownCues.append(shownCue(i));
-    m_shownNext = order->nextIndex();
+    connect(feed, &OvStateFeed::changed, this, &OvApiServer::tell);
 }
 
 OvApiServer::~OvApiServer()
@@ -281,10 +184,9 @@ void OvApiServer::setAllowedOrigins(const QStringList& origins)
         m_origins.append(normalOrigin(origin));
 }
 
-void OvApiServer::setStepHandlers(std::function<void()> next, std::function<void()> previous)
+void OvApiServer::setLanguage(const QString& language)
 {
-    m_next = std::move(next);
-    m_previous = std::move(previous);
+    m_language = language;
 }
 
 void OvApiServer::setAuthTimeoutMs(int ms)
@@ -311,12 +213,10 @@ bool OvApiServer::listen(const QHostAddress& address, quint16 port, QString* err
     }
     if (!m_listener->listen(address, port, error))
         return false;
-    OvCGMessage& log = OvCGMessage::instance();
-    log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                   tr("远程接口在%1:%2上监听").arg(address.toString()).arg(m_listener->port()));
+    OvCGMessage::systemLine(tr("远程接口在%1:%2上监听").arg(address.toString()).arg(m_listener->port()));
     if (!address.isLoopback())
-        log.addMessage(SystemMessage, OvCGMessage::systemTitle(),
-                       tr("远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出").arg(address.toString()));
+        OvCGMessage::systemLine(
+            tr("远程接口在%1上对其他设备开放：同一网络中知道令牌的设备都能控制播出").arg(address.toString()));
     return true;
 }
 
@@ -393,7 +293,7 @@ void OvApiServer::note(const QString& text)
     if (m_noted.isValid() && m_noted.elapsed() < NoteEveryMs)
         return;
     m_noted.start();
-    OvCGMessage::instance().addMessage(SystemMessage, OvCGMessage::systemTitle(), text);
+    OvCGMessage::systemLine(text);
 }
 
 void OvApiServer::receive(OvApiClient* client, const QString& text)
@@ -471,78 +371,32 @@ void OvApiServer::answer(OvApiClient* client, const QJsonValue& id, const char* 
     client->send(compact(result));
 }
 
-OvSubCGItem* OvApiServer::resolve(const QJsonValue& ref) const
+OvCommandTable::ItemRef OvApiServer::itemRef(const QJsonValue& value)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    if (ref.isUndefined() || ref.isNull())
-        return model->currentCg();
-    if (ref.isDouble()) {
-        const double position = ref.toDouble();
-        // Checked before any conversion: a client may send any number.
-        if (position >= 1 && position <= model->count() && std::floor(position) == position)
-            return model->cgAt(int(position) - 1);
-        return nullptr;
-    }
-    if (!ref.isString())
-        return nullptr;
-    // A guid in any of its written forms, else a name.
-    const QString text = ref.toString();
-    const QUuid guid(text);
-    if (!guid.isNull())
-        if (OvSubCGItem* const item = model->findCg(guid))
-            return item;
-    return model->findCgByName(text);
+    // Absent or null: the current item.
+    if (value.isUndefined() || value.isNull())
+        return {};
+    if (value.isString())
+        return OvCommandTable::ItemRef::named(value.toString());
+    // Checked before any conversion: a client may send any number. Anything
+    // else names no item.
+    const double position = value.toDouble(0);
+    const bool whole = position >= 1 && position <= 1e9 && std::floor(position) == position;
+    return OvCommandTable::ItemRef::at(whole ? qint64(position) : 0);
 }
 
 void OvApiServer::command(OvApiClient* client, const QJsonObject& message)
 {
     const QString cmd = message.value(QStringLiteral("cmd")).toString();
-    const QJsonValue id = message.value(QStringLiteral("id"));
-    // null names no item, as absent does: the current one.
-    const QJsonValue named = message.value(QStringLiteral("item"));
-    const QJsonValue ref = named.isNull() ? QJsonValue(QJsonValue::Undefined) : named;
-    OvTakeCommand* const takes = OvTakeCommand::instance();
-    const bool connected = OvTransferServer::instance()->connectionState() == OvTransferServer::LoggedIn;
-    const bool publish = cmd == QLatin1String("pgm") || cmd == QLatin1String("pvw") || cmd == QLatin1String("cancel");
-
-    if ((publish || cmd == QLatin1String("go") || cmd == QLatin1String("clearall")) && !connected) {
-        answer(client, id, "not connected");
-    } else if (publish) {
-        const int status = cmd == QLatin1String("pgm")   ? OvCgStatus::OnPgm
-                           : cmd == QLatin1String("pvw") ? OvCgStatus::OnPvw
-                                                         : OvCgStatus::Idle;
-        // The current item as its button would take it (not while the search
-        // hides it); a named one as the operator does it.
-        if (ref.isUndefined()) {
-            answer(client, id, errorOf(takes->take(OvTakeCommand::RemoteApi, status)));
-        } else {
-            OvSubCGItem* const item = resolve(ref);
-            answer(client, id, item ? errorOf(takes->takeItem(OvTakeCommand::RemoteApi, item, status)) : "no such item");
-        }
-    } else if (cmd == QLatin1String("select")) {
-        OvSubCGItem* const item = resolve(ref);
-        if (item)
-            OvCGListModel::instance()->setCurrentCg(item);
-        answer(client, id, item ? nullptr : "no such item");
-    } else if (cmd == QLatin1String("next") || cmd == QLatin1String("prev")) {
-        const std::function<void()>& handler = cmd == QLatin1String("next") ? m_next : m_previous;
-        if (handler)
-            handler();
-        else
-            OvCGListModel::instance()->stepCurrent(cmd == QLatin1String("next") ? 1 : -1);
-        answer(client, id, nullptr);
-    } else if (cmd == QLatin1String("go")) {
-        const OvTakeCommand::Result result = OvRunningOrder::instance()->go(OvTakeCommand::RemoteApi);
-        answer(client, id, result == OvTakeCommand::NoItem ? "nothing to go" : errorOf(result));
-    } else if (cmd == QLatin1String("lock") || cmd == QLatin1String("unlock")) {
-        takes->setLocked(cmd == QLatin1String("lock"));
-        answer(client, id, nullptr);
-    } else if (cmd == QLatin1String("clearall")) {
-        // No question: the panel's button is deliberate.
-        answer(client, id, errorOf(takes->clearAll(OvTakeCommand::RemoteApi)));
-    } else {
-        answer(client, id, cmd.isEmpty() ? "bad message" : "unknown command");
-    }
+    OvCommandTable::Request request;
+    // lock and unlock are the table's lock with its flag.
+    request.name = cmd == QLatin1String("unlock") ? QStringLiteral("lock") : cmd;
+    request.flag = cmd != QLatin1String("unlock");
+    request.item = itemRef(message.value(QStringLiteral("item")));
+    request.source = OvTakeCommand::RemoteApi;
+    const OvCommandTable::Refusal refusal = m_commands->run(request);
+    answer(client, message.value(QStringLiteral("id")),
+           refusal == OvCommandTable::Refusal::None ? nullptr : OvCommandTable::word(refusal));
 }
 
 void OvApiServer::thumbnail(OvApiClient* client, const QJsonObject& message)
@@ -554,7 +408,7 @@ void OvApiServer::thumbnail(OvApiClient* client, const QJsonObject& message)
         answer(client, id, "bad message");
         return;
     }
-    const OvSubCGItem* const item = resolve(message.value(QStringLiteral("item")));
+    const OvSubCGItem* const item = m_commands->resolve(itemRef(message.value(QStringLiteral("item"))));
     const QPixmap picture = item ? item->image() : QPixmap();
     if (!item || picture.isNull()) {
         answer(client, id, item ? "no picture" : "no such item");
@@ -610,31 +464,18 @@ void OvApiServer::sendAll(const QByteArray& json)
             client->send(json);
 }
 
+
 QByteArray OvApiServer::connectedJson() const
 {
-    OvTransferServer* const transfer = OvTransferServer::instance();
-    const bool connected = transfer->connectionState() == OvTransferServer::LoggedIn;
     QByteArray json("{\"type\":\"connected\",\"connected\":");
-    json += connected ? "true" : "false";
+    json += m_feed->connected() ? "true" : "false";
     json += ",\"server\":";
-    if (connected)
-        OvProtocol::appendJsonString(&json, QStringLiteral("%1:%2").arg(transfer->host()).arg(transfer->port()));
+    if (m_feed->connected())
+        OvProtocol::appendJsonString(&json, m_feed->server());
     else
         json += "null";
     json += '}';
     return json;
-}
-
-qint64 OvApiServer::pictureVersion(const OvSubCGItem* item) const
-{
-    const QPixmap picture = item->image();
-    if (picture.isNull())
-        return 0;
-    auto it = m_pictureVersions.find(item);
-    // A picture this server has not seen change (it came before the server).
-    if (it == m_pictureVersions.end())
-        it = m_pictureVersions.insert(item, {++m_pictureSerial, picture.cacheKey()});
-    return it->version;
 }
 
 void OvApiServer::appendItem(QByteArray* json, const OvSubCGItem* item, int position) const
@@ -645,36 +486,23 @@ void OvApiServer::appendItem(QByteArray* json, const OvSubCGItem* item, int posi
     appendKey(json, "name");
     OvProtocol::appendJsonString(json, apiName(item->name()));
     *json += ",\"position\":" + QByteArray::number(position);
-    *json += ",\"status\":" + QByteArray::number(OvCGListModel::instance()->confirmedStatus(item));
-    *json += ",\"picture\":" + QByteArray::number(pictureVersion(item));
+    *json += ",\"status\":" + QByteArray::number(m_feed->confirmedStatus(item));
+    *json += ",\"picture\":" + QByteArray::number(m_feed->pictureVersion(item));
 }
 
-OvApiServer::ShownCue OvApiServer::shownCue(int index) const
-{
-    OvRunningOrder* const order = OvRunningOrder::instance();
-    const OvRunningOrder::Cue cue = order->cueAt(index);
-    // The item's name while it is listed, the one kept with the cue while not.
-    const OvSubCGItem* const item = order->itemAt(index);
-    return ShownCue{cue.guid, apiName(item ? item->name() : cue.name), cue.durationS};
-}
-
-namespace {
-
-void appendCue(QByteArray* json, const QUuid& guid, const QString& name, int duration)
+void OvApiServer::appendCue(QByteArray* json, int row) const
 {
     appendKey(json, "guid");
-    OvProtocol::appendJsonString(json, guid.toString());
+    OvProtocol::appendJsonString(json, m_feed->cueGuid(row));
     *json += ',';
     appendKey(json, "name");
-    OvProtocol::appendJsonString(json, name);
-    *json += ",\"duration\":" + QByteArray::number(duration);
+    OvProtocol::appendJsonString(json, apiName(m_feed->cueName(row)));
+    *json += ",\"duration\":" + QByteArray::number(m_feed->cueDuration(row));
 }
-
-}  // namespace
 
 QByteArray OvApiServer::nextJson() const
 {
-    const int next = OvRunningOrder::instance()->nextIndex();
+    const int next = m_feed->nextCue();
     return next < 0 ? QByteArray("null") : QByteArray::number(next + 1);
 }
 
@@ -682,11 +510,10 @@ OvApiServer::Slice OvApiServer::itemsAt(int offset) const
 {
     if (const Slice* const cached = m_slices.object(offset))
         return *cached;
-    OvCGListModel* const model = OvCGListModel::instance();
     Slice slice;
-    slice.json = sliceOf(offset, model->count(), &slice.count, [this, model](QByteArray* json, int i) {
+    slice.json = sliceOf(offset, m_feed->count(), &slice.count, [this](QByteArray* json, int i) {
         *json += '{';
-        appendItem(json, model->cgAt(i), i + 1);
+        appendItem(json, m_feed->itemAt(i), i + 1);
         *json += '}';
     });
     m_slices.insert(offset, new Slice(slice), slice.json.size());
@@ -698,10 +525,9 @@ OvApiServer::Slice OvApiServer::cuesAt(int offset) const
     if (const Slice* const cached = m_cueSlices.object(offset))
         return *cached;
     Slice slice;
-    slice.json = sliceOf(offset, OvRunningOrder::instance()->count(), &slice.count, [this](QByteArray* json, int i) {
-        const ShownCue cue = shownCue(i);
+    slice.json = sliceOf(offset, m_feed->cueCount(), &slice.count, [this](QByteArray* json, int i) {
         *json += '{';
-        appendCue(json, cue.guid, cue.name, cue.duration);
+        appendCue(json, i);
         *json += '}';
     });
     m_cueSlices.insert(offset, new Slice(slice), slice.json.size());
@@ -730,26 +556,27 @@ QByteArray OvApiServer::cuesMessage(int offset, int total, int* count) const
 
 void OvApiServer::sendState(OvApiClient* client)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
+    QByteArray json("{\"type\":\"state\",\"protocol\":" + QByteArray::number(ProtocolVersion));
+    json += ",\"role\":\"control\",\"language\":";
+    json += m_language == QLatin1String("en") ? "\"en\"" : "\"zh_CN\"";
     const QByteArray connected = connectedJson();
     // The connection's fields without its braces and type.
-    const int from = connected.indexOf(",\"connected\"") + 1;
-    QByteArray json("{\"type\":\"state\",");
+    const int from = connected.indexOf(",\"connected\"");
     json += connected.mid(from, connected.size() - from - 1);
-    json += OvTakeCommand::instance()->isLocked() ? ",\"locked\":true" : ",\"locked\":false";
+    json += m_feed->locked() ? ",\"locked\":true" : ",\"locked\":false";
     json += ",\"current\":";
-    if (const OvSubCGItem* const current = model->currentCg())
+    if (const OvSubCGItem* const current = m_feed->current())
         OvProtocol::appendJsonString(&json, current->guid());
     else
         json += "null";
     // The first slice of each; the rest within the turns' budget, so that
     // many panels starting at once share it.
     const Slice items = itemsAt(0);
-    client->total = model->count();
+    client->total = m_feed->count();
     client->sent = items.count;
     json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":" + items.json;
     const Slice cues = cuesAt(0);
-    client->cueTotal = OvRunningOrder::instance()->count();
+    client->cueTotal = m_feed->cueCount();
     client->cuesSent = cues.count;
     json += ",\"cueTotal\":" + QByteArray::number(client->cueTotal) + ",\"cues\":" + cues.json;
     json += ",\"next\":" + nextJson() + '}';
@@ -767,7 +594,7 @@ void OvApiServer::schedulePump()
 
 void OvApiServer::restartCatalogue()
 {
-    const int total = OvCGListModel::instance()->count();
+    const int total = m_feed->count();
     for (OvApiClient* const client : qAsConst(m_clients)) {
         if (!client->isAuthenticated())
             continue;
@@ -782,8 +609,7 @@ void OvApiServer::restartCatalogue()
 
 void OvApiServer::restartCues()
 {
-    OvRunningOrder* const order = OvRunningOrder::instance();
-    const int total = order->count();
+    const int total = m_feed->cueCount();
     for (OvApiClient* const client : qAsConst(m_clients)) {
         if (!client->isAuthenticated())
             continue;
@@ -792,18 +618,18 @@ void OvApiServer::restartCues()
         if (total == 0)
             client->send("{\"type\":\"cues\",\"offset\":0,\"total\":0,\"cues\":[],\"next\":null}");
     }
-    m_shownCues.clear();
-    for (int i = 0; i < total; ++i)
-        m_shownCues.append(shownCue(i));
-    m_shownNext = order->nextIndex();
     schedulePump();
 }
 
 void OvApiServer::pump()
 {
     m_pumpScheduled = false;
-    const int count = OvCGListModel::instance()->count();
-    const int cueCount = OvRunningOrder::instance()->count();
+    // A slice made now would hold changes its client is told of only at the
+    // turn's end; telling them schedules the pump again.
+    if (m_feed->structurePending())
+        return;
+    const int count = m_feed->count();
+    const int cueCount = m_feed->cueCount();
     int slices = 0;
     bool more = false;
     for (int n = 0; n < m_clients.size(); ++n) {
@@ -839,13 +665,148 @@ void OvApiServer::pump()
         schedulePump();
 }
 
-void OvApiServer::flushChanges()
+void OvApiServer::tell(const OvStateFeed::Changes& changes)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    const QList<QPointer<OvSubCGItem>> changed = std::exchange(m_changed, {});
-    const QList<QPointer<OvSubCGItem>> pictures = std::exchange(m_pictures, {});
-    m_changedSet.clear();
-    m_picturesSet.clear();
+    if (changes.connection)
+        sendAll(connectedJson());
+    if (changes.lock)
+        sendAll(m_feed->locked() ? "{\"type\":\"locked\",\"locked\":true}" : "{\"type\":\"locked\",\"locked\":false}");
+    // The slices carry every item as it is now, its picture's version too.
+    if (changes.catalogueReset || !changes.ops.isEmpty() || !changes.statuses.isEmpty() || !changes.names.isEmpty()
+        || !changes.pictures.isEmpty())
+        m_slices.clear();
+    if (changes.catalogueReset || !tellStructure(changes))
+        restartCatalogue();
+    else
+        tellItems(changes);
+    if (changes.current) {
+        const OvSubCGItem* const current = m_feed->current();
+        QByteArray json("{\"type\":\"current\",");
+        if (current)
+            appendItem(&json, current, m_feed->indexOf(current) + 1);
+        else
+            json += "\"guid\":null";
+        json += '}';
+        sendAll(json);
+    }
+    for (const OvStateFeed::Take& take : changes.takes) {
+        const int index = take.item ? m_feed->indexOf(take.item) : -1;
+        if (index < 0)
+            continue;
+        QByteArray json("{\"type\":\"take\",");
+        appendItem(&json, take.item, index + 1);
+        json += ",\"ms\":" + QByteArray::number(take.ms) + '}';
+        sendAll(json);
+    }
+    tellCues(changes);
+}
+
+bool OvApiServer::tellStructure(const OvStateFeed::Changes& changes)
+{
+    using Op = OvStateFeed::Op;
+    const QVector<Op>& ops = changes.ops;
+    if (ops.isEmpty())
+        return true;
+    // The catalogue's size after each change; an item inserted and gone
+    // again within the turn cannot be told as inserted: the list goes again.
+    QVector<int> totals(ops.size());
+    int total = changes.countBefore;
+    for (int i = 0; i < ops.size(); ++i) {
+        total += ops.at(i).kind == Op::Inserted ? 1 : ops.at(i).kind == Op::Removed ? -1 : 0;
+        totals[i] = total;
+        if (ops.at(i).kind != Op::Removed && (!ops.at(i).item || m_feed->indexOf(ops.at(i).item) < 0))
+            return false;
+    }
+    if (total != m_feed->count())
+        return false;
+    // Each message made once, for every client that needs it.
+    QHash<qint64, QByteArray> made;
+    const auto inserted = [&](int i, int position) -> const QByteArray& {
+        QByteArray& json = made[qint64(i) << 32 | quint32(position) << 2 | 0];
+        if (json.isEmpty()) {
+            json = "{\"type\":\"inserted\",\"position\":" + QByteArray::number(position + 1)
+                   + ",\"total\":" + QByteArray::number(totals.at(i)) + ",\"item\":{";
+            appendItem(&json, ops.at(i).item, position + 1);
+            json += "}}";
+        }
+        return json;
+    };
+    const auto removed = [&](int i, int position) -> const QByteArray& {
+        QByteArray& json = made[qint64(i) << 32 | quint32(position) << 2 | 1];
+        if (json.isEmpty()) {
+            json = "{\"type\":\"removed\",\"position\":" + QByteArray::number(position + 1)
+                   + ",\"total\":" + QByteArray::number(totals.at(i)) + ",\"guid\":";
+            OvProtocol::appendJsonString(&json, ops.at(i).guid);
+            json += '}';
+        }
+        return json;
+    };
+    const auto moved = [&](int i) -> const QByteArray& {
+        QByteArray& json = made[qint64(i) << 32 | 2];
+        if (json.isEmpty()) {
+            json = "{\"type\":\"moved\",\"from\":" + QByteArray::number(ops.at(i).from + 1)
+                   + ",\"to\":" + QByteArray::number(ops.at(i).to + 1)
+                   + ",\"total\":" + QByteArray::number(totals.at(i)) + ",\"guid\":";
+            OvProtocol::appendJsonString(&json, ops.at(i).guid);
+            json += '}';
+        }
+        return json;
+    };
+    // What each client is told: the changes within the part of the list it
+    // has, so that what it holds stays the start of the console's list. A
+    // move across its end is a removal or an insertion for it.
+    struct Plan
+    {
+        OvApiClient* client;
+        QVector<const QByteArray*> messages;
+        int sent;
+    };
+    QVector<Plan> plans;
+    for (OvApiClient* const client : qAsConst(m_clients)) {
+        if (!client->isAuthenticated())
+            continue;
+        Plan plan{client, {}, client->sent};
+        qint64 bytes = 0;
+        for (int i = 0; i < ops.size(); ++i) {
+            const Op& op = ops.at(i);
+            const QByteArray* message = nullptr;
+            if (op.kind == Op::Inserted && op.from <= plan.sent) {
+                message = &inserted(i, op.from);
+                ++plan.sent;
+            } else if (op.kind == Op::Removed && op.from < plan.sent) {
+                message = &removed(i, op.from);
+                --plan.sent;
+            } else if (op.kind == Op::Moved && op.from < plan.sent && op.to < plan.sent) {
+                message = &moved(i);
+            } else if (op.kind == Op::Moved && op.from < plan.sent) {
+                message = &removed(i, op.from);
+                --plan.sent;
+            } else if (op.kind == Op::Moved && op.to < plan.sent) {
+                message = &inserted(i, op.to);
+                ++plan.sent;
+            }
+            if (!message)
+                continue;
+            bytes += message->size();
+            // More than a slice's worth: sent again, paced by each client's reading.
+            if (bytes > SliceBytes)
+                return false;
+            plan.messages.append(message);
+        }
+        plans.append(std::move(plan));
+    }
+    for (const Plan& plan : qAsConst(plans)) {
+        for (const QByteArray* const message : plan.messages)
+            plan.client->send(*message);
+        plan.client->sent = plan.sent;
+        plan.client->total = m_feed->count();
+    }
+    schedulePump();
+    return true;
+}
+
+void OvApiServer::tellItems(const OvStateFeed::Changes& changes)
+{
     // Each message made once; a client is sent those within what it has. A
     // burst larger than a slice goes as a new stream instead, paced by each
     // client's reading: never more at once than a client is allowed to lag.
@@ -855,15 +816,17 @@ void OvApiServer::flushChanges()
         QByteArray json;
     };
     QList<Change> messages;
+    QSet<const OvSubCGItem*> told;
     qint64 bytes = 0;
-    bool restart = std::exchange(m_catalogueChanged, false);
-    for (int pass = 0; pass < 2 && !restart; ++pass) {
-        for (const QPointer<OvSubCGItem>& item : pass == 0 ? changed : pictures) {
-            const int index = item ? model->indexOfCg(item) : -1;
-            if (index < 0)
+    for (const auto* list : {&changes.statuses, &changes.names, &changes.pictures}) {
+        const bool picture = list == &changes.pictures;
+        for (const QPointer<OvSubCGItem>& item : *list) {
+            const int index = item ? m_feed->indexOf(item) : -1;
+            if (index < 0 || (!picture && told.contains(item)))
                 continue;
             QByteArray json;
-            if (pass == 0) {
+            if (!picture) {
+                told.insert(item);
                 json = "{\"type\":\"item\",";
                 appendItem(&json, item, index + 1);
             } else {
@@ -871,76 +834,53 @@ void OvApiServer::flushChanges()
                 appendKey(&json, "guid");
                 OvProtocol::appendJsonString(&json, item->guid());
                 json += ",\"position\":" + QByteArray::number(index + 1);
-                json += ",\"picture\":" + QByteArray::number(pictureVersion(item));
+                json += ",\"picture\":" + QByteArray::number(m_feed->pictureVersion(item));
             }
             json += '}';
             bytes += json.size();
             if (bytes > SliceBytes) {
-                restart = true;
-                break;
+                restartCatalogue();
+                return;
             }
             messages.append({index, json});
         }
     }
-    if (restart) {
-        // The slices carry every item as it is now, its picture's version too.
-        restartCatalogue();
-    } else {
-        for (const Change& message : qAsConst(messages))
-            for (OvApiClient* const client : qAsConst(m_clients))
-                if (client->isAuthenticated() && message.index < client->sent)
-                    client->send(message.json);
-    }
-    if (std::exchange(m_currentChanged, false)) {
-        const OvSubCGItem* const current = model->currentCg();
-        QByteArray json("{\"type\":\"current\",");
-        if (current) {
-            appendItem(&json, current, model->indexOfCg(current) + 1);
-        } else {
-            json += "\"guid\":null";
-        }
-        json += '}';
-        sendAll(json);
-    }
-    flushCues();
+    for (const Change& message : qAsConst(messages))
+        for (OvApiClient* const client : qAsConst(m_clients))
+            if (client->isAuthenticated() && message.index < client->sent)
+                client->send(message.json);
 }
 
-void OvApiServer::flushCues()
+void OvApiServer::tellCues(const OvStateFeed::Changes& changes)
 {
-    OvRunningOrder* const order = OvRunningOrder::instance();
-    bool restart = std::exchange(m_cuesRestart, false) || m_shownCues.size() != order->count();
-    if (!std::exchange(m_cuesDirty, false) && !restart)
-        return;
-    struct Change
-    {
-        int index;
-        QByteArray json;
-    };
-    QList<Change> messages;
-    qint64 bytes = 0;
-    for (int i = 0; i < m_shownCues.size() && !restart; ++i) {
-        const ShownCue cue = shownCue(i);
-        if (cue == m_shownCues.at(i))
-            continue;
-        QByteArray json("{\"type\":\"cue\",\"index\":" + QByteArray::number(i + 1) + ',');
-        appendCue(&json, cue.guid, cue.name, cue.duration);
-        json += '}';
-        bytes += json.size();
-        // Many at once (a new catalogue renamed them all): the order again instead.
-        restart = bytes > SliceBytes;
-        messages.append({i, json});
-        m_shownCues[i] = cue;
-    }
-    if (restart) {
+    if (changes.cueStructure) {
+        m_cueSlices.clear();
         restartCues();
         return;
     }
-    for (const Change& message : qAsConst(messages))
-        for (OvApiClient* const client : qAsConst(m_clients))
-            if (client->isAuthenticated() && message.index < client->cuesSent)
-                client->send(message.json);
-    if (order->nextIndex() != m_shownNext) {
-        m_shownNext = order->nextIndex();
+    if (!changes.cueRows.isEmpty()) {
+        m_cueSlices.clear();
+        QList<QPair<int, QByteArray>> messages;
+        qint64 bytes = 0;
+        for (const int row : changes.cueRows) {
+            QByteArray json("{\"type\":\"cue\",\"index\":" + QByteArray::number(row + 1) + ',');
+            appendCue(&json, row);
+            json += '}';
+            bytes += json.size();
+            // Many at once (a new catalogue renamed them all): the order again instead.
+            if (bytes > SliceBytes) {
+                restartCues();
+                return;
+            }
+            messages.append({row, json});
+        }
+        for (const auto& [row, json] : qAsConst(messages))
+            for (OvApiClient* const client : qAsConst(m_clients))
+                if (client->isAuthenticated() && row < client->cuesSent)
+                    client->send(json);
+    }
+    if (changes.nextCue) {
+        m_cueSlices.clear();
         sendAll("{\"type\":\"next\",\"next\":" + nextJson() + '}');
     }
 }

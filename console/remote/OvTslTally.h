@@ -2,6 +2,7 @@
 
 #include "cg/OvTurnEnd.h"
 #include "log/OvFailureNotice.h"
+#include "remote/OvStateFeed.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -47,7 +48,7 @@ public:
     // 65535 addresses every display at once.
     static constexpr int MaxIndex = 65534;
 
-    explicit OvTslTally(QObject* parent = nullptr);
+    explicit OvTslTally(OvStateFeed* feed, QObject* parent = nullptr);
     ~OvTslTally() override;
 
     // Where the datagrams go; the whole state follows at once.
@@ -62,12 +63,14 @@ private:
         int lamp = Off;
     };
 
+    void tell(const OvStateFeed::Changes& changes);
     // Positions from 0; from..to-1 changed.
     void markRange(int from, int to);
     void flush();
     void addDisplay(int position, int count);
     void sendPacket(bool utf16);
 
+    OvStateFeed* m_feed;
     QUdpSocket* m_socket = nullptr;
     QTimer* m_period = nullptr;
     QTimer* m_nextSlice = nullptr;

@@ -1,9 +1,7 @@
-#include "net/OvTslTally.h"
+#include "remote/OvTslTally.h"
 
-#include "cg/OvCGListModel.h"
 #include "cg/OvCgStatus.h"
 #include "cg/OvSubCGItem.h"
-#include "log/OvCGMessage.h"
 
 #include <QTimer>
 #include <QUdpSocket>
@@ -67,37 +65,47 @@ QString label(const QString& name)
 
 }  // namespace
 
-OvTslTally::OvTslTally(QObject* parent)
+OvTslTally::OvTslTally(OvStateFeed* feed, QObject* parent)
     : QObject(parent)
+    , m_feed(feed)
     , m_socket(new QUdpSocket(this))
     , m_period(new QTimer(this))
     , m_nextSlice(new QTimer(this))
     , m_flush(this, [this] { flush(); })
 {
-    OvCGListModel* const model = OvCGListModel::instance();
-    // Positions from the changed one on now hold other items; a removal also
-    // leaves the old last position behind.
-    connect(model, &OvCGListModel::SingalCGInserted, this,
-            [this, model](int index) { markRange(index, model->count()); });
-    connect(model, &OvCGListModel::SingalCGRemoved, this,
-            [this, model](int index) { markRange(index, model->count() + 1); });
-    connect(model, &OvCGListModel::SignalCgMoved, this,
-            [this](OvSubCGItem*, int from, int to) { markRange(qMin(from, to), qMax(from, to) + 1); });
-    connect(model, &OvCGListModel::SingalCGUpdate, this, [this](int index, int updateType, OvSubCGItem* item) {
-        // The console's own provisional state is no tally: the server's answer follows.
-        if ((updateType == OvSubCGItem::StatusUpdate && item->status() != OvCgStatus::Sending)
-            || updateType == OvSubCGItem::NameUpdate)
-            markRange(index, index + 1);
-    });
+    connect(feed, &OvStateFeed::changed, this, &OvTslTally::tell);
     m_period->setInterval(DefaultPeriodMs);
     // A whole state under way is carried on, not started over.
-    connect(m_period, &QTimer::timeout, this, [this, model] {
+    connect(m_period, &QTimer::timeout, this, [this] {
         if (m_walkAt >= m_walkEnd)
-            markRange(0, model->count());
+            markRange(0, m_feed->count());
     });
     m_nextSlice->setSingleShot(true);
     m_nextSlice->setInterval(SliceGapMs);
     connect(m_nextSlice, &QTimer::timeout, this, &OvTslTally::flush);
+}
+
+void OvTslTally::tell(const OvStateFeed::Changes& changes)
+{
+    // Positions from a structural change on now hold other items (a removal
+    // also leaves the old last position behind), as far as the catalogue
+    // reached at any time of the turn.
+    const int reach = qMax(changes.countBefore, m_feed->count()) + changes.ops.size();
+    if (changes.catalogueReset)
+        markRange(0, reach);
+    for (const OvStateFeed::Op& op : changes.ops) {
+        if (op.kind == OvStateFeed::Op::Moved)
+            markRange(qMin(op.from, op.to), qMax(op.from, op.to) + 1);
+        else
+            markRange(op.from, reach);
+    }
+    for (const auto* list : {&changes.statuses, &changes.names}) {
+        for (const QPointer<OvSubCGItem>& item : *list) {
+            const int index = item ? m_feed->indexOf(item) : -1;
+            if (index >= 0)
+                markRange(index, index + 1);
+        }
+    }
 }
 
 OvTslTally::~OvTslTally() = default;
@@ -107,7 +115,7 @@ void OvTslTally::setTarget(const QHostAddress& host, quint16 port)
     m_host = host;
     m_port = port;
     m_period->start();
-    markRange(0, OvCGListModel::instance()->count());
+    markRange(0, m_feed->count());
 }
 
 void OvTslTally::setPeriod(int ms)
@@ -135,7 +143,7 @@ void OvTslTally::markRange(int from, int to)
 
 void OvTslTally::flush()
 {
-    const int count = qMin(OvCGListModel::instance()->count(), MaxIndex);
+    const int count = qMin(m_feed->count(), MaxIndex);
     // The walk goes on once the pause after its last slice is over; the
     // changes of this turn go at once, and first.
     const bool sliceDue = !m_nextSlice->isActive();
@@ -171,13 +179,12 @@ void OvTslTally::flush()
 
 void OvTslTally::addDisplay(int position, int count)
 {
-    OvCGListModel* const model = OvCGListModel::instance();
     const auto lit = m_lit.constFind(position);
     Shown shown;
     if (position < count) {
-        const OvSubCGItem* const item = model->cgAt(position);
+        const OvSubCGItem* const item = m_feed->itemAt(position);
         shown.label = label(item->name());
-        const int status = model->confirmedStatus(item);
+        const int status = m_feed->confirmedStatus(item);
         // Sending here is another console's request: the lamps stay until the
         // server answers it.
         shown.lamp = status == OvCgStatus::OnPgm   ? Red

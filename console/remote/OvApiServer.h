@@ -1,8 +1,9 @@
 #pragma once
 
-#include "cg/OvTurnEnd.h"
-#include "net/OvAddressBackoff.h"
-#include "net/OvWaitingLimit.h"
+#include "remote/OvAddressBackoff.h"
+#include "remote/OvCommandTable.h"
+#include "remote/OvStateFeed.h"
+#include "remote/OvWaitingLimit.h"
 
 #include <QCache>
 #include <QElapsedTimer>
@@ -14,10 +15,7 @@
 #include <QSet>
 #include <QStringList>
 #include <QThreadPool>
-#include <QUuid>
 #include <QVector>
-
-#include <functional>
 
 class OvApiClient;
 class OvApiListener;
@@ -30,8 +28,10 @@ class QJsonValue;
 class QWebSocketServer;
 
 // The remote API: a WebSocket server for button panels and show-control
-// software, with the console's state pushed as it changes and commands taken
-// through the one take path. Off unless started; local only unless told
+// software, with the state feed's changes pushed as they happen and the
+// command table's commands taken in. The catalogue's structural changes go
+// out as they happened (inserted, removed, moved), to each client as far as
+// the part of the list it has received. Off unless started; local only unless told
 // otherwise. Every client authenticates with the shared token first; a web
 // page (a request with an Origin) is refused unless its origin is allowed.
 // Runs on the GUI thread; nothing a client sends or fails to read may hold
@@ -78,7 +78,10 @@ public:
     static constexpr int CloseTryAgain = 1013;
     static constexpr int CloseProtocolError = 1008;
 
-    explicit OvApiServer(QObject* parent = nullptr);
+    // The protocol's version, in the state a client gets first.
+    static constexpr int ProtocolVersion = 2;
+
+    OvApiServer(OvCommandTable* commands, OvStateFeed* feed, QObject* parent = nullptr);
     ~OvApiServer() override;
 
     // The value the packaged config.ini shows as an example: refused.
@@ -89,9 +92,8 @@ public:
     void setToken(const QString& token);
     // Origins (as a browser sends them, e.g. "http://panel.local:8000") allowed in.
     void setAllowedOrigins(const QStringList& origins);
-    // What next and prev do: the grid's Right and Left arrows. Without them
-    // they step through the list in its order.
-    void setStepHandlers(std::function<void()> next, std::function<void()> previous);
+    // The language a client's texts should follow: "en", or empty (Chinese).
+    void setLanguage(const QString& language);
     void setAuthTimeoutMs(int ms);
     // The first wait of an address after its wrong tokens (see OvAddressBackoff).
     void setWrongTokenWaitMs(qint64 ms);
@@ -119,7 +121,7 @@ private:
     void command(OvApiClient* client, const QJsonObject& message);
     void thumbnail(OvApiClient* client, const QJsonObject& message);
     void answer(OvApiClient* client, const QJsonValue& id, const char* error);
-    OvSubCGItem* resolve(const QJsonValue& ref) const;
+    static OvCommandTable::ItemRef itemRef(const QJsonValue& value);
     void sendAll(const QByteArray& json);
     void remove(OvApiClient* client);
     int authenticatedCount() const;
@@ -131,18 +133,6 @@ private:
         QByteArray json;
         int count = 0;
     };
-    // A cue as a client is shown it.
-    struct ShownCue
-    {
-        QUuid guid;
-        QString name;
-        int duration = 0;
-        bool operator==(const ShownCue& other) const
-        {
-            return guid == other.guid && name == other.name && duration == other.duration;
-        }
-    };
-
     // What is pushed.
     void sendState(OvApiClient* client);
     void restartCatalogue();
@@ -155,53 +145,33 @@ private:
     QByteArray itemsMessage(int offset, int total, int* count) const;
     QByteArray cuesMessage(int offset, int total, int* count) const;
     void appendItem(QByteArray* json, const OvSubCGItem* item, int position) const;
-    qint64 pictureVersion(const OvSubCGItem* item) const;
-    ShownCue shownCue(int index) const;
+    void appendCue(QByteArray* json, int row) const;
     QByteArray nextJson() const;
     QByteArray connectedJson() const;
-    void flushChanges();
-    void flushCues();
+    void tell(const OvStateFeed::Changes& changes);
+    // The turn's structural changes to each client, as far as its part of
+    // the list; false when they were worth more than the list sent again.
+    bool tellStructure(const OvStateFeed::Changes& changes);
+    void tellItems(const OvStateFeed::Changes& changes);
+    void tellCues(const OvStateFeed::Changes& changes);
 
+    OvCommandTable* m_commands;
+    OvStateFeed* m_feed;
+    QString m_language;
     OvApiListener* m_listener = nullptr;
     QWebSocketServer* m_server = nullptr;
     QList<OvApiClient*> m_clients;
     QTimer* m_backlogCheck = nullptr;
     QString m_token;
     QStringList m_origins;
-    std::function<void()> m_next;
-    std::function<void()> m_previous;
     int m_authTimeoutMs = DefaultAuthTimeoutMs;
     OvWaitingLimit m_unauthenticated{MaxWaiting, MaxWaitingPerAddress};
     OvAddressBackoff m_backoff;
     QElapsedTimer m_clock;
     OvCountedNotice* m_closedEarly = nullptr;
 
-    // Changes of the turn, pushed at its end: a burst costs one message an item.
-    OvTurnEnd m_flush;
-    QList<QPointer<OvSubCGItem>> m_changed;
-    QSet<const OvSubCGItem*> m_changedSet;
-    QList<QPointer<OvSubCGItem>> m_pictures;
-    QSet<const OvSubCGItem*> m_picturesSet;
-    bool m_catalogueChanged = false;
-    bool m_currentChanged = false;
     bool m_pumpScheduled = false;
     int m_pumpFrom = 0;  // round robin over clients for slices
-
-    // A picture's version: a new one whenever the picture itself changed.
-    struct PictureVersion
-    {
-        qint64 version = 0;
-        qint64 cacheKey = 0;
-    };
-    mutable QHash<const OvSubCGItem*, PictureVersion> m_pictureVersions;
-    mutable qint64 m_pictureSerial = 1;
-
-    // The running order as the clients were last told it: what changed in
-    // it is found by comparing, so that only a cue that changed is sent.
-    QVector<ShownCue> m_shownCues;
-    int m_shownNext = -1;
-    bool m_cuesRestart = false;
-    bool m_cuesDirty = false;
 
     // Slices, emptied by any change of what they hold.
     mutable QCache<int, Slice> m_slices;
