@@ -393,11 +393,11 @@ private slots:
         QVERIFY(!other.listen(QHostAddress::LocalHost, m_osc->port(), &error));
         QHostAddress host;
         quint16 port = 0;
-        QVERIFY(OvOscControl::parseHostPort(QStringLiteral("10.1.2.3:9001"), &host, &port));
+        QVERIFY(OvSettings::parseHostPort(QStringLiteral("10.1.2.3:9001"), &host, &port));
         QCOMPARE(host.toString() + QLatin1Char(':') + QString::number(port), QStringLiteral("10.1.2.3:9001"));
-        QVERIFY(OvOscControl::parseHostPort(QStringLiteral("[::1]:9"), &host, &port));
+        QVERIFY(OvSettings::parseHostPort(QStringLiteral("[::1]:9"), &host, &port));
         for (const char* bad : {"", "10.1.2.3", "10.1.2.3:0", "10.1.2.3:70000", "panel.local:9000", ":9000"})
-            QVERIFY2(!OvOscControl::parseHostPort(QString::fromLatin1(bad), &host, &port), bad);
+            QVERIFY2(!OvSettings::parseHostPort(QString::fromLatin1(bad), &host, &port), bad);
     }
 };
 

@@ -139,22 +139,6 @@ void OvOscControl::setFeedback(const QHostAddress& host, quint16 port)
     m_feedbackPort = port;
 }
 
-bool OvOscControl::parseHostPort(const QString& text, QHostAddress* host, quint16* port)
-{
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return false;
-    QString hostText = text.left(colon).trimmed();
-    if (hostText.startsWith(QLatin1Char('[')) && hostText.endsWith(QLatin1Char(']')))
-        hostText = hostText.mid(1, hostText.size() - 2);
-    bool ok = false;
-    const uint number = text.mid(colon + 1).trimmed().toUInt(&ok);
-    if (!ok || number == 0 || number > 65535 || !host->setAddress(hostText))
-        return false;
-    *port = quint16(number);
-    return true;
-}
-
 void OvOscControl::readPending()
 {
     // A bounded number per turn; the socket signals again on the next turn

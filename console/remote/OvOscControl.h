@@ -48,8 +48,6 @@ public:
     // Packets and messages ignored so far.
     qint64 ignoredCount() const { return m_ignored; }
 
-    // "host:port" with a numeric address; false when the text is no such thing.
-    static bool parseHostPort(const QString& text, QHostAddress* host, quint16* port);
 
 private:
     void readPending();

@@ -35,7 +35,7 @@ void OvRemoteSurfaces::startOsc(const OvSettings& settings)
     }
     QHostAddress host;
     quint16 feedbackPort = 0;
-    if (OvOscControl::parseHostPort(settings.oscFeedback(), &host, &feedbackPort))
+    if (OvSettings::parseHostPort(settings.oscFeedback(), &host, &feedbackPort))
         osc->setFeedback(host, feedbackPort);
     OvCGMessage::systemLine(tr("OSC控制在%1:%2上监听").arg(address).arg(port));
     m_osc = osc;
@@ -70,7 +70,7 @@ void OvRemoteSurfaces::startTsl(const OvSettings& settings)
 {
     QHostAddress host;
     quint16 port = 0;
-    if (!OvOscControl::parseHostPort(settings.tslTarget(), &host, &port))
+    if (!OvSettings::parseHostPort(settings.tslTarget(), &host, &port))
         return;
     m_tsl = new OvTslTally(m_feed, this);
     m_tsl->setTarget(host, port);

@@ -34,19 +34,6 @@ QString rawValue(const QString& path, const QString& group, const QString& key)
     return value;
 }
 
-bool isHostPort(const QString& text)
-{
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return false;
-    QString host = text.left(colon).trimmed();
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    bool ok = false;
-    const uint port = text.mid(colon + 1).trimmed().toUInt(&ok);
-    return ok && port > 0 && port <= 65535 && !QHostAddress(host).isNull();
-}
-
 QString keyName(const OvSettings::KeyInfo& key)
 {
     return QString::fromLatin1(key.group) == ConfigGroup ? QString::fromLatin1(key.name)
@@ -95,6 +82,26 @@ OvSettings::OvSettings()
     for (const KeyInfo& key : keys())
         if (key.kind != Kind::Key)
             m_values.insert(QLatin1String(key.name), QLatin1String(key.defaultText));
+}
+
+bool OvSettings::parseHostPort(const QString& text, QHostAddress* host, quint16* port)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString hostText = text.left(colon).trimmed();
+    if (hostText.startsWith(QLatin1Char('[')) && hostText.endsWith(QLatin1Char(']')))
+        hostText = hostText.mid(1, hostText.size() - 2);
+    bool ok = false;
+    const uint number = text.mid(colon + 1).trimmed().toUInt(&ok);
+    QHostAddress address;
+    if (!ok || number == 0 || number > 65535 || !address.setAddress(hostText))
+        return false;
+    if (host)
+        *host = address;
+    if (port)
+        *port = quint16(number);
+    return true;
 }
 
 QString OvSettings::defaultPath()
@@ -167,7 +174,7 @@ bool OvSettings::set(const char* name, const QString& given)
         fits = text.isEmpty() || !QHostAddress(text).isNull();
         break;
     case Kind::HostPort:
-        fits = text.isEmpty() || isHostPort(text);
+        fits = text.isEmpty() || parseHostPort(text, nullptr, nullptr);
         break;
     case Kind::Language:
         fits = text.isEmpty() || text == QLatin1String("en") || text == QLatin1String("zh_CN");

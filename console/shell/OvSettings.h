@@ -13,6 +13,8 @@
 // fit keeps the default, and problems() holds one line naming the key; an
 // unknown key in [CONFIG] is named too, since a misspelt one otherwise looks
 // like a setting ignored.
+class QHostAddress;
+
 class OvSettings
 {
     Q_DECLARE_TR_FUNCTIONS(OvSettings)
@@ -53,6 +55,9 @@ public:
     // file or the key is missing. A value with unquoted commas is the text as
     // written (the INI reader would make a list of it).
     static QString readValue(const QString& path, const QString& group, const QString& key);
+    // "host:port" with a numeric address (IPv6 in brackets or not); false when
+    // the text is no such thing. Either output may be null.
+    static bool parseHostPort(const QString& text, QHostAddress* host, quint16* port);
 
     // One line per value that did not fit or key not known, worded when
     // asked (the translator is loaded after the file is read).
