@@ -42,7 +42,7 @@ public:
     QString token() const override { return QStringLiteral("t"); }
     bool awaitingLogin() const override { return false; }
     void loginSucceeded(const QString&) override {}
-    void cgListReceived(const QList<OvCgRecord>&) override {}
+    void cgListReceived(const QList<OvCgRecord>&, int) override {}
     void cgNotified(const OvCgNotification& n) override { statusSum += n.status; ++notified; }
     void endpointNotice(const QString&) override {}
     void closeWithError(const QString&, const QString&) override { ++failures; }

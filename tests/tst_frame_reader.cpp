@@ -38,9 +38,9 @@ public:
         m_token = token;
         calls << "login " + token;
     }
-    void cgListReceived(const QList<OvCgRecord>& list) override
+    void cgListReceived(const QList<OvCgRecord>& list, int unlisted) override
     {
-        calls << "list " + QString::number(list.size());
+        calls << "list " + QString::number(list.size()) + (unlisted ? " +" + QString::number(unlisted) : QString());
         records = list;
     }
     void cgNotified(const OvCgNotification& n) override
@@ -213,10 +213,10 @@ private slots:
             return body + "]}}";
         };
         QVERIFY(dispatcher.dispatch(listOf(OvProtocol::MaxCgItems)));
-        // One more is a broken stream, not a list to build tiles from.
-        QVERIFY(!dispatcher.dispatch(listOf(OvProtocol::MaxCgItems + 1)));
+        // More are left out and counted; the connection stays.
+        QVERIFY(dispatcher.dispatch(listOf(OvProtocol::MaxCgItems + 2)));
         QCOMPARE(sink.calls, QStringList({"list " + QString::number(OvProtocol::MaxCgItems),
-                                          "close " + OvProtocol::protocolErrorText() + '|'}));
+                                          "list " + QString::number(OvProtocol::MaxCgItems) + " +2"}));
     }
 };
 

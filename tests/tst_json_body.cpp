@@ -65,7 +65,7 @@ public:
     QString token() const override { return {}; }
     bool awaitingLogin() const override { return false; }
     void loginSucceeded(const QString&) override {}
-    void cgListReceived(const QList<OvCgRecord>&) override {}
+    void cgListReceived(const QList<OvCgRecord>&, int) override {}
     void cgNotified(const OvCgNotification&) override {}
     void endpointNotice(const QString& text) override { notice = text; }
     void closeWithError(const QString&, const QString&) override { ++failures; }

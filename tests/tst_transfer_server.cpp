@@ -520,24 +520,37 @@ private slots:
         QCOMPARE(model()->count(), 3);
     }
 
-    // Additions past the catalogue's bound are left out, and the connection
-    // stays: one system line says so, however many there are.
-    void additionsBeyondTheBound()
+    // Items past the catalogue's bound, in the list at login or added later,
+    // are left out and counted, and the connection stays: one system line
+    // says so, however many there are.
+    void beyondTheBound_data()
     {
+        QTest::addColumn<int>("atLogin");  // past the bound in the server's list
+        QTest::addColumn<QString>("line");
+        QTest::newRow("additions") << 0 << QStringLiteral(u"系统:CG数量已达上限100000个：服务器新增的CG不会列出");
+        QTest::newRow("a larger list at login")
+            << 3 << QStringLiteral(u"系统:CG数量已达上限100000个：服务器的另外3个CG未列出");
+    }
+
+    void beyondTheBound()
+    {
+        QFETCH(int, atLogin);
+        QFETCH(QString, line);
         Peer peer;
         QJsonArray list;
-        for (int i = 0; i < OvProtocol::MaxCgItems; ++i)
+        for (int i = 0; i < OvProtocol::MaxCgItems + atLogin; ++i)
             list.append(QJsonObject{{"name", QString::number(i)}});
-        QVERIFY(peer.logInConsole("t", list));
         m_log.lines.clear();
+        (void)peer.logInConsole("t", list, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(model()->count(), OvProtocol::MaxCgItems, 20000);
         peer.send(Peer::notifyCG(GuidA, 6, cgObject(GuidA, "one too many", 0)));
         peer.send(Peer::notifyCG(GuidB, 6, cgObject(GuidB, "two too many", 0)));
         QVERIFY(peer.waitFor("notifyCG", 2, "response"));
         QCOMPARE(client()->connectionState(), OvTransferServer::LoggedIn);
         QCOMPARE(model()->count(), OvProtocol::MaxCgItems);
         QVERIFY(!model()->findCg(GuidA));
-        QCOMPARE(model()->unlistedCount(), 2);
-        QCOMPARE(m_log.lines, QStringList(QStringLiteral(u"系统:CG数量已达上限100000个：服务器新增的CG不会列出")));
+        QCOMPARE(model()->unlistedCount(), atLogin + 2);
+        QCOMPARE(m_log.lines.filter(QStringLiteral("CG数量")), QStringList(line));
     }
 
     void serverClosesWhileLoggedIn()

@@ -868,6 +868,10 @@
         <source>CG数量已达上限%1个：服务器新增的CG不会列出</source>
         <translation>The list holds its most, %1 items: items the server adds are not listed</translation>
     </message>
+    <message>
+        <source>CG数量已达上限%1个：服务器的另外%2个CG未列出</source>
+        <translation>The catalogue is at its bound of %1 CGs: %2 more of the server are not listed</translation>
+    </message>
 </context>
 <context>
     <name>OvTslTally</name>

@@ -187,7 +187,7 @@ void OvCGListModel::clearCg()
         removeCg(m_items.first(), localOperatorInfo());
 }
 
-void OvCGListModel::applyCatalogue(const QList<OvCgRecord>& records)
+void OvCGListModel::applyCatalogue(const QList<OvCgRecord>& records, int unlisted)
 {
     // The thumbnails are decoded on worker threads once the items are listed.
     QList<cgItemData> items;
@@ -199,6 +199,7 @@ void OvCGListModel::applyCatalogue(const QList<OvCgRecord>& records)
         thumbnails.append(record.imageBase64);
     }
     resetCgList(items, thumbnails);
+    m_unlisted = unlisted;
 }
 
 bool OvCGListModel::applyNotification(const OvCgNotification& n)

@@ -70,7 +70,8 @@ public:
     void moveCg(int from, int to, const operatorInfo& info);
 
     // The server's catalogue replaces the listed one.
-    void applyCatalogue(const QList<OvCgRecord>& records);
+    // unlisted: the server's items past the bound, left out.
+    void applyCatalogue(const QList<OvCgRecord>& records, int unlisted = 0);
     // One change the server notified; an unknown target is ignored. False when
     // an addition would take the catalogue past its bound: the item is not
     // listed, only counted. Such items never appear later (their records are

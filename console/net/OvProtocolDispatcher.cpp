@@ -49,11 +49,16 @@ void decodeResponse(std::string_view cmd, const Object& message, OvServerMessage
     } else if (is(cmd, CmdSyncCGList)) {
         simdjson::dom::array array;
         if (value.readArray("cgList", &array)) {
-            if (array.size() > size_t(MaxCgItems))
-                return;
-            m->list.reserve(int(array.size()));
-            for (const simdjson::dom::element element : array)
+            // A server with more than the bound: the first are listed, the
+            // rest counted, and the connection stays.
+            const size_t listed = std::min(array.size(), size_t(MaxCgItems));
+            m->number = int(array.size() - listed);
+            m->list.reserve(int(listed));
+            for (const simdjson::dom::element element : array) {
+                if (size_t(m->list.size()) == listed)
+                    break;
                 m->list.append(readRecord(Object(element)));
+            }
         }
         m->kind = OvServerMessage::CatalogueAnswer;
     } else if (is(cmd, CmdHeart) || is(cmd, CmdUpdateCG)) {
@@ -164,7 +169,7 @@ bool OvProtocolDispatcher::apply(const OvServerMessage& m)
         m_sink.sendFrame(encodeFrame(request(CmdSyncCGList, m_sink.token())));
         return true;
     case OvServerMessage::CatalogueAnswer:
-        m_sink.cgListReceived(m.list);
+        m_sink.cgListReceived(m.list, m.number);
         return true;
     case OvServerMessage::PlainAnswer:
         return true;

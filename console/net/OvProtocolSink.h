@@ -24,7 +24,8 @@ public:
 
     // A login response with a non-negative code.
     virtual void loginSucceeded(const QString& token) = 0;
-    virtual void cgListReceived(const QList<OvCgRecord>& list) = 0;
+    // unlisted: records past the catalogue's bound, left out.
+    virtual void cgListReceived(const QList<OvCgRecord>& list, int unlisted) = 0;
     // Only for operation types 1 to 6.
     virtual void cgNotified(const OvCgNotification& notification) = 0;
     virtual void endpointNotice(const QString& text) = 0;

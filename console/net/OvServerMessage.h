@@ -14,7 +14,7 @@ struct OvServerMessage
     enum Kind {
         Broken,         // no message of this protocol: the stream is unusable
         LoginAnswer,    // text: the token
-        CatalogueAnswer,
+        CatalogueAnswer,  // number: records past the catalogue's bound, left out
         PlainAnswer,    // a heartbeat or updateCG answer: nothing to do
         Failure,        // a negative code in an answer (number)
         NotifyCG,       // notification, unless ignored

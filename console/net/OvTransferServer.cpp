@@ -566,9 +566,11 @@ void OvTransferServer::loginSucceeded(const QString& token)
     emit signalConnect(true);
 }
 
-void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list)
+void OvTransferServer::cgListReceived(const QList<OvCgRecord>& list, int unlisted)
 {
-    OvCGListModel::instance()->applyCatalogue(list);
+    OvCGListModel::instance()->applyCatalogue(list, unlisted);
+    if (unlisted > 0)
+        endpointNotice(tr("CG数量已达上限%1个：服务器的另外%2个CG未列出").arg(OvProtocol::MaxCgItems).arg(unlisted));
 }
 
 void OvTransferServer::cgNotified(const OvCgNotification& n)

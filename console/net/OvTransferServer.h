@@ -148,7 +148,7 @@ private:
     QString token() const override;
     bool awaitingLogin() const override;
     void loginSucceeded(const QString& token) override;
-    void cgListReceived(const QList<OvCgRecord>& list) override;
+    void cgListReceived(const QList<OvCgRecord>& list, int unlisted) override;
     void cgNotified(const OvCgNotification& notification) override;
     void endpointNotice(const QString& text) override;
     void closeWithError(const QString& errorText, const QString& logText) override;

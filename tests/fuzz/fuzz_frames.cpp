@@ -32,7 +32,7 @@ public:
         m_loggedIn = true;
         m_token = token;
     }
-    void cgListReceived(const QList<OvCgRecord>& list) override { m_items += list.size(); }
+    void cgListReceived(const QList<OvCgRecord>& list, int) override { m_items += list.size(); }
     void cgNotified(const OvCgNotification& n) override
     {
         if (n.operationType < OvProtocol::StatusChange || n.operationType > OvProtocol::Add)
