@@ -130,7 +130,7 @@ test('a touch take needs a second tap on the armed button; a seat can turn that 
     await waitTakesOn(page)
     const pgm = takeButton(page, 1, 'pgm')
     await pgm.tap()
-    await page.locator('button.armed', { hasText: '再按一次' }).waitFor()
+    await page.locator('button.armed', { hasText: '再按 PGM' }).waitFor()
     assert.equal(stage.commands.filter((c) => c.cmd === 'pgm').length, 0)
     await pgm.tap()
     await tile(page, 1).and(page.locator('.pgm')).waitFor()

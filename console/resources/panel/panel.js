@@ -75,6 +75,7 @@ const tiles = new VirtualGrid({
   create: createTile,
   fill: fillTile,
 })
+window.addEventListener('scroll', () => pictures.hold(150), { passive: true })
 tiles.onDrawn = () => {
   const shown = new Set()
   tiles.each((node) => node.ovGuid && shown.add(node.ovGuid))
@@ -133,8 +134,8 @@ function fillTile(node, i) {
   const index = matches ? matches[i] : i
   const item = model.items[index]
   node.ovGuid = item ? item.guid : null
-  node.setAttribute('aria-posinset', String(i + 1))
-  node.setAttribute('aria-setsize', String(tiles.count()))
+  put(node, 'posinset', i + 1, (v) => node.setAttribute('aria-posinset', String(v)))
+  put(node, 'setsize', tiles.count(), (v) => node.setAttribute('aria-setsize', String(v)))
   put(node, 'pos', index + 1, (v) => (node.ovPos.textContent = String(v)))
   put(node, 'number', index + 1, (v) => (node.ovNumber.textContent = String(v)))
   if (!item) {
@@ -168,7 +169,8 @@ function fillTile(node, i) {
     put(node, `${act}-off`, off, (v) => button.setAttribute('aria-disabled', String(v)))
     put(node, `${act}-armed`, isArmed, (v) => button.classList.toggle('armed', v))
     const label = takeLabel(act, item.name)
-    put(node, `${act}-text`, isArmed ? t('tapAgain') : t(act === 'cancel' ? 'off' : act), (v) => (button.textContent = v))
+    const name = t(act === 'cancel' ? 'off' : act)
+    put(node, `${act}-text`, isArmed ? t('tapAgain', name) : name, (v) => (button.textContent = v))
     put(node, `${act}-label`, isArmed ? t('tapAgainLabel', label) : label, (v) => button.setAttribute('aria-label', v))
   }
 }
@@ -198,6 +200,8 @@ function refilter() {
 }
 
 function renderSearchCount() {
+  // Still arriving: a screen reader is told the list is not whole yet.
+  $('tiles').setAttribute('aria-busy', String(model.items.length < model.total))
   $('search-count').textContent = matches ? t('searchCount', matches.length, model.total) : ''
   $('search-clear').hidden = !filter
   const empty = $('catalogue-empty')
@@ -299,7 +303,8 @@ let wasLive = false
 
 function renderStatus() {
   const isLive = live()
-  if (isLive) freshAt = Date.now()
+  // The shown state is the console's as of the last message heard.
+  if (isLive) freshAt = link.lastInbound
   const view = model.role === 'view'
   document.body.classList.toggle('stale', !isLive)
   document.body.classList.toggle('view', view)
@@ -576,7 +581,7 @@ function renderGoArmed() {
   const go = $('go')
   const isArmed = !!armed && armed.key === 'go'
   go.classList.toggle('armed', isArmed)
-  go.textContent = isArmed ? t('tapAgain') : t('go')
+  go.textContent = isArmed ? t('tapAgain', t('go')) : t('go')
 }
 
 document.addEventListener(

@@ -15,6 +15,22 @@ export class Pictures {
     this.queue = new Map() // guid -> version
     this.fetching = new Map() // guid -> version
     this.busy = 0
+    this.holdUntil = 0
+    this.holdTimer = null
+  }
+
+  // While the view scrolls the tiles fly past: their pictures are asked for
+  // once it rests, and only for what is then in view.
+  hold(ms) {
+    this.holdUntil = performance.now() + ms
+    if (!this.holdTimer) this.holdTimer = setTimeout(() => this.#resume(), ms)
+  }
+
+  #resume() {
+    this.holdTimer = null
+    const left = this.holdUntil - performance.now()
+    if (left > 0) this.holdTimer = setTimeout(() => this.#resume(), left)
+    else this.#pump()
   }
 
   // The picture to show for this version: the cached one, or the older one
@@ -49,6 +65,7 @@ export class Pictures {
   }
 
   #pump() {
+    if (this.holdTimer) return
     while (this.busy < IN_FLIGHT && this.queue.size && this.link.state === 'authenticated') {
       const [guid, version] = this.queue.entries().next().value
       this.queue.delete(guid)
