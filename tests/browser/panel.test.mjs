@@ -196,11 +196,18 @@ test('nonsense from the console is refused and counted; the catalogue\'s events 
     stage.sendRaw({ type: 'items', offset: 0, total: 100001, items: [{ guid: 'x', name: 'x' }] })
     stage.sendRaw('{ not json')
     await page.locator('#ignored', { hasText: '3' }).waitFor({ state: 'attached' })
+    // Each step shown before the next: a move alone reorders tiles that all stay drawn.
+    const inOrder = () =>
+      page.waitForFunction(
+        (want) => JSON.stringify([...document.querySelectorAll('.tile:not([hidden]) .name span:last-child')].map((n) => n.textContent)) === want,
+        JSON.stringify(stage.items.map((i) => i.name)),
+      )
     stage.insert(1, 'Opener')
+    await inOrder()
     stage.move(4, 2)
+    await inOrder()
     stage.remove(3)
-    const names = stage.items.map((i) => i.name)
-    await page.waitForFunction((want) => JSON.stringify([...document.querySelectorAll('.tile:not([hidden]) .name span:last-child')].map((n) => n.textContent)) === want, JSON.stringify(names))
+    await inOrder()
   })
 })
 

@@ -96,13 +96,14 @@ export class VirtualGrid {
       this.#place(node, i)
       this.fill(node, i)
     }
-    if (fresh.size) this.#order(fresh)
+    this.#order(fresh)
     if (this.onDrawn) this.onDrawn(end - first)
   }
 
   // A screen reader reads the cells in document order: keep it the order of
-  // the grid. Only the cells new to the view move (a focused one never does,
-  // since moving an element loses its focus).
+  // the grid. Scrolling moves only the cells new to the view; items moving
+  // among themselves put the rest in order too. A focused cell never moves,
+  // since moving an element loses its focus.
   #order(fresh) {
     const nodes = [...this.drawn.values()].sort((a, b) => a.ovIndex - b.ovIndex)
     let next = null

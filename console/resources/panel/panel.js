@@ -139,8 +139,15 @@ function fillTile(node, i) {
   put(node, 'pos', index + 1, (v) => (node.ovPos.textContent = String(v)))
   put(node, 'number', index + 1, (v) => (node.ovNumber.textContent = String(v)))
   if (!item) {
-    put(node, 'name', null, () => (node.ovName.textContent = t('loading')))
+    // Not received yet: a cell that was a tile a moment ago keeps nothing of it.
+    put(node, 'name', null, () => {
+      node.ovName.textContent = t('loading')
+      node.title = ''
+    })
     put(node, 'cls', 'tile placeholder', (v) => (node.className = v))
+    put(node, 'tally', OFF, () => (node.ovTally.textContent = ''))
+    put(node, 'current', false, () => (node.ovCurrent.textContent = ''))
+    put(node, 'sending', false, () => (node.ovSending.textContent = ''))
     put(node, 'img', null, () => (node.ovImg.hidden = true))
     return
   }
@@ -317,20 +324,20 @@ function renderStatus() {
   else if (link.state === 'waiting') linkText = t('consoleRetry', Math.max(1, Math.ceil((link.retryAt - Date.now()) / 1000)))
   else if (link.state === 'failed' || link.state === 'idle') linkText = t('consoleDown')
   else linkText = t('consoleConnecting')
-  linkChip.textContent = linkText
+  setText(linkChip, linkText)
   linkChip.className = `chip ${isLive ? 'ok' : 'bad'}`
 
   const server = $('server-state')
-  server.textContent = model.connected ? (model.server ? t('serverOn', model.server) : t('serverOnNoName')) : t('serverOff')
+  setText(server, model.connected ? (model.server ? t('serverOn', model.server) : t('serverOnNoName')) : t('serverOff'))
   server.className = `chip ${model.connected ? 'ok' : 'bad'}`
   $('lock-state').hidden = !model.locked
   $('role-state').hidden = !view
-  $('rtt').textContent = link.rtt === null ? '' : t('rtt', Math.max(0, Math.round(link.rtt)))
+  setText($('rtt'), link.rtt === null ? '' : t('rtt', Math.max(0, Math.round(link.rtt))))
   $('rtt').hidden = link.rtt === null
 
   const stale = $('stale')
   stale.hidden = isLive
-  if (!isLive) stale.textContent = everLive ? t('staleAge', age(Date.now() - freshAt)) : t('staleWaiting')
+  if (!isLive) setText(stale, everLive ? t('staleAge', age(Date.now() - freshAt)) : t('staleWaiting'))
 
   const notice = $('notice')
   const protocolOff = model.fresh && model.protocol !== 2
@@ -338,13 +345,13 @@ function renderStatus() {
   notice.textContent = protocolOff ? t('protocol', model.protocol) : ''
   const ignored = model.refused + link.ignored
   $('ignored').hidden = !ignored
-  $('ignored').textContent = ignored ? t('ignored', ignored) : ''
+  setText($('ignored'), ignored ? t('ignored', ignored) : '')
 
   const on = takesOn()
   setOff($('go'), !on || !model.nextCue)
   setOff($('lock'), !live() || !model.canCommand)
   setOff($('clearall'), !on)
-  $('lock').textContent = model.locked ? t('unlock') : t('lock')
+  setText($('lock'), model.locked ? t('unlock') : t('lock'))
   $('lock').classList.toggle('armed-lock', model.locked)
   renderGoArmed()
 
@@ -353,6 +360,11 @@ function renderStatus() {
     wasLive = isLive
     tiles.each((node, i) => tiles.fill(node, i))
   }
+}
+
+// The bar is redrawn every second for the age it shows: only what changed is written.
+function setText(el, text) {
+  if (el.textContent !== text) el.textContent = text
 }
 
 function setOff(button, off) {
@@ -581,7 +593,7 @@ function renderGoArmed() {
   const go = $('go')
   const isArmed = !!armed && armed.key === 'go'
   go.classList.toggle('armed', isArmed)
-  go.textContent = isArmed ? t('tapAgain', t('go')) : t('go')
+  setText(go, isArmed ? t('tapAgain', t('go')) : t('go'))
 }
 
 document.addEventListener(
