@@ -663,6 +663,17 @@ $('touch-confirm').addEventListener('change', (event) => {
   if (!event.target.checked) disarm()
 })
 
+// The menu folds away on a tap elsewhere or Esc, as menus do.
+document.addEventListener('click', (event) => {
+  if ($('settings').open && !$('settings').contains(event.target)) $('settings').open = false
+})
+$('settings').addEventListener('keydown', (event) => {
+  if (event.key === 'Escape' && $('settings').open) {
+    $('settings').open = false
+    $('settings').querySelector('summary').focus()
+  }
+})
+
 $('sign-out').addEventListener('click', () => {
   storage.write('sessionStorage', KEY_TOKEN, null)
   storage.write('localStorage', KEY_TOKEN, null)
