@@ -17,6 +17,7 @@
 #include "cg/OvSearchFilter.h"
 #include "net/OvTransferServer.h"
 #include "remote/OvOscControl.h"
+#include "remote/OvPanelFiles.h"
 #include "shell/OvConsoleCore.h"
 
 #include <QBuffer>
@@ -87,6 +88,7 @@ public:
 };
 
 const QString Token = QStringLiteral("s3cret-of-16-chars");
+const QString ViewToken = QStringLiteral("watch-only-16-chars");
 const QByteArray Handshake = "GET / HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 
@@ -189,13 +191,16 @@ class TstApi : public QObject
     OvTestPeer* m_peer = nullptr;
     QJsonArray m_list;
 
-    Panel* authenticated()
+    Panel* authenticated(const QString& token = Token, const QJsonValue& seat = QJsonValue::Undefined)
     {
         auto* panel = new Panel(m_api->port());
         panel->setParent(this);
         if (!panel->connected())
             qWarning("the panel did not connect");
-        panel->send({{"cmd", "auth"}, {"token", Token}});
+        QJsonObject auth{{"cmd", "auth"}, {"token", token}};
+        if (!seat.isUndefined())
+            auth.insert("seat", seat);
+        panel->send(auth);
         if (panel->take("result").value("ok") != true)
             qWarning("the panel was not let in");
         return panel;
@@ -207,7 +212,9 @@ private slots:
         m_core = std::make_unique<OvConsoleCore>(OvSettings());
         m_api = new OvApiServer(m_core->commands(), m_core->feed(), this);
         m_api->setToken(Token);
+        m_api->setViewToken(ViewToken);
         m_api->setAllowedOrigins({"HTTP://Panel.local/"});
+        m_api->setAllowedHosts({"Console.Studio.LAN."});
         QString error;
         QVERIFY2(m_api->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         m_peer = new OvTestPeer;
@@ -238,18 +245,23 @@ private slots:
     {
         QTest::addColumn<QJsonObject>("first");
         QTest::addColumn<int>("closeCode");  // 0: admitted
-        QTest::newRow("a command first") << cmd("pgm", 1) << OvApiServer::CloseProtocolError;
-        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << OvApiServer::CloseUnauthorized;
+        QTest::addColumn<QString>("role");
+        QTest::newRow("a command first") << cmd("pgm", 1) << OvApiServer::CloseProtocolError << "";
+        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << OvApiServer::CloseUnauthorized
+                                     << "";
         QTest::newRow("wrong token of the right length")
-            << QJsonObject{{"cmd", "auth"}, {"token", "s3cret-of-16-chart"}} << OvApiServer::CloseUnauthorized;
-        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << OvApiServer::CloseUnauthorized;
-        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", Token}, {"id", "x"}} << 0;
+            << QJsonObject{{"cmd", "auth"}, {"token", "s3cret-of-16-chart"}} << OvApiServer::CloseUnauthorized << "";
+        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << OvApiServer::CloseUnauthorized
+                                            << "";
+        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", Token}, {"id", "x"}} << 0 << "control";
+        QTest::newRow("view token") << QJsonObject{{"cmd", "auth"}, {"token", ViewToken}, {"id", "x"}} << 0 << "view";
     }
 
     void authentication()
     {
         QFETCH(QJsonObject, first);
         QFETCH(int, closeCode);
+        QFETCH(QString, role);
         Panel panel(m_api->port());
         QVERIFY(panel.connected());
         panel.send(first);
@@ -259,26 +271,118 @@ private slots:
             QCOMPARE(m_peer->countOf("updateCG"), 0);
             return;
         }
-        QCOMPARE(panel.take("result"), (QJsonObject{{"type", "result"}, {"ok", true}, {"id", "x"}}));
-        QCOMPARE(panel.take("state").value("total").toInt(), 3);
+        QCOMPARE(panel.take("result"), (QJsonObject{{"type", "result"}, {"ok", true}, {"id", "x"}, {"role", role}}));
+        const QJsonObject state = panel.take("state");
+        QCOMPARE(state.value("total").toInt(), 3);
+        QCOMPARE(state.value("role").toString(), role);
     }
 
-    // A web page is kept out at the handshake unless its origin is allowed.
+    // A web page is kept out at the handshake unless its origin is the
+    // console's own page or allowed, and asked for under one of the console's
+    // names; panel software (no Origin) is not held to the Host. "PORT" is
+    // the API's port.
     void origin_data()
     {
+        QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("origin");
         QTest::addColumn<bool>("admitted");
-        QTest::newRow("a page elsewhere") << "http://evil.example" << false;
-        QTest::newRow("an allowed page") << "http://panel.local" << true;
-        QTest::newRow("no origin (panel software)") << QString() << true;
+        QTest::newRow("a page elsewhere") << "127.0.0.1:PORT" << "http://evil.example" << false;
+        QTest::newRow("an allowed page") << "127.0.0.1:PORT" << "http://panel.local" << true;
+        QTest::newRow("no origin (panel software)") << "127.0.0.1:PORT" << QString() << true;
+        QTest::newRow("no origin, any name") << "console.elsewhere:PORT" << QString() << true;
+        QTest::newRow("the console's own page") << "127.0.0.1:PORT" << "http://127.0.0.1:PORT" << true;
+        QTest::newRow("its page by name") << "localhost:PORT" << "http://localhost:PORT" << true;
+        QTest::newRow("its page by a listed name") << "console.studio.lan:PORT" << "http://console.studio.lan:PORT"
+                                                   << true;
+        QTest::newRow("its page through a TLS proxy") << "console.studio.lan" << "https://console.studio.lan" << true;
+        QTest::newRow("a page on another port") << "127.0.0.1:PORT" << "http://127.0.0.1:8080" << false;
+        QTest::newRow("DNS rebinding") << "evil.example:PORT" << "http://evil.example:PORT" << false;
+        QTest::newRow("an allowed page, a foreign name") << "evil.example:PORT" << "http://panel.local" << false;
+        QTest::newRow("no host") << "" << "http://panel.local" << false;
+        QTest::newRow("origin null") << "127.0.0.1:PORT" << "null" << false;
     }
 
     void origin()
     {
+        QFETCH(QString, host);
         QFETCH(QString, origin);
         QFETCH(bool, admitted);
-        Panel panel(m_api->port(), origin);
-        QCOMPARE(panel.connected(), admitted);
+        const QString port = QString::number(m_api->port());
+        QByteArray head = Handshake;
+        head.replace("Host: x\r\n", host.isEmpty() ? QByteArray() : "Host: " + host.replace("PORT", port).toUtf8() + "\r\n");
+        if (!origin.isNull())
+            head.replace("\r\n\r\n", "\r\nOrigin: " + origin.replace("PORT", port).toUtf8() + "\r\n\r\n");
+        RawPanel panel(m_api->port(), "127.0.0.1", head);
+        QVERIFY(panel.readUntil([&] { return !panel.head.isEmpty(); }));
+        QVERIFY2(panel.head.startsWith(admitted ? "HTTP/1.1 101" : "HTTP/1.1 403"), panel.head.constData());
+        QCOMPARE(m_api->refusedRequests(), admitted ? 0 : 1);
+    }
+
+    // The browser panel's page on the API's port: the files compiled in, by
+    // their names alone, to the console's own names; every answer with the
+    // page's security headers. "PORT" is the API's port.
+    void page_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QByteArray>("type");
+        const QByteArray host = "Host: 127.0.0.1:PORT\r\n";
+        QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host << QByteArray("200") << QByteArray("text/html; charset=utf-8");
+        QTest::newRow("a module") << "GET /panel.js?v=2 HTTP/1.1\r\n" + host << QByteArray("200")
+                                  << QByteArray("text/javascript; charset=utf-8");
+        QTest::newRow("its style") << "GET /panel.css HTTP/1.0\r\n" + host << QByteArray("200")
+                                   << QByteArray("text/css; charset=utf-8");
+        QTest::newRow("its icon") << "GET /favicon.svg HTTP/1.1\r\n" + host << QByteArray("200") << QByteArray("image/svg+xml");
+        QTest::newRow("HEAD") << "HEAD / HTTP/1.1\r\n" + host << QByteArray("200") << QByteArray("text/html; charset=utf-8");
+        QTest::newRow("by a listed name") << QByteArray("GET / HTTP/1.1\r\nHost: CONSOLE.studio.lan:PORT\r\n")
+                                          << QByteArray("200") << QByteArray("text/html; charset=utf-8");
+        QTest::newRow("from its own page") << "GET /grid.js HTTP/1.1\r\n" + host + "Origin: http://127.0.0.1:PORT\r\n"
+                                           << QByteArray("200") << QByteArray("text/javascript; charset=utf-8");
+        QTest::newRow("no such file") << "GET /config.ini HTTP/1.1\r\n" + host << QByteArray("404") << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("up a folder") << "GET /../panel.js HTTP/1.1\r\n" + host << QByteArray("404") << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("up a folder, encoded") << "GET /%2e%2e/panel.js HTTP/1.1\r\n" + host << QByteArray("404")
+                                              << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("a resource path") << "GET /:/panel/panel.js HTTP/1.1\r\n" + host << QByteArray("404")
+                                         << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("POST") << "POST / HTTP/1.1\r\n" + host + "Content-Length: 2\r\n" << QByteArray("405") << QByteArray();
+        QTest::newRow("DNS rebinding") << QByteArray("GET / HTTP/1.1\r\nHost: evil.example:PORT\r\n") << QByteArray("403")
+                                       << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("no host") << QByteArray("GET / HTTP/1.0\r\n") << QByteArray("403") << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("another page's request") << "GET /panel.js HTTP/1.1\r\n" + host + "Origin: http://evil.example\r\n"
+                                                << QByteArray("403") << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("two hosts") << "GET / HTTP/1.1\r\n" + host + "Host: evil.example\r\n" << QByteArray("400")
+                                   << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("no request line") << QByteArray("hello\r\n") + host << QByteArray("400") << QByteArray("text/plain; charset=utf-8");
+        QTest::newRow("HTTP/2 prior knowledge") << QByteArray("PRI * HTTP/2.0\r\n") << QByteArray("400")
+                                                << QByteArray("text/plain; charset=utf-8");
+    }
+
+    void page()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, status);
+        QFETCH(QByteArray, type);
+        request.replace("PORT", QByteArray::number(m_api->port()));
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_api->port());
+        socket.write(request + "\r\n" + (request.startsWith("POST") ? "{}" : ""));
+        QByteArray answer;
+        QVERIFY(QTest::qWaitFor([&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        }, 5000));
+        answer += socket.readAll();
+        const QByteArray head = answer.left(answer.indexOf("\r\n\r\n") + 2);
+        QVERIFY2(head.startsWith("HTTP/1.1 " + status), head.constData());
+        QVERIFY2(head.contains("\r\n" + OvPanelFiles::securityHeaders()), head.constData());
+        QCOMPARE(head.contains("\r\nContent-Type: " + type + "\r\n"), !type.isEmpty());
+        // The body as long as said, and none for HEAD.
+        const QByteArray body = answer.mid(head.size() + 2);
+        if (request.startsWith("HEAD"))
+            QVERIFY(body.isEmpty());
+        else
+            QVERIFY(head.contains("\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n"));
+        QVERIFY(status != "200" || request.startsWith("HEAD") || !body.isEmpty());
     }
 
     void bounds()
@@ -294,7 +398,15 @@ private slots:
         // Commands past the rate are refused and counted, each answered.
         for (int i = 0; i < 150; ++i)
             panels.first()->send(cmd("select", 1));
-        QTRY_COMPARE(panels.first()->received.size(), 150);
+        // (The others' coming was told to it as well.)
+        const auto results = [&] {
+            panels.first()->received.erase(
+                std::remove_if(panels.first()->received.begin(), panels.first()->received.end(),
+                               [](const QJsonObject& m) { return m.value("type") != "result"; }),
+                panels.first()->received.end());
+            return panels.first()->received.size();
+        };
+        QTRY_COMPARE(results(), 150);
         const auto refused = std::count_if(panels.first()->received.cbegin(), panels.first()->received.cend(),
                                            [](const QJsonObject& m) { return m.value("error") == "rate limited"; });
         QVERIFY2(refused >= 50 && refused == m_api->rateRefused(), qPrintable(QString::number(refused)));
@@ -698,7 +810,7 @@ private slots:
     }
 
     // Connections that never finish their request are bounded in number,
-    // bytes and time; a plain request is told this port speaks WebSocket.
+    // bytes and time; a plain request gets the page.
     void handshakeBounds_data()
     {
         QTest::addColumn<QByteArray>("head");
@@ -710,7 +822,7 @@ private slots:
         QTest::newRow("a head too slow") << line << 100 << 0 << QByteArray();
         QTest::newRow("a flood of heads elsewhere")
             << Handshake << 60000 << OvApiListener::MaxWaiting + 8 << QByteArray("HTTP/1.1 101");
-        QTest::newRow("a plain request") << line + "Host: x\r\n\r\n" << 60000 << 0 << QByteArray("HTTP/1.1 426");
+        QTest::newRow("a plain request: the page") << line + "Host: 127.0.0.1\r\n\r\n" << 60000 << 0 << QByteArray("HTTP/1.1 200");
     }
 
     void handshakeBounds()
@@ -889,6 +1001,7 @@ private slots:
         QTest::newRow("item an object") << cmd("pvw", QJsonObject()) << "no such item";
         QTest::newRow("unknown") << cmd("launch") << "unknown command";
         QTest::newRow("no cmd") << QJsonObject{{"id", 7}} << "bad message";
+        QTest::newRow("ping") << cmd("ping") << "";
     }
 
     void apiMessages()
@@ -905,6 +1018,74 @@ private slots:
         panel->send(QJsonObject{{"cmd", "lock"}, {"id", QJsonArray{1, 2}}});
         QCOMPARE(panel->take("result").value("error").toString(), "bad message");
         QVERIFY(!m_core->takes()->isLocked());
+    }
+
+    // A view-only seat: every command of the table is answered "read only"
+    // and changes nothing; it times its round trip and fetches pictures.
+    void viewSeat_data()
+    {
+        QTest::addColumn<QJsonObject>("command");
+        QTest::addColumn<QString>("error");
+        for (const OvCommandTable::Command& command : OvCommandTable::commands())
+            QTest::newRow(command.name) << cmd(command.name, 2) << "read only";
+        QTest::newRow("ping") << cmd("ping") << "";
+        QTest::newRow("thumbnail") << cmd("thumbnail", 2) << "no picture";
+        QTest::newRow("unknown") << cmd("launch") << "unknown command";
+    }
+
+    void viewSeat()
+    {
+        QFETCH(QJsonObject, command);
+        QFETCH(QString, error);
+        Panel* const panel = authenticated(ViewToken);
+        QVERIFY(!panel->take("state").isEmpty());
+        panel->send(command);
+        QCOMPARE(panel->take("result").value("error").toString(), error);
+        QTest::qWait(50);
+        QCOMPARE(m_peer->countOf("updateCG"), 0);
+        QCOMPARE(model()->currentCg(), model()->cgAt(0));
+        QVERIFY(!m_core->takes()->isLocked());
+    }
+
+    // A seat names itself when it authenticates: every seat is told who came
+    // and went, and the log names it with its takes.
+    void seats_data()
+    {
+        QTest::addColumn<QJsonValue>("given");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("a name") << QJsonValue(u8"导演 iPad") << u8"导演 iPad";
+        QTest::newRow("none") << QJsonValue(QJsonValue::Undefined) << "";
+        QTest::newRow("not a text") << QJsonValue(7) << "";
+        QTest::newRow("control, format and line characters")
+            << QJsonValue(QString::fromUtf16(u"Floor\n\u202eTV\u2028 \u0007one")) << "FloorTV one";
+        QTest::newRow("too long") << QJsonValue(QString(70, 'x')) << QString(OvApiServer::MaxSeatChars, 'x');
+        QTest::newRow("too long, never within a character")
+            << QJsonValue(QString(OvApiServer::MaxSeatChars - 1, 'x') + QString::fromUtf16(u"\U0001F3AC"))
+            << QString(OvApiServer::MaxSeatChars - 1, 'x');
+    }
+
+    void seats()
+    {
+        QFETCH(QJsonValue, given);
+        QFETCH(QString, listed);
+        Panel* const floor = authenticated(ViewToken, "Floor");
+        const QJsonObject floorSeat{{"seat", "Floor"}, {"role", "view"}};
+        QCOMPARE(floor->take("state").value("seats").toArray(), QJsonArray{floorSeat});
+        Panel* const desk = authenticated(Token, given);
+        const QJsonArray both{floorSeat, QJsonObject{{"seat", listed}, {"role", "control"}}};
+        QCOMPARE(desk->take("state").value("seats").toArray(), both);
+        QCOMPARE(floor->take("seats").value("seats").toArray(), both);
+        // Its take, once the server confirmed it, in its name (the operator's own: "you").
+        OvTest::LogRecorder log;
+        desk->send(cmd("pgm", 2));
+        QCOMPARE(desk->take("result").value("ok"), true);
+        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(1)->guid(), 1, {{"status", 1}}, "Zhang", "t"));
+        const QString title = listed.isEmpty() ? u8"您" : u8"远程接口（" + listed + u8"）";
+        QTRY_VERIFY2(std::any_of(log.lines.cbegin(), log.lines.cend(),
+                                 [&](const QString& line) { return line.startsWith(title + ':') && line.contains('B'); }),
+                     qPrintable(log.lines.join('|')));
+        delete desk;
+        QCOMPARE(floor->take("seats").value("seats").toArray(), QJsonArray{floorSeat});
     }
 
     void thumbnails_data()
