@@ -1,17 +1,21 @@
 #!/usr/bin/env node
 // The browser panel's figures, measured in Debian's Chromium (headless)
-// against the browser tests' fake console on loopback, inside a network
-// namespace of its own:
+// against the browser tests' stage on loopback, inside a network namespace of
+// its own: their fake console, or with OV_PANEL_STAGE=tests/browser/lib/
+// console-stage.mjs the real console logged in to the simulator (which then
+// makes the catalogue, 100,000 items with --items):
 //   open: the page opened with the token remembered, to its first tiles
 //         painted (the page's own mark "ov-first-tiles"), at 1,000 and
 //         100,000 items;
-//   red:  a status confirmed at the server (the fake sends the item message)
-//         to the frame after the tile turned red;
+//   red:  a status confirmed at the server (the fake sends the item message;
+//         the simulator is told over its control socket, and tells the
+//         console) to the frame after the tile turned red;
 //   scroll: wheel and jumps through 100,000 items, the longest frame on the
 //         browser's performance timeline (long animation frames, 50 ms and
 //         over) and the longest gap between two animation frames.
 // Prints figures; never fails on them.
 //   node bench/panel_browser.mjs [RUNS]     (needs npm ci in tests/browser)
+//   OV_PANEL_STAGE=$PWD/tests/browser/lib/console-stage.mjs node bench/panel_browser.mjs
 
 import { spawnSync } from 'node:child_process'
 import { fileURLToPath } from 'node:url'
@@ -25,7 +29,7 @@ if (process.env.OV_IN_NETNS !== '1') {
 }
 
 const { launch, waitTakesOn } = await import('../tests/browser/lib/browser.mjs')
-const { FakeConsole } = await import('../tests/browser/lib/fake-console.mjs')
+const { openStage } = await import('../tests/browser/lib/stage.mjs')
 
 const RUNS = Number(process.argv[2]) || 5
 const stats = (values) => {
@@ -44,7 +48,7 @@ async function rememberedPage(browser, show, viewport = { width: 1280, height: 8
 }
 
 async function openTimes(browser, items) {
-  const show = await new FakeConsole({ items }).start()
+  const show = await openStage({ items })
   const times = []
   try {
     const context = await rememberedPage(browser, show)
@@ -57,13 +61,13 @@ async function openTimes(browser, items) {
     }
     await context.close()
   } finally {
-    await show.stop()
+    await show.close()
   }
   return stats(times)
 }
 
 async function redTimes(browser, items) {
-  const show = await new FakeConsole({ items }).start()
+  const show = await openStage({ items })
   const times = []
   try {
     const context = await rememberedPage(browser, show)
@@ -89,21 +93,21 @@ async function redTimes(browser, items) {
         })
       }, guid)
       const sent = performance.timeOrigin + performance.now()
-      show.setStatus(position, 1)
+      await show.setStatus(position, 1)
       const red = await page.evaluate(() => window.ovRed)
       times.push(red - sent)
-      show.setStatus(position, 0)
+      await show.setStatus(position, 0)
       await page.waitForTimeout(50)
     }
     await context.close()
   } finally {
-    await show.stop()
+    await show.close()
   }
   return stats(times)
 }
 
 async function scrolling(browser) {
-  const show = await new FakeConsole({ items: 100000 }).start()
+  const show = await openStage({ items: 100000 })
   try {
     const context = await rememberedPage(browser, show)
     const page = await context.newPage()
@@ -138,7 +142,7 @@ async function scrolling(browser) {
     await context.close()
     return result
   } finally {
-    await show.stop()
+    await show.close()
   }
 }
 

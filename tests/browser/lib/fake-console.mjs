@@ -58,6 +58,7 @@ export class FakeConsole {
     this.clients = new Set()
     this.port = 0
     this.http = null
+    if (options.cues) this.setCues(options.cues, options.next)
   }
 
   #serial = 0
@@ -107,17 +108,21 @@ export class FakeConsole {
 
   #serve(req, res) {
     if (!this.#sameOrigin(req)) {
-      res.writeHead(403, PAGE_HEADERS).end()
+      res.writeHead(403, { ...PAGE_HEADERS, 'Content-Type': 'text/plain; charset=utf-8' }).end('forbidden')
       return
     }
     const name = req.url === '/' ? 'index.html' : decodeURIComponent(req.url.split('?')[0].slice(1))
     const type = TYPES[path.extname(name)]
     const file = path.join(PANEL_DIR, name)
-    if (req.method !== 'GET' || !type || name.includes('/') || !fs.existsSync(file)) {
-      res.writeHead(404, { ...PAGE_HEADERS, 'Content-Type': 'text/plain' }).end('not found')
+    if (req.method !== 'GET' && req.method !== 'HEAD') {
+      res.writeHead(405, { ...PAGE_HEADERS, Allow: 'GET, HEAD' }).end()
       return
     }
-    res.writeHead(200, { ...PAGE_HEADERS, 'Content-Type': type }).end(fs.readFileSync(file))
+    if (!type || name.includes('/') || !fs.existsSync(file)) {
+      res.writeHead(404, { ...PAGE_HEADERS, 'Content-Type': 'text/plain; charset=utf-8' }).end('not found')
+      return
+    }
+    res.writeHead(200, { ...PAGE_HEADERS, 'Content-Type': type }).end(req.method === 'GET' ? fs.readFileSync(file) : undefined)
   }
 
   // ---- the API ----
@@ -212,6 +217,7 @@ export class FakeConsole {
 
   // What the tests held back: confirmations and states.
   release() {
+    this.holdConfirms = false
     const held = this.held
     this.held = []
     for (const h of held) {

@@ -4,17 +4,17 @@
 import fs from 'node:fs'
 import path from 'node:path'
 import { openPanel, PHONE, waitTakesOn } from './browser.mjs'
-import { FakeConsole } from './fake-console.mjs'
+import { openStage } from './stage.mjs'
 
 export const TABLET = { viewport: { width: 1180, height: 820 }, deviceScaleFactor: 1, hasTouch: true }
 
+// On the stage the tests run against: the fake console, or the real one.
 export async function showScene(options = {}) {
-  const show = await new FakeConsole({ items: 40, ...options }).start()
-  show.setStatus(2, 1)
-  show.setStatus(5, 2)
-  show.setCurrent(5)
-  show.rename(7, '嘉宾 张晓明 · 中国气象局首席预报员')
-  show.setCues([2, 5, 7, 3, 11, 12], 3)
+  const show = await openStage({ items: 40, cues: [2, 5, 7, 3, 11, 12], next: 3, ...options })
+  await show.setStatus(2, 1)
+  await show.setStatus(5, 2)
+  await show.setCurrent(5)
+  await show.rename(7, '嘉宾 张晓明 · 中国气象局首席预报员')
   return show
 }
 
@@ -36,7 +36,7 @@ export async function makeShots(browser, dir) {
       await panel.close()
     }
   } finally {
-    await show.stop()
+    await show.close()
   }
   return written
 }
