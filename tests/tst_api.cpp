@@ -17,6 +17,7 @@
 #include "cg/OvSearchFilter.h"
 #include "net/OvTransferServer.h"
 #include "remote/OvOscControl.h"
+#include "remote/OvPanelFiles.h"
 #include "shell/OvConsoleCore.h"
 
 #include <QBuffer>
@@ -26,6 +27,7 @@
 #include <QJsonDocument>
 #include <QPixmap>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +89,7 @@ public:
 };
 
 const QString Token = QStringLiteral("s3cret-of-16-chars");
+const QString ViewToken = QStringLiteral("watch-only-16-chars");
 const QByteArray Handshake = "GET / HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 
@@ -189,13 +192,16 @@ class TstApi : public QObject
     OvTestPeer* m_peer = nullptr;
     QJsonArray m_list;
 
-    Panel* authenticated()
+    Panel* authenticated(const QString& token = Token, const QJsonValue& seat = QJsonValue::Undefined)
     {
         auto* panel = new Panel(m_api->port());
         panel->setParent(this);
         if (!panel->connected())
             qWarning("the panel did not connect");
-        panel->send({{"cmd", "auth"}, {"token", Token}});
+        QJsonObject auth{{"cmd", "auth"}, {"token", token}};
+        if (!seat.isUndefined())
+            auth.insert("seat", seat);
+        panel->send(auth);
         if (panel->take("result").value("ok") != true)
             qWarning("the panel was not let in");
         return panel;
@@ -207,7 +213,9 @@ private slots:
         m_core = std::make_unique<OvConsoleCore>(OvSettings());
         m_api = new OvApiServer(m_core->commands(), m_core->feed(), this);
         m_api->setToken(Token);
+        m_api->setViewToken(ViewToken);
         m_api->setAllowedOrigins({"HTTP://Panel.local/"});
+        m_api->setAllowedHosts({"Console.Studio.LAN."});
         QString error;
         QVERIFY2(m_api->listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         m_peer = new OvTestPeer;
@@ -238,18 +246,23 @@ private slots:
     {
         QTest::addColumn<QJsonObject>("first");
         QTest::addColumn<int>("closeCode");  // 0: admitted
-        QTest::newRow("a command first") << cmd("pgm", 1) << OvApiServer::CloseProtocolError;
-        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << OvApiServer::CloseUnauthorized;
+        QTest::addColumn<QString>("role");
+        QTest::newRow("a command first") << cmd("pgm", 1) << OvApiServer::CloseProtocolError << "";
+        QTest::newRow("wrong token") << QJsonObject{{"cmd", "auth"}, {"token", "s3cre"}} << OvApiServer::CloseUnauthorized
+                                     << "";
         QTest::newRow("wrong token of the right length")
-            << QJsonObject{{"cmd", "auth"}, {"token", "s3cret-of-16-chart"}} << OvApiServer::CloseUnauthorized;
-        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << OvApiServer::CloseUnauthorized;
-        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", Token}, {"id", "x"}} << 0;
+            << QJsonObject{{"cmd", "auth"}, {"token", "s3cret-of-16-chart"}} << OvApiServer::CloseUnauthorized << "";
+        QTest::newRow("token not a string") << QJsonObject{{"cmd", "auth"}, {"token", 1}} << OvApiServer::CloseUnauthorized
+                                            << "";
+        QTest::newRow("right token") << QJsonObject{{"cmd", "auth"}, {"token", Token}, {"id", "x"}} << 0 << "control";
+        QTest::newRow("view token") << QJsonObject{{"cmd", "auth"}, {"token", ViewToken}, {"id", "x"}} << 0 << "view";
     }
 
     void authentication()
     {
         QFETCH(QJsonObject, first);
         QFETCH(int, closeCode);
+        QFETCH(QString, role);
         Panel panel(m_api->port());
         QVERIFY(panel.connected());
         panel.send(first);
@@ -259,26 +272,90 @@ private slots:
             QCOMPARE(m_peer->countOf("updateCG"), 0);
             return;
         }
-        QCOMPARE(panel.take("result"), (QJsonObject{{"type", "result"}, {"ok", true}, {"id", "x"}}));
-        QCOMPARE(panel.take("state").value("total").toInt(), 3);
+        QCOMPARE(panel.take("result"), (QJsonObject{{"type", "result"}, {"ok", true}, {"id", "x"}, {"role", role}}));
+        const QJsonObject state = panel.take("state");
+        QCOMPARE(state.value("total").toInt(), 3);
+        QCOMPARE(state.value("role").toString(), role);
     }
 
-    // A web page is kept out at the handshake unless its origin is allowed.
-    void origin_data()
+    // Who gets in, and the browser panel's page on the API's port. A web page
+    // (an Origin) is kept out unless it is the console's own page or allowed,
+    // and asked for under one of the console's names; panel software (no
+    // Origin) is not held to the Host. The page's files by their names alone,
+    // to the console's own names, every answer with the page's security
+    // headers. A row is the request's line, Host, Origin ("-": none), and
+    // whether it asks for a WebSocket; "P" is the API's port.
+    void requests_data()
     {
-        QTest::addColumn<QString>("origin");
-        QTest::addColumn<bool>("admitted");
-        QTest::newRow("a page elsewhere") << "http://evil.example" << false;
-        QTest::newRow("an allowed page") << "http://panel.local" << true;
-        QTest::newRow("no origin (panel software)") << QString() << true;
+        QTest::addColumn<QStringList>("request");
+        QTest::addColumn<QString>("answer");  // status, then the type
+        const struct {
+            const char* name;
+            QStringList request;
+            const char* answer;
+        } rows[] = {
+            {"a page elsewhere", {"GET /", "127.0.0.1:P", "http://evil.example", "ws"}, "403"},
+            {"an allowed page", {"GET /", "127.0.0.1:P", "http://panel.local", "ws"}, "101"},
+            {"no origin (panel software)", {"GET /", "127.0.0.1:P", "-", "ws"}, "101"},
+            {"no origin, any name", {"GET /", "console.elsewhere:P", "-", "ws"}, "101"},
+            {"the console's own page", {"GET /", "127.0.0.1:P", "http://127.0.0.1:P", "ws"}, "101"},
+            {"its page by a listed name", {"GET /", "console.studio.lan:P", "http://console.studio.lan:P", "ws"}, "101"},
+            {"its page through a TLS proxy", {"GET /", "console.studio.lan", "https://console.studio.lan", "ws"}, "101"},
+            {"a page on another port", {"GET /", "127.0.0.1:P", "http://127.0.0.1:8080", "ws"}, "403"},
+            {"DNS rebinding", {"GET /", "evil.example:P", "http://evil.example:P", "ws"}, "403"},
+            {"an allowed page, a foreign name", {"GET /", "evil.example:P", "http://panel.local", "ws"}, "403"},
+            {"origin null", {"GET /", "127.0.0.1:P", "null", "ws"}, "403"},
+            {"a blank in the host", {"GET /", "127.0.0.1 :P", "http://127.0.0.1 :P", "ws"}, "403"},
+            {"the page", {"GET /", "127.0.0.1:P", "-"}, "200 text/html; charset=utf-8"},
+            {"a module, a query", {"GET /grid.js?v=2", "localhost:P", "http://localhost:P"}, "200 text/javascript; charset=utf-8"},
+            {"HEAD, a listed name", {"HEAD /panel.css", "CONSOLE.studio.lan.:P", "-"}, "200 text/css; charset=utf-8"},
+            {"no such file", {"GET /config.ini", "127.0.0.1:P", "-"}, "404 text/plain; charset=utf-8"},
+            {"up a folder", {"GET /../panel.js", "127.0.0.1:P", "-"}, "404 text/plain; charset=utf-8"},
+            {"a resource path", {"GET /:/panel/panel.js", "127.0.0.1:P", "-"}, "404 text/plain; charset=utf-8"},
+            {"POST", {"POST /", "127.0.0.1:P", "-"}, "405"},
+            {"DNS rebinding, the page", {"GET /", "evil.example:P", "-"}, "403 text/plain; charset=utf-8"},
+            {"no host", {"GET /", "", "-"}, "403 text/plain; charset=utf-8"},
+            {"another page's request", {"GET /panel.js", "127.0.0.1:P", "http://evil.example"}, "403 text/plain; charset=utf-8"},
+            {"two hosts", {"GET /", "127.0.0.1:P\r\nHost: evil.example", "-"}, "400 text/plain; charset=utf-8"},
+            {"no HTTP/1", {"PRI *", "127.0.0.1:P", "-", "HTTP/2.0"}, "400 text/plain; charset=utf-8"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.request << QString::fromLatin1(row.answer);
     }
 
-    void origin()
+    void requests()
     {
-        QFETCH(QString, origin);
-        QFETCH(bool, admitted);
-        Panel panel(m_api->port(), origin);
-        QCOMPARE(panel.connected(), admitted);
+        QFETCH(QStringList, request);
+        QFETCH(QString, answer);
+        request.replaceInStrings(QRegularExpression(":P\\b"), ':' + QString::number(m_api->port()));
+        QByteArray head = (request.at(0) + (request.value(3) == "HTTP/2.0" ? " HTTP/2.0" : " HTTP/1.1")).toUtf8() + "\r\n";
+        if (!request.at(1).isEmpty())
+            head += "Host: " + request.at(1).toUtf8() + "\r\n";
+        if (request.at(2) != "-")
+            head += "Origin: " + request.at(2).toUtf8() + "\r\n";
+        if (request.value(3) == "ws")
+            head += Handshake.mid(Handshake.indexOf("Upgrade")).chopped(2);
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_api->port());
+        socket.write(head + "\r\n");
+        // A handshake's head, or all of an answer: the console closes after it.
+        QByteArray in;
+        const QByteArray status = answer.section(' ', 0, 0).toLatin1();
+        QVERIFY(QTest::qWaitFor([&] {
+            in += socket.readAll();
+            return status == "101" ? in.contains("\r\n\r\n") : socket.state() == QAbstractSocket::UnconnectedState;
+        }, 5000));
+        const QByteArray answerHead = in.left(in.indexOf("\r\n\r\n") + 2);
+        QVERIFY2(answerHead.startsWith("HTTP/1.1 " + status), in.constData());
+        QCOMPARE(m_api->refusedRequests(), status == "403" ? 1 : 0);
+        if (status == "101")
+            return;
+        QVERIFY2(answerHead.contains("\r\n" + OvPanelFiles::securityHeaders()), answerHead.constData());
+        QCOMPARE(answerHead.contains("\r\nContent-Type: " + answer.section(' ', 1).toLatin1() + "\r\n"), answer.contains(' '));
+        // The body as long as said; none for HEAD.
+        const int length = QString::fromLatin1(answerHead).section("Content-Length: ", 1).section("\r\n", 0, 0).toInt();
+        QCOMPARE(in.size() - answerHead.size() - 2, head.startsWith("HEAD") ? 0 : length);
+        QVERIFY(!status.startsWith('2') || length > 0);
     }
 
     void bounds()
@@ -291,6 +368,9 @@ private slots:
         }
         Panel extra(m_api->port());
         QCOMPARE(extra.closeCode(), OvApiServer::CloseTooMany);
+        // The others' coming was told to the first (the seats): those aside.
+        QTRY_COMPARE(panels.first()->received.size(), OvApiServer::MaxClients - 1);
+        panels.first()->received.clear();
         // Commands past the rate are refused and counted, each answered.
         for (int i = 0; i < 150; ++i)
             panels.first()->send(cmd("select", 1));
@@ -698,7 +778,7 @@ private slots:
     }
 
     // Connections that never finish their request are bounded in number,
-    // bytes and time; a plain request is told this port speaks WebSocket.
+    // bytes and time; a plain request gets the page.
     void handshakeBounds_data()
     {
         QTest::addColumn<QByteArray>("head");
@@ -710,7 +790,7 @@ private slots:
         QTest::newRow("a head too slow") << line << 100 << 0 << QByteArray();
         QTest::newRow("a flood of heads elsewhere")
             << Handshake << 60000 << OvApiListener::MaxWaiting + 8 << QByteArray("HTTP/1.1 101");
-        QTest::newRow("a plain request") << line + "Host: x\r\n\r\n" << 60000 << 0 << QByteArray("HTTP/1.1 426");
+        QTest::newRow("a plain request: the page") << line + "Host: 127.0.0.1\r\n\r\n" << 60000 << 0 << QByteArray("HTTP/1.1 200");
     }
 
     void handshakeBounds()
@@ -889,6 +969,7 @@ private slots:
         QTest::newRow("item an object") << cmd("pvw", QJsonObject()) << "no such item";
         QTest::newRow("unknown") << cmd("launch") << "unknown command";
         QTest::newRow("no cmd") << QJsonObject{{"id", 7}} << "bad message";
+        QTest::newRow("ping") << cmd("ping") << "";
     }
 
     void apiMessages()
@@ -905,6 +986,74 @@ private slots:
         panel->send(QJsonObject{{"cmd", "lock"}, {"id", QJsonArray{1, 2}}});
         QCOMPARE(panel->take("result").value("error").toString(), "bad message");
         QVERIFY(!m_core->takes()->isLocked());
+    }
+
+    // A view-only seat: every command of the table is answered "read only"
+    // and changes nothing; it times its round trip and fetches pictures.
+    void viewSeat_data()
+    {
+        QTest::addColumn<QJsonObject>("command");
+        QTest::addColumn<QString>("error");
+        for (const OvCommandTable::Command& command : OvCommandTable::commands())
+            QTest::newRow(command.name) << cmd(command.name, 2) << "read only";
+        QTest::newRow("ping") << cmd("ping") << "";
+        QTest::newRow("thumbnail") << cmd("thumbnail", 2) << "no picture";
+        QTest::newRow("unknown") << cmd("launch") << "unknown command";
+    }
+
+    void viewSeat()
+    {
+        QFETCH(QJsonObject, command);
+        QFETCH(QString, error);
+        Panel* const panel = authenticated(ViewToken);
+        QVERIFY(!panel->take("state").isEmpty());
+        panel->send(command);
+        QCOMPARE(panel->take("result").value("error").toString(), error);
+        QTest::qWait(50);
+        QCOMPARE(m_peer->countOf("updateCG"), 0);
+        QCOMPARE(model()->currentCg(), model()->cgAt(0));
+        QVERIFY(!m_core->takes()->isLocked());
+    }
+
+    // A seat names itself when it authenticates: every seat is told who came
+    // and went, and the log names it with its takes.
+    void seats_data()
+    {
+        QTest::addColumn<QJsonValue>("given");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("a name") << QJsonValue(u8"导演 iPad") << u8"导演 iPad";
+        QTest::newRow("none") << QJsonValue(QJsonValue::Undefined) << "";
+        QTest::newRow("not a text") << QJsonValue(7) << "";
+        QTest::newRow("control, format and line characters")
+            << QJsonValue(QString::fromUtf16(u"Floor\n\u202eTV\u2028 \u0007one")) << "FloorTV one";
+        QTest::newRow("too long") << QJsonValue(QString(70, 'x')) << QString(OvApiServer::MaxSeatChars, 'x');
+        QTest::newRow("too long, never within a character")
+            << QJsonValue(QString(OvApiServer::MaxSeatChars - 1, 'x') + QString::fromUtf16(u"\U0001F3AC"))
+            << QString(OvApiServer::MaxSeatChars - 1, 'x');
+    }
+
+    void seats()
+    {
+        QFETCH(QJsonValue, given);
+        QFETCH(QString, listed);
+        Panel* const floor = authenticated(ViewToken, "Floor");
+        const QJsonObject floorSeat{{"seat", "Floor"}, {"role", "view"}};
+        QCOMPARE(floor->take("state").value("seats").toArray(), QJsonArray{floorSeat});
+        Panel* const desk = authenticated(Token, given);
+        const QJsonArray both{floorSeat, QJsonObject{{"seat", listed}, {"role", "control"}}};
+        QCOMPARE(desk->take("state").value("seats").toArray(), both);
+        QCOMPARE(floor->take("seats").value("seats").toArray(), both);
+        // Its take, once the server confirmed it, in its name (the operator's own: "you").
+        OvTest::LogRecorder log;
+        desk->send(cmd("pgm", 2));
+        QCOMPARE(desk->take("result").value("ok"), true);
+        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(1)->guid(), 1, {{"status", 1}}, "Zhang", "t"));
+        const QString title = listed.isEmpty() ? u8"您" : u8"远程接口（" + listed + u8"）";
+        QTRY_VERIFY2(std::any_of(log.lines.cbegin(), log.lines.cend(),
+                                 [&](const QString& line) { return line.startsWith(title + ':') && line.contains('B'); }),
+                     qPrintable(log.lines.join('|')));
+        delete desk;
+        QCOMPARE(floor->take("seats").value("seats").toArray(), QJsonArray{floorSeat});
     }
 
     void thumbnails_data()

@@ -40,6 +40,10 @@ QString valueOf(const OvSettings& s, const QString& key)
         return s.tslTarget();
     if (key == QLatin1String("api_origins"))
         return s.apiOrigins().join(QLatin1Char('|'));
+    if (key == QLatin1String("api_hosts"))
+        return s.apiHosts().join(QLatin1Char('|'));
+    if (key == QLatin1String("api_view_token"))
+        return s.apiViewToken();
     return s.keyTexts().value(key);
 }
 
@@ -76,6 +80,10 @@ private slots:
         QTest::newRow("host:port, a name") << QByteArray("[CONFIG]\ntsl_target=mv:8900\n") << "tsl_target" << "" << 1;
         QTest::newRow("list, blanks and commas") << QByteArray("[CONFIG]\napi_origins= http://a , ,http://b\n")
                                                  << "api_origins" << "http://a|http://b" << 0;
+        QTest::newRow("hosts, a list") << QByteArray("[CONFIG]\napi_hosts=console.studio.lan, 10.0.0.5\n")
+                                       << "api_hosts" << "console.studio.lan|10.0.0.5" << 0;
+        QTest::newRow("view token as written") << QByteArray("[CONFIG]\napi_view_token=floor,watch\n")
+                                               << "api_view_token" << "floor,watch" << 0;
         QTest::newRow("language en") << QByteArray("[CONFIG]\nlanguage=en\n") << "language" << "en" << 0;
         QTest::newRow("language zh_CN: as written") << QByteArray("[CONFIG]\nlanguage=zh_CN\n") << "language" << "" << 0;
         QTest::newRow("language unknown") << QByteArray("[CONFIG]\nlanguage=fr\n") << "language" << "" << 1;

@@ -74,6 +74,22 @@
         <source>远程接口在%1:%2上监听</source>
         <translation>Remote API listening on %1:%2</translation>
     </message>
+    <message>
+        <source>api_view_token少于%1个字符</source>
+        <translation>api_view_token has fewer than %1 characters</translation>
+    </message>
+    <message>
+        <source>api_view_token仍是示例中的值</source>
+        <translation>api_view_token is still the example&apos;s value</translation>
+    </message>
+    <message>
+        <source>api_view_token与api_token相同</source>
+        <translation>api_view_token is the same as api_token</translation>
+    </message>
+    <message>
+        <source>远程接口拒绝了来自%1的网页请求（Host：%2，Origin：%3）</source>
+        <translation>Remote API refused a web request from %1 (Host: %2, Origin: %3)</translation>
+    </message>
 </context>
 <context>
     <name>OvCGListItemWidget</name>
@@ -410,6 +426,10 @@
         <source>TSL tally发往%1</source>
         <translation>The TSL tally goes to %1</translation>
     </message>
+    <message>
+        <source>远程接口的只看令牌未启用：%1</source>
+        <translation>Remote API: no view-only seats: %1</translation>
+    </message>
 </context>
 <context>
     <name>OvRunningOrder</name>
@@ -742,6 +762,10 @@
     <message>
         <source>全部撤下已中止：%1个CG仍在播出</source>
         <translation>Take all off stopped: %1 CG still on air</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>

@@ -336,7 +336,7 @@ bool OvCGListModel::canTake(const OvSubCGItem* item, int targetStatus) const
            && item->status() != OvCgStatus::Sending && m_members.contains(item);
 }
 
-bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
+bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus, const QString& taker)
 {
     if (!canTake(item, targetStatus))
         return false;
@@ -348,7 +348,7 @@ bool OvCGListModel::publish(OvSubCGItem* item, int targetStatus)
     // Outstanding before the item says so, so that every listener of the
     // provisional status already sees the request.
     PendingPublish& pending = m_pending[item];
-    pending = {info.operationID, previousStatus, targetStatus, {}};
+    pending = {info.operationID, previousStatus, targetStatus, {}, taker};
     pending.asked.start();
     // Provisional "sending" state until the server reports the new status.
     item->setStatus(OvCgStatus::Sending, info);
@@ -384,11 +384,14 @@ void OvCGListModel::updateCg(OvSubCGItem* item, int updateType, const operatorIn
         // more. The status asked for confirms the take.
         const auto pending = m_pending.constFind(item);
         const bool confirmed = pending != m_pending.cend() && pending->targetStatus == item->status();
-        if (confirmed)
+        operatorInfo told = info;
+        if (confirmed) {
             item->m_confirmedMs = int(qMin<qint64>(pending->asked.elapsed(), std::numeric_limits<int>::max()));
+            told.taker = pending->taker;
+        }
         m_pending.remove(item);
         m_foreignSending.remove(item);
-        emit SingalCGUpdate(indexOfCg(item), updateType, item, info);
+        emit SingalCGUpdate(indexOfCg(item), updateType, item, told);
         // After the change itself: its listeners tell the new status first.
         if (confirmed)
             emit takeConfirmed(item, item->m_confirmedMs);

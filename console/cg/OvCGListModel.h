@@ -124,8 +124,10 @@ private:
     // Takes are asked for through the take command alone, where the lock,
     // the guard and the search's rule live.
     friend class OvTakeCommand;
-    // Asks the server for targetStatus; false (nothing sent) when canTake is not.
-    bool publish(OvSubCGItem* item, int targetStatus);
+    // Asks the server for targetStatus; false (nothing sent) when canTake is
+    // not. taker: who on this console asked (a remote seat as the log names
+    // it), empty for the operator; the confirmation carries it.
+    bool publish(OvSubCGItem* item, int targetStatus, const QString& taker = QString());
 
     void updateCg(OvSubCGItem* item, int updateType, const operatorInfo& info);
     OvCGListModel();
@@ -142,6 +144,7 @@ private:
         int previousStatus = 0;
         int targetStatus = 0;
         QElapsedTimer asked;  // monotonic
+        QString taker;
     };
 
     QList<OvSubCGItem*> m_items;

@@ -52,13 +52,23 @@ QString OvTakeCommand::sourceName(Source source)
     return QString();
 }
 
+void OvTakeCommand::setSeat(const QString& seat)
+{
+    m_seat = seat;
+}
+
+QString OvTakeCommand::askerName(Source source) const
+{
+    return m_seat.isEmpty() ? sourceName(source) : tr("%1（%2）").arg(sourceName(source), m_seat);
+}
+
 bool OvTakeCommand::admitSource(Source source)
 {
     if (!m_locked)
         return true;
     if (!m_lockedNotice.isValid() || m_lockedNotice.elapsed() >= LockedNoticeEveryMs) {
         m_lockedNotice.start();
-        OvCGMessage::systemLine(tr("发布已锁定，未执行来自%1的命令").arg(sourceName(source)));
+        OvCGMessage::systemLine(tr("发布已锁定，未执行来自%1的命令").arg(askerName(source)));
     }
     return false;
 }
@@ -125,7 +135,8 @@ OvTakeCommand::Result OvTakeCommand::send(Source source, OvSubCGItem* item, int 
 {
     if (pressed && !admit(actionFor(targetStatus), item))
         return Repeated;
-    if (!OvCGListModel::instance()->publish(item, targetStatus))
+    // A seat's take is confirmed in its name; the operator's own in none.
+    if (!OvCGListModel::instance()->publish(item, targetStatus, m_seat.isEmpty() ? QString() : askerName(source)))
         return Refused;
     emit taken(source, item, targetStatus);
     return Taken;
@@ -139,6 +150,7 @@ OvTakeCommand::Result OvTakeCommand::clearAll(Source source)
         return Repeated;
     m_toClear.clear();
     m_clearSource = source;
+    m_clearTaker = m_seat.isEmpty() ? QString() : askerName(source);
     // Items awaiting an answer too: a take just sent may put one on air.
     for (OvSubCGItem* const item : OvCGListModel::instance()->cgList())
         if (OvCgStatus::isOnAir(item->status()) || item->status() == OvCgStatus::Sending)
@@ -174,7 +186,7 @@ void OvTakeCommand::clearAllSlice()
         // awaiting an answer is looked at again once it has one.
         if (item && item->status() == OvCgStatus::Sending)
             waiting.append(item);
-        else if (item && OvCgStatus::isOnAir(item->status()) && model->publish(item, OvCgStatus::Idle))
+        else if (item && OvCgStatus::isOnAir(item->status()) && model->publish(item, OvCgStatus::Idle, m_clearTaker))
             emit taken(m_clearSource, item, OvCgStatus::Idle);
     }
     m_toClear.erase(m_toClear.begin(), m_toClear.begin() + count);

@@ -90,6 +90,11 @@ public:
 
     // The source as the log names it.
     static QString sourceName(Source source);
+    // The remote seat (its name) whose command is being run; empty: none.
+    // The takes meanwhile, and their refusals, name it in the log.
+    void setSeat(const QString& seat);
+    // Who asks, as the log names it: the source, with the seat if one is set.
+    QString askerName(Source source) const;
 
 signals:
     void lockedChanged(bool locked);
@@ -115,5 +120,8 @@ private:
     QElapsedTimer m_lockedNotice;
     QList<QPointer<OvSubCGItem>> m_toClear;
     Source m_clearSource = Keyboard;
+    QString m_seat;
+    // Who asked for the take-all-off under way, for its later slices.
+    QString m_clearTaker;
     bool m_clearScheduled = false;
 };

@@ -11,6 +11,9 @@ struct operatorInfo
     QString operatorAddr;  // address of the operator's client, as the server reports it
     QString operatorName;  // operator's name; this process's instanceGuid() for local changes
     QString operatorGuid;  // the operator's login on the server
+    // Who on this console asked for a change it confirms, as the log names
+    // them (a remote seat); empty: the operator, or not this console.
+    QString taker = QString();
 };
 
 Q_DECLARE_METATYPE(operatorInfo)

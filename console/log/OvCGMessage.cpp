@@ -197,8 +197,9 @@ void OvCGMessage::slotCGUpdate(int, int updateType, OvSubCGItem* theCG, operator
         return;
 
     QString title = info.operatorName;
+    // A remote seat's take in its name, the operator's own as "you".
     if (OvTransferServer::instance()->isSelfOperator(info.operatorGuid))
-        title = tr("您");
+        title = info.taker.isEmpty() ? tr("您") : info.taker;
 
     QString text;
     switch (updateType) {

@@ -64,6 +64,10 @@ public:
     bool streamingCues() const { return cuesSent < cueTotal; }
     // Its address as the limits per address count it.
     QString key;
+    // Let in with the view token: it watches, every command is read only.
+    bool viewOnly = false;
+    // The name it gave itself when it authenticated (may be empty).
+    QString seat;
     // Thumbnails being made for it.
     int thumbnailsInFlight = 0;
 

@@ -1,6 +1,7 @@
 #include "remote/OvApiListener.h"
 
 #include "remote/OvAddressBackoff.h"
+#include "remote/OvHttpHead.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -11,22 +12,7 @@ namespace {
 
 const QByteArray HeadEnd = QByteArrayLiteral("\r\n\r\n");
 
-// Whether the head asks for a WebSocket: a GET with "Upgrade: websocket".
-// The WebSocket server checks the rest.
-bool asksForWebSocket(const QByteArray& head)
-{
-    if (!head.startsWith("GET "))
-        return false;
-    for (const QByteArray& line : head.split('\n')) {
-        const int colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().toLower() == "upgrade"
-            && line.mid(colon + 1).toLower().contains("websocket"))
-            return true;
-    }
-    return false;
-}
-
-void answerUpgradeRequired(QTcpSocket* socket, const QByteArray&)
+void answerUpgradeRequired(QTcpSocket* socket, const OvHttpHead&)
 {
     QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     socket->write("HTTP/1.1 426 Upgrade Required\r\nUpgrade: websocket\r\nConnection: close\r\n"
@@ -105,11 +91,11 @@ void OvApiListener::read(QTcpSocket* socket)
             drop(socket);
         return;
     }
-    const QByteArray head = bytes.left(end + HeadEnd.size());
+    const OvHttpHead head(bytes.left(end + HeadEnd.size()));
     release(socket);
     socket->disconnect(this);
-    if (asksForWebSocket(head))
-        emit upgradeRequested(socket);
+    if (head.asksForWebSocket())
+        emit upgradeRequested(socket, head);
     else
         m_plain(socket, head);
 }

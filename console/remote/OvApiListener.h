@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class OvHttpHead;
 class QHostAddress;
 class QTcpServer;
 class QTcpSocket;
@@ -20,7 +21,7 @@ class QTimer;
 // that never finish their request cost the GUI thread next to nothing. A
 // complete head stays unread in its socket: one that asks for a WebSocket is
 // handed on with upgradeRequested, any other request goes to the plain
-// handler (for now: told that this port speaks WebSocket).
+// handler (by default: told that this port speaks WebSocket).
 class OvApiListener : public QObject
 {
     Q_OBJECT
@@ -37,7 +38,7 @@ public:
 
     // A request that is no WebSocket upgrade, its head unread in the socket:
     // the handler answers it and owns the socket from then on.
-    using PlainHandler = std::function<void(QTcpSocket* socket, const QByteArray& head)>;
+    using PlainHandler = std::function<void(QTcpSocket* socket, const OvHttpHead& head)>;
 
     explicit OvApiListener(QObject* parent = nullptr);
     ~OvApiListener() override;
@@ -51,7 +52,7 @@ public:
 
 signals:
     // The head is complete and asks for a WebSocket; the receiver takes the socket over.
-    void upgradeRequested(QTcpSocket* socket);
+    void upgradeRequested(QTcpSocket* socket, const OvHttpHead& head);
     // A connection closed before its head was complete: pushed out by a
     // newcomer, too slow or too large.
     void closedEarly();

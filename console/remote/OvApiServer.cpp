@@ -9,6 +9,8 @@
 #include "log/OvCountedNotice.h"
 #include "remote/OvApiClient.h"
 #include "remote/OvApiListener.h"
+#include "remote/OvHttpHead.h"
+#include "remote/OvPanelFiles.h"
 #include "net/OvProtocol.h"
 #include "net/OvTransferServer.h"
 
@@ -22,7 +24,6 @@
 #include <QTimer>
 #include <QUuid>
 #include <QWebSocket>
-#include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
 
 #include <algorithm>
@@ -93,14 +94,14 @@ bool sameSecret(const QByteArray& given, const QByteArray& secret)
     return difference == 0;
 }
 
-// Scheme and host compare without regard to case, and an operator may write
-// the origin with a slash at its end; a browser sends neither.
-QString normalOrigin(const QString& origin)
+// A header's value for a log line: short, and printable.
+QString shown(const QByteArray& value)
 {
-    QString normal = origin.trimmed().toLower();
-    while (normal.endsWith(QLatin1Char('/')))
-        normal.chop(1);
-    return normal;
+    QString text = QString::fromLatin1(value.left(80));
+    for (QChar& c : text)
+        if (!c.isPrint())
+            c = QLatin1Char('?');
+    return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
 }  // namespace
@@ -120,18 +121,13 @@ OvApiServer::OvApiServer(OvCommandTable* commands, OvStateFeed* feed, QObject* p
     m_server = new QWebSocketServer(QStringLiteral("OvCGVestrel"), QWebSocketServer::NonSecureMode, this);
     m_server->setMaxPendingConnections(MaxClients);
     connect(m_listener, &OvApiListener::upgradeRequested, this, &OvApiServer::upgrade);
+    m_files = new OvPanelFiles(this);
+    m_listener->setPlainHandler([this](QTcpSocket* socket, const OvHttpHead& head) { plainRequest(socket, head); });
     connect(m_server, &QWebSocketServer::newConnection, this, &OvApiServer::accept);
     m_closedEarly = new OvCountedNotice(
         [](qint64 count) { return tr("远程接口：%1个连接未完成认证即被断开（等待的连接过多或超时）").arg(count); },
         this);
     connect(m_listener, &OvApiListener::closedEarly, m_closedEarly, [this] { m_closedEarly->add(); });
-    // A web page the operator has open must not reach the console: a browser
-    // always says where the page came from, panel software says nothing.
-    connect(m_server, &QWebSocketServer::originAuthenticationRequired, this,
-            [this](QWebSocketCorsAuthenticator* authenticator) {
-                const QString origin = authenticator->origin();
-                authenticator->setAllowed(origin.isEmpty() || m_origins.contains(normalOrigin(origin)));
-            });
     m_pool.setMaxThreadCount(1);
     // What Qt writes by itself (the answers to pings) passes no bound in
     // send(): every backlog is looked at here too.
@@ -172,16 +168,53 @@ QString OvApiServer::tokenRefusal(const QString& token)
     return QString();
 }
 
+QString OvApiServer::viewTokenRefusal(const QString& viewToken, const QString& token)
+{
+    if (viewToken.size() < MinTokenChars)
+        return tr("api_view_token少于%1个字符").arg(MinTokenChars);
+    if (viewToken == exampleToken())
+        return tr("api_view_token仍是示例中的值");
+    // One token for both would make every seat a watching one, or none.
+    if (viewToken == token)
+        return tr("api_view_token与api_token相同");
+    return QString();
+}
+
+QString OvApiServer::seatName(const QJsonValue& seat)
+{
+    QString name;
+    const QString given = seat.toString();
+    for (const QChar c : given) {
+        // Nothing that breaks a log line, hides text or turns it around.
+        const QChar::Category category = c.category();
+        if (category != QChar::Other_Control && category != QChar::Other_Format
+            && category != QChar::Separator_Line && category != QChar::Separator_Paragraph)
+            name += c;
+    }
+    name = name.simplified();
+    if (name.size() > MaxSeatChars)
+        name.truncate(name.at(MaxSeatChars - 1).isHighSurrogate() ? MaxSeatChars - 1 : MaxSeatChars);
+    return name;
+}
+
 void OvApiServer::setToken(const QString& token)
 {
     m_token = token;
 }
 
+void OvApiServer::setViewToken(const QString& token)
+{
+    m_viewToken = token;
+}
+
 void OvApiServer::setAllowedOrigins(const QStringList& origins)
 {
-    m_origins.clear();
-    for (const QString& origin : origins)
-        m_origins.append(normalOrigin(origin));
+    m_access.setAllowedOrigins(origins);
+}
+
+void OvApiServer::setAllowedHosts(const QStringList& hosts)
+{
+    m_access.setExtraHosts(hosts);
 }
 
 void OvApiServer::setLanguage(const QString& language)
@@ -213,6 +246,7 @@ bool OvApiServer::listen(const QHostAddress& address, quint16 port, QString* err
     }
     if (!m_listener->listen(address, port, error))
         return false;
+    m_access.setListenAddress(address);
     OvCGMessage::systemLine(tr("远程接口在%1:%2上监听").arg(address.toString()).arg(m_listener->port()));
     if (!address.isLoopback())
         OvCGMessage::systemLine(
@@ -230,9 +264,39 @@ qint64 OvApiServer::closedEarly() const
     return m_closedEarly->total();
 }
 
-void OvApiServer::upgrade(QTcpSocket* socket)
+void OvApiServer::upgrade(QTcpSocket* socket, const OvHttpHead& head)
 {
+    // A web page elsewhere, or one reached under a name that is not the
+    // console's, is refused before the handshake.
+    if (!m_access.admitsUpgrade(head)) {
+        refuseRequest(socket, head);
+        return;
+    }
     m_server->handleConnection(socket);
+}
+
+void OvApiServer::plainRequest(QTcpSocket* socket, const OvHttpHead& head)
+{
+    if (!head.isValid())
+        m_files->refuse(socket, 400);
+    else if (!m_access.admitsPage(head))
+        refuseRequest(socket, head);
+    else
+        m_files->answer(socket, head);
+}
+
+void OvApiServer::refuseRequest(QTcpSocket* socket, const OvHttpHead& head)
+{
+    ++m_refusedRequests;
+    // The operator learns which name to add to api_hosts, or which page
+    // tried; a flood of them says one line now and then, and hides no other.
+    if (!m_refusalNoted.isValid() || m_refusalNoted.elapsed() >= NoteEveryMs) {
+        m_refusalNoted.start();
+        OvCGMessage::systemLine(
+            tr("远程接口拒绝了来自%1的网页请求（Host：%2，Origin：%3）")
+                .arg(socket->peerAddress().toString(), shown(head.header("Host")), shown(head.header("Origin"))));
+    }
+    m_files->refuse(socket, 403);
 }
 
 void OvApiServer::accept()
@@ -280,6 +344,8 @@ void OvApiServer::remove(OvApiClient* client)
     m_unauthenticated.remove(client);
     m_clients.removeOne(client);
     client->deleteLater();
+    if (client->isAuthenticated())
+        tellSeats(nullptr);
 }
 
 int OvApiServer::authenticatedCount() const
@@ -326,6 +392,9 @@ void OvApiServer::receive(OvApiClient* client, const QString& text)
         answer(client, QJsonValue::Undefined, "bad message");
     else if (message.value(QStringLiteral("cmd")).toString() == QLatin1String("thumbnail"))
         thumbnail(client, message);
+    // A seat times its round trip with it, whatever it may do.
+    else if (message.value(QStringLiteral("cmd")).toString() == QLatin1String("ping"))
+        answer(client, id, nullptr);
     else
         command(client, message);
 }
@@ -344,7 +413,11 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, 
         return;
     }
     const QJsonValue token = message.value(QStringLiteral("token"));
-    if (!token.isString() || !sameSecret(token.toString().toUtf8(), m_token.toUtf8())) {
+    const QByteArray given = token.toString().toUtf8();
+    // Both compared, whichever matches: the time tells nothing of which.
+    const bool control = token.isString() && sameSecret(given, m_token.toUtf8());
+    const bool view = token.isString() && sameSecret(given, m_viewToken.toUtf8());
+    if (!control && !view) {
         ++m_refusedAuth;
         m_backoff.failed(client->key, m_clock.elapsed());
         note(tr("远程接口拒绝了来自%1的连接：令牌不符").arg(client->peer()));
@@ -356,9 +429,17 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, 
         client->close(CloseTooMany, QStringLiteral("too many clients"));
         return;
     }
+    client->viewOnly = !control;
+    client->seat = seatName(message.value(QStringLiteral("seat")));
     client->setAuthenticated();
-    answer(client, id, nullptr);
+    QJsonObject result{{QStringLiteral("type"), QStringLiteral("result")},
+                       {QStringLiteral("ok"), true},
+                       {QStringLiteral("role"), client->viewOnly ? QStringLiteral("view") : QStringLiteral("control")}};
+    if (!id.isUndefined())
+        result.insert(QStringLiteral("id"), id);
+    client->send(compact(result));
     sendState(client);
+    tellSeats(client);
 }
 
 void OvApiServer::answer(OvApiClient* client, const QJsonValue& id, const char* error)
@@ -394,6 +475,8 @@ void OvApiServer::command(OvApiClient* client, const QJsonObject& message)
     request.flag = cmd != QLatin1String("unlock");
     request.item = itemRef(message.value(QStringLiteral("item")));
     request.source = OvTakeCommand::RemoteApi;
+    request.readOnly = client->viewOnly;
+    request.seat = client->seat;
     const OvCommandTable::Refusal refusal = m_commands->run(request);
     answer(client, message.value(QStringLiteral("id")),
            refusal == OvCommandTable::Refusal::None ? nullptr : OvCommandTable::word(refusal));
@@ -461,6 +544,29 @@ void OvApiServer::sendAll(const QByteArray& json)
 {
     for (OvApiClient* const client : qAsConst(m_clients))
         if (client->isAuthenticated())
+            client->send(json);
+}
+
+QByteArray OvApiServer::seatsJson() const
+{
+    QByteArray json("[");
+    for (const OvApiClient* const client : m_clients) {
+        if (!client->isAuthenticated() || client->isClosing())
+            continue;
+        if (json.size() > 1)
+            json += ',';
+        json += "{\"seat\":";
+        OvProtocol::appendJsonString(&json, client->seat);
+        json += client->viewOnly ? ",\"role\":\"view\"}" : ",\"role\":\"control\"}";
+    }
+    return json + ']';
+}
+
+void OvApiServer::tellSeats(const OvApiClient* except)
+{
+    const QByteArray json = "{\"type\":\"seats\",\"seats\":" + seatsJson() + '}';
+    for (OvApiClient* const client : qAsConst(m_clients))
+        if (client != except && client->isAuthenticated() && !client->isClosing())
             client->send(json);
 }
 
@@ -557,7 +663,8 @@ QByteArray OvApiServer::cuesMessage(int offset, int total, int* count) const
 void OvApiServer::sendState(OvApiClient* client)
 {
     QByteArray json("{\"type\":\"state\",\"protocol\":" + QByteArray::number(ProtocolVersion));
-    json += ",\"role\":\"control\",\"language\":";
+    json += client->viewOnly ? ",\"role\":\"view\"" : ",\"role\":\"control\"";
+    json += ",\"language\":";
     json += m_language == QLatin1String("en") ? "\"en\"" : "\"zh_CN\"";
     const QByteArray connected = connectedJson();
     // The connection's fields without its braces and type.
@@ -579,7 +686,7 @@ void OvApiServer::sendState(OvApiClient* client)
     client->cueTotal = m_feed->cueCount();
     client->cuesSent = cues.count;
     json += ",\"cueTotal\":" + QByteArray::number(client->cueTotal) + ",\"cues\":" + cues.json;
-    json += ",\"next\":" + nextJson() + '}';
+    json += ",\"next\":" + nextJson() + ",\"seats\":" + seatsJson() + '}';
     client->send(json);
     schedulePump();
 }

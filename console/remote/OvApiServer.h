@@ -1,6 +1,7 @@
 #pragma once
 
 #include "remote/OvAddressBackoff.h"
+#include "remote/OvApiAccess.h"
 #include "remote/OvCommandTable.h"
 #include "remote/OvStateFeed.h"
 #include "remote/OvWaitingLimit.h"
@@ -20,6 +21,8 @@
 class OvApiClient;
 class OvApiListener;
 class OvCountedNotice;
+class OvHttpHead;
+class OvPanelFiles;
 class OvSubCGItem;
 class QJsonObject;
 class QTcpSocket;
@@ -32,8 +35,10 @@ class QWebSocketServer;
 // command table's commands taken in. The catalogue's structural changes go
 // out as they happened (inserted, removed, moved), to each client as far as
 // the part of the list it has received. Off unless started; local only unless told
-// otherwise. Every client authenticates with the shared token first; a web
-// page (a request with an Origin) is refused unless its origin is allowed.
+// otherwise. Every client authenticates with a token first: the control
+// token's seats command, the view token's only watch. The same port serves
+// the browser panel's page; who may have it, and which web pages may connect,
+// OvApiAccess decides.
 // Runs on the GUI thread; nothing a client sends or fails to read may hold
 // it: connections are accepted and their handshakes read within bounds, the
 // catalogue and the running order go out in slices as each client reads,
@@ -80,6 +85,8 @@ public:
 
     // The protocol's version, in the state a client gets first.
     static constexpr int ProtocolVersion = 2;
+    // A seat's name, in characters (UTF-16 units, never within a character).
+    static constexpr int MaxSeatChars = 64;
 
     OvApiServer(OvCommandTable* commands, OvStateFeed* feed, QObject* parent = nullptr);
     ~OvApiServer() override;
@@ -88,10 +95,19 @@ public:
     static QString exampleToken();
     // Why the token cannot be used, in words for a system line; empty when it can.
     static QString tokenRefusal(const QString& token);
+    // The same for the view token beside the control token.
+    static QString viewTokenRefusal(const QString& viewToken, const QString& token);
+    // A seat's name as a client gave it: a text, control and format
+    // characters dropped, cut to its bound; empty for anything else.
+    static QString seatName(const QJsonValue& seat);
 
     void setToken(const QString& token);
+    // Empty: no view-only seats. One setToken() refuses is not to be set.
+    void setViewToken(const QString& token);
     // Origins (as a browser sends them, e.g. "http://panel.local:8000") allowed in.
     void setAllowedOrigins(const QStringList& origins);
+    // Names the console answers to beyond its own (see OvApiAccess).
+    void setAllowedHosts(const QStringList& hosts);
     // The language a client's texts should follow: "en", or empty (Chinese).
     void setLanguage(const QString& language);
     void setAuthTimeoutMs(int ms);
@@ -112,9 +128,13 @@ public:
     // Connections closed before they were let in: pushed out for a newcomer,
     // too slow with their handshake or their token, or a handshake too large.
     qint64 closedEarly() const;
+    // Requests refused for their Host or Origin (pages and handshakes).
+    qint64 refusedRequests() const { return m_refusedRequests; }
 
 private:
-    void upgrade(QTcpSocket* socket);
+    void upgrade(QTcpSocket* socket, const OvHttpHead& head);
+    void plainRequest(QTcpSocket* socket, const OvHttpHead& head);
+    void refuseRequest(QTcpSocket* socket, const OvHttpHead& head);
     void accept();
     void receive(OvApiClient* client, const QString& text);
     void authenticate(OvApiClient* client, const QJsonObject& message, const QJsonValue& id);
@@ -123,6 +143,8 @@ private:
     void answer(OvApiClient* client, const QJsonValue& id, const char* error);
     static OvCommandTable::ItemRef itemRef(const QJsonValue& value);
     void sendAll(const QByteArray& json);
+    QByteArray seatsJson() const;
+    void tellSeats(const OvApiClient* except);
     void remove(OvApiClient* client);
     int authenticatedCount() const;
     void note(const QString& text);
@@ -163,7 +185,9 @@ private:
     QList<OvApiClient*> m_clients;
     QTimer* m_backlogCheck = nullptr;
     QString m_token;
-    QStringList m_origins;
+    QString m_viewToken;
+    OvApiAccess m_access;
+    OvPanelFiles* m_files = nullptr;
     int m_authTimeoutMs = DefaultAuthTimeoutMs;
     OvWaitingLimit m_unauthenticated{MaxWaiting, MaxWaitingPerAddress};
     OvAddressBackoff m_backoff;
@@ -183,5 +207,7 @@ private:
     qint64 m_rateRefused = 0;
     qint64 m_dropped = 0;
     qint64 m_refusedAuth = 0;
+    qint64 m_refusedRequests = 0;
     QElapsedTimer m_noted;
+    QElapsedTimer m_refusalNoted;
 };

@@ -91,7 +91,11 @@ OvCommandTable::Refusal OvCommandTable::run(const Request& request)
         return Refusal::ReadOnly;
     if (command->needsServer && !m_transfer->isLoggedIn())
         return Refusal::NotConnected;
-    return (this->*command->run)(request);
+    // Whatever the command takes, its lines name the seat it came from.
+    m_takes->setSeat(request.seat);
+    const Refusal refusal = (this->*command->run)(request);
+    m_takes->setSeat(QString());
+    return refusal;
 }
 
 OvSubCGItem* OvCommandTable::resolve(const ItemRef& ref) const

@@ -63,7 +63,10 @@ public:
         ItemRef item;
         bool flag = true;
         OvTakeCommand::Source source = OvTakeCommand::RemoteApi;
+        // A seat that may only watch: every command is refused "read only".
         bool readOnly = false;
+        // The name the remote seat gave itself, for the log lines of its takes.
+        QString seat;
     };
 
     struct Command

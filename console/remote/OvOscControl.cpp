@@ -219,7 +219,7 @@ void OvOscControl::handleMessage(char* data, int size)
         ignore(name.isEmpty() ? "an unknown address" : "wrong arguments");
     } else {
         using Args = OvCommandTable::Args;
-        OvCommandTable::Request request{name, {}, true, OvTakeCommand::Osc, false};
+        OvCommandTable::Request request{name, {}, true, OvTakeCommand::Osc, false, {}};
         bool fits = argc == 0 ? command->args != Args::Item : command->args != Args::None && (intArg || textArg);
         if (fits && argc == 1 && command->args == Args::OptionalFlag) {
             fits = intArg;

@@ -54,7 +54,17 @@ void OvRemoteSurfaces::startApi(const OvSettings& settings)
     }
     auto* api = new OvApiServer(m_commands, m_feed, this);
     api->setToken(settings.apiToken());
+    // A view token that could not be kept apart from a guess, or from the
+    // control token, gives no seat: the API works without it.
+    const QString viewToken = settings.apiViewToken();
+    const QString viewRefusal =
+        viewToken.isEmpty() ? QString() : OvApiServer::viewTokenRefusal(viewToken, settings.apiToken());
+    if (viewRefusal.isEmpty())
+        api->setViewToken(viewToken);
+    else
+        OvCGMessage::systemLine(tr("远程接口的只看令牌未启用：%1").arg(viewRefusal));
     api->setAllowedOrigins(settings.apiOrigins());
+    api->setAllowedHosts(settings.apiHosts());
     api->setLanguage(settings.language());
     const QString address = settings.apiAddress();
     QString error;

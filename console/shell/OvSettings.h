@@ -72,7 +72,9 @@ public:
     int apiPort() const { return number("api_port"); }
     QString apiAddress() const { return text("api_address"); }
     QString apiToken() const { return text("api_token"); }
+    QString apiViewToken() const { return text("api_view_token"); }
     QStringList apiOrigins() const { return list("api_origins"); }
+    QStringList apiHosts() const { return list("api_hosts"); }
     QString tslTarget() const { return text("tsl_target"); }
     int takeGuardMs() const { return number("take_guard_ms"); }
     bool cuePreview() const { return flag("cue_preview"); }

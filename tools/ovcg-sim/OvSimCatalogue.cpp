@@ -71,7 +71,11 @@ void OvSimCatalogue::generate(int count)
         const QString name = QStringLiteral("%1 %2")
                                  .arg(QString::fromLatin1(kCardKinds[i % kinds]))
                                  .arg(i + 1, 2, 10, QLatin1Char('0'));
-        append(name, nextColour());
+        const QColor colour = nextColour();
+        if (i < kPicturedItems)
+            append(name, colour);
+        else
+            m_items.append(OvSimItem{newGuid(), name, 0, {}});
     }
 }
 

@@ -26,12 +26,16 @@ public:
     // Thumbnails beyond this are not read from a folder: they would make every
     // syncCGList answer enormous.
     static constexpr qint64 kMaxImageFile = 8 * 1024 * 1024;
+    // Generated items past this many have no card: a catalogue as large as a
+    // console lists (100,000) then fits in one answer, and starts in a second.
+    static constexpr int kPicturedItems = 1000;
 
     // A 160x90 PNG card: the colour as background, the name written across it.
     static QByteArray renderCard(const QString& name, const QColor& colour);
     static QString newGuid();
     static QJsonObject toJson(const OvSimItem& item);
 
+    // count items named after kinds of graphics; a card each for the first kPicturedItems.
     void generate(int count);
     // Appends one item per readable PNG file of dir (by file name order); the
     // files that could not be used are described in problems. Returns the count.

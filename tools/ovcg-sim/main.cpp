@@ -58,7 +58,8 @@ int main(int argc, char** argv)
                                     QStringLiteral("address"), QStringLiteral("0.0.0.0"));
     const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Login password (default 580317)."),
                                       QStringLiteral("text"), QStringLiteral("580317"));
-    const QCommandLineOption items(QStringLiteral("items"), QStringLiteral("Number of generated 160x90 cards (default 12)."),
+    const QCommandLineOption items(QStringLiteral("items"), QStringLiteral("Number of generated items (default 12; at most 100000): 160x90 "
+                                                                  "cards for the first 1000, no picture past them."),
                                    QStringLiteral("n"), QStringLiteral("12"));
     const QCommandLineOption images(QStringLiteral("images"),
                                     QStringLiteral("Serve the PNG files of this folder instead of generated cards."),
@@ -105,8 +106,8 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("--port must be 0 to 65535"));
     if (!readNumber(parser, discoveryPort.names().last(), 0, 65535, &udpPort))
         return fail(QStringLiteral("--discovery-port must be 0 to 65535"));
-    if (!readNumber(parser, items.names().last(), 0, 10000, &itemCount))
-        return fail(QStringLiteral("--items must be 0 to 10000"));
+    if (!readNumber(parser, items.names().last(), 0, 100000, &itemCount))
+        return fail(QStringLiteral("--items must be 0 to 100000"));
     if (!readNumber(parser, loginDelay.names().last(), 0, 3600000, &delay))
         return fail(QStringLiteral("--login-delay must be 0 to 3600000"));
     if (!readNumber(parser, type.names().last(), INT_MIN, INT_MAX, &serverType))
