@@ -570,8 +570,10 @@ void OvApiServer::sendState(OvApiClient* client)
     else
         json += "null";
     // The first slice of each; the rest within the turns' budget, so that
-    // many panels starting at once share it.
-    const Slice items = itemsAt(0);
+    // many panels starting at once share it. While structural changes of
+    // this turn wait to be told, a slice would show them and the client be
+    // told them again: its list then starts empty and comes after them.
+    const Slice items = m_feed->structurePending() ? Slice{"[]", 0} : itemsAt(0);
     client->total = m_feed->count();
     client->sent = items.count;
     json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":" + items.json;
