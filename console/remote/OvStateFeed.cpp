@@ -85,7 +85,10 @@ OvStateFeed::OvStateFeed(OvCGListModel* model, OvTakeCommand* takes, OvRunningOr
     connect(order, &OvRunningOrder::cueMoved, this, cueStructure);
     connect(order, &OvRunningOrder::cuesReset, this, cueStructure);
     connect(order, &OvRunningOrder::cuesChanged, this, [this](int first, int last) {
-        m_cueRanges.append({first, last});
+        // One span for the turn: a new catalogue tells every cue's row once
+        // per item it lists.
+        m_cueRange = m_cueRange.first < 0 ? qMakePair(first, last)
+                                          : qMakePair(qMin(m_cueRange.first, first), qMax(m_cueRange.second, last));
         m_flush.request();
     });
     connect(order, &OvRunningOrder::changed, this, [this] { m_flush.request(); });
@@ -138,7 +141,7 @@ void OvStateFeed::flush()
         m_toldNext = next;
         changes.nextCue = true;
     }
-    const QVector<QPair<int, int>> ranges = std::exchange(m_cueRanges, {});
+    const auto [first, last] = std::exchange(m_cueRange, {-1, -1});
     if (changes.cueStructure || m_toldCues.size() != m_order->count()) {
         changes.cueStructure = true;
         m_toldCues.clear();
@@ -146,15 +149,12 @@ void OvStateFeed::flush()
         for (int row = 0; row < m_order->count(); ++row)
             m_toldCues.append({cueName(row), cueDuration(row)});
     } else {
-        for (const auto& [first, last] : ranges) {
-            for (int row = qMax(0, first); row <= last && row < m_toldCues.size(); ++row) {
-                ToldCue now{cueName(row), cueDuration(row)};
-                if (now.name == m_toldCues.at(row).name && now.duration == m_toldCues.at(row).duration)
-                    continue;
-                m_toldCues[row] = std::move(now);
-                if (!changes.cueRows.contains(row))
-                    changes.cueRows.append(row);
-            }
+        for (int row = qMax(0, first); row <= last && row < m_toldCues.size(); ++row) {
+            ToldCue now{cueName(row), cueDuration(row)};
+            if (now.name == m_toldCues.at(row).name && now.duration == m_toldCues.at(row).duration)
+                continue;
+            m_toldCues[row] = std::move(now);
+            changes.cueRows.append(row);
         }
     }
     if (!changes.isEmpty())
