@@ -345,7 +345,6 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, 
     }
     const QJsonValue token = message.value(QStringLiteral("token"));
     if (!token.isString() || !sameSecret(token.toString().toUtf8(), m_token.toUtf8())) {
-        ++m_refusedAuth;
         m_backoff.failed(client->key, m_clock.elapsed());
         note(tr("远程接口拒绝了来自%1的连接：令牌不符").arg(client->peer()));
         client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
@@ -387,11 +386,8 @@ OvCommandTable::ItemRef OvApiServer::itemRef(const QJsonValue& value)
 
 void OvApiServer::command(OvApiClient* client, const QJsonObject& message)
 {
-    const QString cmd = message.value(QStringLiteral("cmd")).toString();
     OvCommandTable::Request request;
-    // lock and unlock are the table's lock with its flag.
-    request.name = cmd == QLatin1String("unlock") ? QStringLiteral("lock") : cmd;
-    request.flag = cmd != QLatin1String("unlock");
+    request.name = message.value(QStringLiteral("cmd")).toString();
     request.item = itemRef(message.value(QStringLiteral("item")));
     request.source = OvTakeCommand::RemoteApi;
     const OvCommandTable::Refusal refusal = m_commands->run(request);
@@ -881,8 +877,7 @@ void OvApiServer::tellCues(const OvStateFeed::Changes& changes)
                 if (client->isAuthenticated() && row < client->cuesSent)
                     client->send(json);
     }
-    if (changes.nextCue) {
-        m_cueSlices.clear();
+    // The slices do not hold the mark: each message adds it as it is made.
+    if (changes.nextCue)
         sendAll("{\"type\":\"next\",\"next\":" + nextJson() + '}');
-    }
 }

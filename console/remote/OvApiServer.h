@@ -182,6 +182,5 @@ private:
 
     qint64 m_rateRefused = 0;
     qint64 m_dropped = 0;
-    qint64 m_refusedAuth = 0;
     QElapsedTimer m_noted;
 };
