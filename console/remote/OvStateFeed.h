@@ -136,5 +136,6 @@ private:
         int duration;
     };
     QVector<ToldCue> m_toldCues;
+    ToldCue toldCue(int row) const;
     int m_toldNext = -1;
 };
