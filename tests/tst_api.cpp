@@ -903,6 +903,8 @@ private slots:
         QTest::newRow("item an object") << cmd("pvw", QJsonObject()) << "no such item";
         QTest::newRow("unknown") << cmd("launch") << "unknown command";
         QTest::newRow("no cmd") << QJsonObject{{"id", 7}} << "bad message";
+        QTest::newRow("clearall for one item") << cmd("clearall", 2) << "bad message";
+        QTest::newRow("go for one item") << cmd("go", 3) << "bad message";
     }
 
     void apiMessages()

@@ -225,7 +225,8 @@ void OvOscControl::handleMessage(char* data, int size)
     } else {
         using Args = OvCommandTable::Args;
         OvCommandTable::Request request{name, {}, true, OvTakeCommand::Osc, false};
-        bool fits = argc == 0 ? command->args != Args::Item : command->args != Args::None && (intArg || textArg);
+        // Which commands take an item the table says.
+        bool fits = argc == 0 ? command->args != Args::Item : intArg || textArg;
         if (fits && argc == 1 && command->args == Args::OptionalFlag) {
             fits = intArg;
             request.flag = fits && oscInt(argv[0]) != 0;
