@@ -570,13 +570,16 @@ private slots:
     void incrementalCatalogue_data()
     {
         QTest::addColumn<bool>("lags");
-        QTest::newRow("a panel that reads") << false;
-        QTest::newRow("a lagging panel") << true;
+        QTest::addColumn<bool>("midTurn");
+        QTest::newRow("a panel that reads") << false << false;
+        QTest::newRow("a lagging panel") << true << false;
+        QTest::newRow("a panel let in before a change is told") << false << true;
     }
 
     void incrementalCatalogue()
     {
         QFETCH(bool, lags);
+        QFETCH(bool, midTurn);
         QList<cgItemData> list;
         // More than the console lets wait for a panel: a lagging one holds
         // only the start of the list while the changes come.
@@ -584,10 +587,21 @@ private slots:
             list.append(OvTest::cgRecord(QString::number(i)));
         model()->resetCgList(list);
         RawPanel panel(m_api->port(), "127.0.0.1", Handshake, lags);
-        panel.auth();
+        if (midTurn) {
+            // Its auth read, then an item moved, both told in one turn: the
+            // state already shows the move.
+            QVERIFY(panel.readUntil([&] { return !panel.head.isEmpty(); }));
+            panel.auth();
+            panel.socket.flush();
+            QTcpSocket* const accepted = m_api->findChild<QTcpSocket*>();
+            QVERIFY(accepted && accepted->waitForReadyRead(3000));
+            model()->moveCg(0, 5, localOperatorInfo());
+        } else {
+            panel.auth();
+        }
         // The panel's list, built from what it was sent.
         QList<QPair<QString, QString>> built;  // guid, name
-        int restarts = -1;  // the state's own slice is the first
+        int restarts = 0;
         int applied = 0;
         const auto apply = [&] {
             for (; applied < panel.received.size(); ++applied) {
@@ -597,8 +611,8 @@ private slots:
                     return qMakePair(item["guid"].toString(), item["name"].toString());
                 };
                 if (type == "state" || (type == "items" && m.value("offset").toInt() == 0)) {
+                    restarts += type == "items" && !built.isEmpty();
                     built.clear();
-                    ++restarts;
                 }
                 if (type == "state" || type == "items") {
                     QCOMPARE(m.value("offset").toInt(), built.size());
@@ -970,6 +984,8 @@ private slots:
         QTest::newRow("unknown") << cmd("launch") << "unknown command";
         QTest::newRow("no cmd") << QJsonObject{{"id", 7}} << "bad message";
         QTest::newRow("ping") << cmd("ping") << "";
+        QTest::newRow("clearall for one item") << cmd("clearall", 2) << "bad message";
+        QTest::newRow("go for one item") << cmd("go", 3) << "bad message";
     }
 
     void apiMessages()

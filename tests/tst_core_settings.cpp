@@ -90,6 +90,13 @@ private slots:
         QTest::newRow("unknown key named") << QByteArray("[CONFIG]\nosc-port=9000\n") << "osc_port" << "0" << 1;
         QTest::newRow("login keys are the dialog's") << QByteArray("[CONFIG]\nport=x\npassword=a,b\n") << "osc_port"
                                                      << "0" << 0;
+        QByteArray manyUnknown("[CONFIG]\n");
+        for (int i = 0; i < 1000; ++i)
+            manyUnknown += "k" + QByteArray::number(i) + "=1\n";
+        QTest::newRow("many unknown keys: a few named") << manyUnknown << "osc_port" << "0" << 11;
+        QTest::newRow("an unknown key of a megabyte") << "[CONFIG]\n" + QByteArray(1 << 20, 'k') + "=1\n" << "osc_port"
+                                                      << "0" << 1;
+        QTest::newRow("a control character") << QByteArray("[CONFIG]\nosc_port=9\x01\n") << "osc_port" << "0" << 1;
         QTest::newRow("keys as written") << QByteArray("[KEYS]\ngo=F5\n") << "go" << "F5" << 0;
     }
 
@@ -109,10 +116,12 @@ private slots:
         const OvSettings settings = OvSettings::fromFile(path);
         QCOMPARE(valueOf(settings, key), value);
         QCOMPARE(settings.problems().size(), problems);
-        // A problem names its key.
+        // A problem names its key, cut to what a line shows, and no control character.
         if (problems > 0)
-            QVERIFY2(settings.problems().first().contains(ini.mid(9, ini.indexOf('=') - 9)),
+            QVERIFY2(settings.problems().first().contains(ini.mid(9, qMin(ini.indexOf('=') - 9, 40))),
                      qPrintable(settings.problems().first()));
+        for (const QString& line : settings.problems())
+            QVERIFY2(line.size() < 160 && !line.contains(QChar(1)), qPrintable(line.left(160)));
     }
 
     // The packaged file and the help in both languages list every key.

@@ -156,7 +156,8 @@ private slots:
         model()->resetCgList({OvTest::cgRecord("A"), OvTest::cgRecord("B", OvCgStatus::OnPgm), OvTest::cgRecord("C"),
                               OvTest::cgRecord("B", OvCgStatus::OnPvw)});
         model()->setCurrentCg(model()->cgAt(0));
-        tally(100, 30);  // what the set-up sent
+        // What the set-up and the case before sent, to the current item the list's tally ends with.
+        QVERIFY(QTest::qWaitFor([this] { return tally(1, 50).contains(QStringLiteral("/ovcg/current A 1 0")); }));
     }
 
     void cleanup()
@@ -301,6 +302,11 @@ private slots:
         // The whole state: the connection, the lock, the list.
         QCOMPARE(tally(6), (QStringList{"/ovcg/connected 1", "/ovcg/locked 0", "/ovcg/status A 1 0", "/ovcg/status B 2 0",
                                         "/ovcg/status C 3 1", "/ovcg/status B 4 2"}));
+        // Positions that hold other items after a removal or a move are told again.
+        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(0)->guid(), 5, {}));
+        QCOMPARE(tally(3), (QStringList{"/ovcg/status B 1 0", "/ovcg/status C 2 1", "/ovcg/status B 3 2"}));
+        m_peer->send(OvTestPeer::notifyCG(model()->cgAt(1)->guid(), 4, {{"index", 0}}));
+        QCOMPARE(tally(2), (QStringList{"/ovcg/status C 1 1", "/ovcg/status B 2 0"}));
     }
 
     // Messages count against the per-turn bound, not datagrams: a bundle

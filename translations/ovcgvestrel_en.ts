@@ -590,6 +590,10 @@
         <source>config.ini中%1的值“%2”无效，使用默认值“%3”</source>
         <translation>The value &quot;%2&quot; of %1 in config.ini is not valid, the default &quot;%3&quot; is used</translation>
     </message>
+    <message>
+        <source>config.ini中另有%1个未知设置，已忽略</source>
+        <translation>%1 more unknown settings in config.ini are ignored</translation>
+    </message>
 </context>
 <context>
     <name>OvShortcutKey</name>

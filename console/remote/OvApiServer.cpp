@@ -418,7 +418,6 @@ void OvApiServer::authenticate(OvApiClient* client, const QJsonObject& message, 
     const bool control = token.isString() && sameSecret(given, m_token.toUtf8());
     const bool view = token.isString() && sameSecret(given, m_viewToken.toUtf8());
     if (!control && !view) {
-        ++m_refusedAuth;
         m_backoff.failed(client->key, m_clock.elapsed());
         note(tr("远程接口拒绝了来自%1的连接：令牌不符").arg(client->peer()));
         client->close(CloseUnauthorized, QStringLiteral("unauthorized"));
@@ -468,11 +467,8 @@ OvCommandTable::ItemRef OvApiServer::itemRef(const QJsonValue& value)
 
 void OvApiServer::command(OvApiClient* client, const QJsonObject& message)
 {
-    const QString cmd = message.value(QStringLiteral("cmd")).toString();
     OvCommandTable::Request request;
-    // lock and unlock are the table's lock with its flag.
-    request.name = cmd == QLatin1String("unlock") ? QStringLiteral("lock") : cmd;
-    request.flag = cmd != QLatin1String("unlock");
+    request.name = message.value(QStringLiteral("cmd")).toString();
     request.item = itemRef(message.value(QStringLiteral("item")));
     request.source = OvTakeCommand::RemoteApi;
     request.readOnly = client->viewOnly;
@@ -677,8 +673,10 @@ void OvApiServer::sendState(OvApiClient* client)
     else
         json += "null";
     // The first slice of each; the rest within the turns' budget, so that
-    // many panels starting at once share it.
-    const Slice items = itemsAt(0);
+    // many panels starting at once share it. While structural changes of
+    // this turn wait to be told, a slice would show them and the client be
+    // told them again: its list then starts empty and comes after them.
+    const Slice items = m_feed->structurePending() ? Slice{"[]", 0} : itemsAt(0);
     client->total = m_feed->count();
     client->sent = items.count;
     json += ",\"total\":" + QByteArray::number(client->total) + ",\"items\":" + items.json;
@@ -986,8 +984,7 @@ void OvApiServer::tellCues(const OvStateFeed::Changes& changes)
                 if (client->isAuthenticated() && row < client->cuesSent)
                     client->send(json);
     }
-    if (changes.nextCue) {
-        m_cueSlices.clear();
+    // The slices do not hold the mark: each message adds it as it is made.
+    if (changes.nextCue)
         sendAll("{\"type\":\"next\",\"next\":" + nextJson() + '}');
-    }
 }

@@ -206,7 +206,6 @@ private:
 
     qint64 m_rateRefused = 0;
     qint64 m_dropped = 0;
-    qint64 m_refusedAuth = 0;
     qint64 m_refusedRequests = 0;
     QElapsedTimer m_noted;
     QElapsedTimer m_refusalNoted;

@@ -8,6 +8,7 @@
 
 #include <lo/lo.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,12 +71,19 @@ OvOscControl::OvOscControl(OvCommandTable* commands, OvStateFeed* feed, QObject*
 
 void OvOscControl::tell(const OvStateFeed::Changes& changes)
 {
-    // The catalogue went (a new one follows, or the connection ended): a
-    // refresh under way starts over rather than carry on into the next.
-    if (changes.catalogueReset && m_refreshAt > 0)
-        m_refreshAt = 0;
     if (m_feedbackPort == 0)
         return;
+    // Positions from a structural change on hold other items now (a move:
+    // only between its ends); a panel that lights a key by position is told
+    // them again, as a refresh tells them. A new catalogue, all of it.
+    int from = changes.catalogueReset ? 0 : INT_MAX;
+    int to = changes.catalogueReset ? INT_MAX : 0;
+    for (const OvStateFeed::Op& op : changes.ops) {
+        const bool moved = op.kind == OvStateFeed::Op::Moved;
+        from = qMin(from, moved ? qMin(op.from, op.to) : op.from);
+        to = qMax(to, moved ? qMax(op.from, op.to) + 1 : INT_MAX);
+    }
+    walk(from, to, true);
     if (changes.connection)
         sendConnected(m_feed->connected());
     if (changes.lock)
@@ -206,21 +214,19 @@ void OvOscControl::handleMessage(char* data, int size)
     const bool textArg = argc == 1 && types[0] == LO_STRING;
 
     if (name == QLatin1String("refresh") && argc == 0) {
-        // One under way is finished, not restarted: a panel that asks often
-        // would otherwise never get the end of a long list.
-        if (m_refreshAt < 0) {
-            m_refreshAt = 0;
-            // A panel started late learns the whole state, not only the list.
+        // A panel started late learns the whole state, not only the list.
+        if (m_refreshAt < 0 || m_refreshFrom > 0) {
             sendConnected(m_feed->connected());
             sendLocked(m_feed->locked());
-            sendRefreshSlice();
         }
+        walk(0, INT_MAX, false);
     } else if (!command) {
         ignore(name.isEmpty() ? "an unknown address" : "wrong arguments");
     } else {
         using Args = OvCommandTable::Args;
         OvCommandTable::Request request{name, {}, true, OvTakeCommand::Osc, false, {}};
-        bool fits = argc == 0 ? command->args != Args::Item : command->args != Args::None && (intArg || textArg);
+        // Which commands take an item the table says.
+        bool fits = argc == 0 ? command->args != Args::Item : intArg || textArg;
         if (fits && argc == 1 && command->args == Args::OptionalFlag) {
             fits = intArg;
             request.flag = fits && oscInt(argv[0]) != 0;
@@ -268,17 +274,34 @@ void OvOscControl::sendLocked(bool locked)
         send(OscMessage().add(locked ? 1 : 0).serialised("/ovcg/locked"));
 }
 
+void OvOscControl::walk(int from, int to, bool changed)
+{
+    if (m_feedbackPort == 0 || from >= qMin(to, m_feed->count()))
+        return;
+    if (m_refreshAt < 0) {
+        m_refreshFrom = m_refreshAt = from;
+        m_refreshTo = to;
+        sendRefreshSlice();
+        return;
+    }
+    // One under way goes on: asked again, it only reaches back to what it has
+    // not yet sent (a panel that asks often would otherwise never get the end
+    // of a long list); positions that changed go again.
+    const int first = changed ? from : qMin(from, m_refreshFrom);
+    if (first < m_refreshAt && (changed || first < m_refreshFrom))
+        m_refreshAt = first;
+    m_refreshFrom = qMin(m_refreshFrom, from);
+    m_refreshTo = qMax(m_refreshTo, to);
+}
+
 void OvOscControl::sendRefreshSlice()
 {
-    // The catalogue shrank under the refresh (a new one came): it starts over.
-    if (m_refreshAt > m_feed->count())
-        m_refreshAt = 0;
-    const int end = qMin(m_feed->count(), m_refreshAt + RefreshPerTurn);
-    for (; m_refreshAt < end; ++m_refreshAt) {
+    const int end = qMin(m_feed->count(), m_refreshTo);
+    for (const int stop = qMin(end, m_refreshAt + RefreshPerTurn); m_refreshAt < stop; ++m_refreshAt) {
         const OvSubCGItem* const item = m_feed->itemAt(m_refreshAt);
         sendItem("/ovcg/status", item, m_refreshAt + 1, m_feed->confirmedStatus(item));
     }
-    if (m_refreshAt >= m_feed->count()) {
+    if (m_refreshAt >= end) {
         m_refreshAt = -1;
         return;
     }

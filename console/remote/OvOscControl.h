@@ -21,7 +21,8 @@ class QUdpSocket;
 // from the event loop, a bounded number of packets per turn.
 //   /ovcg/refresh                        the whole list as /ovcg/status
 // Tally, from the state feed: /ovcg/status and /ovcg/current (name, position,
-// status 0-2), /ovcg/connected and /ovcg/locked (1 or 0), /ovcg/confirmed
+// status 0-2; /ovcg/status also for the positions a structural change gave
+// other items, as a refresh sends them), /ovcg/connected and /ovcg/locked (1 or 0), /ovcg/confirmed
 // (name, ms: the server's confirmation of a take of this console), /ovcg/next
 // (name, position in the running order; 0 and "" when none).
 class OvOscControl : public QObject
@@ -61,6 +62,9 @@ private:
     void sendItem(const char* path, const OvSubCGItem* item, int position, int status);
     void sendConnected(bool connected);
     void sendLocked(bool locked);
+    // Sends /ovcg/status for positions [from, to) from this turn on, a slice a
+    // turn, with a walk under way; changed: they hold other items now.
+    void walk(int from, int to, bool changed);
     void sendRefreshSlice();
     void send(const QByteArray& datagram);
 
@@ -70,7 +74,11 @@ private:
     QUdpSocket* m_out = nullptr;
     QHostAddress m_feedbackHost;
     quint16 m_feedbackPort = 0;
-    int m_refreshAt = -1;  // next position a refresh sends, -1: none under way
+    // The walk under way: the next position it sends (-1: none), where it
+    // started and where it ends.
+    int m_refreshAt = -1;
+    int m_refreshFrom = 0;
+    int m_refreshTo = 0;
     // The next cue last told, so that edits elsewhere in the order say nothing.
     int m_toldNext = -2;
     QString m_toldNextName;

@@ -76,21 +76,41 @@ OvStateFeed::OvStateFeed(OvCGListModel* model, OvTakeCommand* takes, OvRunningOr
         m_changes.lock = true;
         m_flush.request();
     });
+    // What was told of each cue follows the edits one by one: an order of
+    // 10,000 cues is not read again for each cue added or moved.
     const auto cueStructure = [this] {
         m_changes.cueStructure = true;
         m_flush.request();
     };
-    connect(order, &OvRunningOrder::cueInserted, this, cueStructure);
-    connect(order, &OvRunningOrder::cueRemoved, this, cueStructure);
-    connect(order, &OvRunningOrder::cueMoved, this, cueStructure);
-    connect(order, &OvRunningOrder::cuesReset, this, cueStructure);
+    connect(order, &OvRunningOrder::cueInserted, this, [this, cueStructure](int row) {
+        if (row >= 0 && row <= m_toldCues.size())
+            m_toldCues.insert(row, toldCue(row));
+        cueStructure();
+    });
+    connect(order, &OvRunningOrder::cueRemoved, this, [this, cueStructure](int row) {
+        if (row >= 0 && row < m_toldCues.size())
+            m_toldCues.remove(row);
+        cueStructure();
+    });
+    connect(order, &OvRunningOrder::cueMoved, this, [this, cueStructure](int from, int to) {
+        if (qMax(from, to) < m_toldCues.size() && qMin(from, to) >= 0)
+            m_toldCues.move(from, to);
+        cueStructure();
+    });
+    connect(order, &OvRunningOrder::cuesReset, this, [this, cueStructure] {
+        m_toldCues.clear();
+        cueStructure();
+    });
     connect(order, &OvRunningOrder::cuesChanged, this, [this](int first, int last) {
-        m_cueRanges.append({first, last});
+        // One span for the turn: a new catalogue tells every cue's row once
+        // per item it lists.
+        m_cueRange = m_cueRange.first < 0 ? qMakePair(first, last)
+                                          : qMakePair(qMin(m_cueRange.first, first), qMax(m_cueRange.second, last));
         m_flush.request();
     });
     connect(order, &OvRunningOrder::changed, this, [this] { m_flush.request(); });
     for (int row = 0; row < order->count(); ++row)
-        m_toldCues.append({cueName(row), cueDuration(row)});
+        m_toldCues.append(toldCue(row));
     m_toldNext = order->nextIndex();
 }
 
@@ -138,23 +158,23 @@ void OvStateFeed::flush()
         m_toldNext = next;
         changes.nextCue = true;
     }
-    const QVector<QPair<int, int>> ranges = std::exchange(m_cueRanges, {});
-    if (changes.cueStructure || m_toldCues.size() != m_order->count()) {
+    const auto [first, last] = std::exchange(m_cueRange, {-1, -1});
+    if (m_toldCues.size() != m_order->count()) {
+        // Read again (or out of step): every cue as it is now.
         changes.cueStructure = true;
         m_toldCues.clear();
         m_toldCues.reserve(m_order->count());
         for (int row = 0; row < m_order->count(); ++row)
-            m_toldCues.append({cueName(row), cueDuration(row)});
+            m_toldCues.append(toldCue(row));
     } else {
-        for (const auto& [first, last] : ranges) {
-            for (int row = qMax(0, first); row <= last && row < m_toldCues.size(); ++row) {
-                ToldCue now{cueName(row), cueDuration(row)};
-                if (now.name == m_toldCues.at(row).name && now.duration == m_toldCues.at(row).duration)
-                    continue;
-                m_toldCues[row] = std::move(now);
-                if (!changes.cueRows.contains(row))
-                    changes.cueRows.append(row);
-            }
+        for (int row = qMax(0, first); row <= last && row < m_toldCues.size(); ++row) {
+            ToldCue now = toldCue(row);
+            if (now.name == m_toldCues.at(row).name && now.duration == m_toldCues.at(row).duration)
+                continue;
+            m_toldCues[row] = std::move(now);
+            // The whole order goes anyway, with what each cue shows now.
+            if (!changes.cueStructure)
+                changes.cueRows.append(row);
         }
     }
     if (!changes.isEmpty())
@@ -237,4 +257,9 @@ QString OvStateFeed::cueName(int row) const
 int OvStateFeed::cueDuration(int row) const
 {
     return m_order->cueAt(row).durationS;
+}
+
+OvStateFeed::ToldCue OvStateFeed::toldCue(int row) const
+{
+    return {cueName(row), cueDuration(row)};
 }

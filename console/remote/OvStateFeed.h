@@ -127,13 +127,15 @@ private:
     mutable QHash<const OvSubCGItem*, PictureVersion> m_pictureVersions;
     mutable qint64 m_pictureSerial = 0;
     bool m_counted = false;
-    // Cue rows the order said changed this turn, compared with what was told.
-    QVector<QPair<int, int>> m_cueRanges;
+    // The cue rows the order said changed this turn, first to last (-1:
+    // none), compared with what was told.
+    QPair<int, int> m_cueRange{-1, -1};
     struct ToldCue
     {
         QString name;
         int duration;
     };
     QVector<ToldCue> m_toldCues;
+    ToldCue toldCue(int row) const;
     int m_toldNext = -1;
 };

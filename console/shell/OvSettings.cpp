@@ -34,6 +34,20 @@ QString rawValue(const QString& path, const QString& group, const QString& key)
     return value;
 }
 
+// What the file says, as a line shows it: cut, never within a character,
+// and without the control characters a file may hold.
+QString shownText(const QString& text)
+{
+    constexpr int Longest = 40;
+    QString shown = text;
+    if (shown.size() > Longest)
+        shown = shown.left(shown.at(Longest - 1).isHighSurrogate() ? Longest - 1 : Longest) + QChar(0x2026);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    return shown;
+}
+
 QString keyName(const OvSettings::KeyInfo& key)
 {
     return QString::fromLatin1(key.group) == ConfigGroup ? QString::fromLatin1(key.name)
@@ -190,20 +204,31 @@ bool OvSettings::set(const char* name, const QString& given)
         value = QLatin1String(key->defaultText);
     m_values.insert(QLatin1String(key->name), value);
     if (!fits)
-        m_problems.append({keyName(*key), text.left(64), QLatin1String(key->defaultText)});
+        m_problems.append({keyName(*key), text, QLatin1String(key->defaultText)});
     return fits;
 }
 
 QStringList OvSettings::problems() const
 {
+    // A file may hold any number of keys nobody knows: a few are named, the
+    // rest counted, so that the log stays readable.
+    constexpr int UnknownNamed = 10;
     QStringList lines;
-    for (const Problem& problem : m_problems)
-        if (problem.given.isEmpty())
-            lines.append(tr("config.ini中的设置%1未知，已忽略").arg(problem.key));
-        else if (problem.kept.isEmpty())
-            lines.append(tr("config.ini中%1的值“%2”无效，已忽略").arg(problem.key, problem.given));
-        else
-            lines.append(tr("config.ini中%1的值“%2”无效，使用默认值“%3”").arg(problem.key, problem.given, problem.kept));
+    int unknown = 0;
+    for (const Problem& problem : m_problems) {
+        const QString key = shownText(problem.key);
+        const QString given = shownText(problem.given);
+        if (problem.given.isEmpty()) {
+            if (++unknown <= UnknownNamed)
+                lines.append(tr("config.ini中的设置%1未知，已忽略").arg(key));
+        } else if (problem.kept.isEmpty()) {
+            lines.append(tr("config.ini中%1的值“%2”无效，已忽略").arg(key, given));
+        } else {
+            lines.append(tr("config.ini中%1的值“%2”无效，使用默认值“%3”").arg(key, given, problem.kept));
+        }
+    }
+    if (unknown > UnknownNamed)
+        lines.append(tr("config.ini中另有%1个未知设置，已忽略").arg(unknown - UnknownNamed));
     return lines;
 }
 

@@ -334,6 +334,8 @@ SCENARIOS["osc_panel"] = [
     ("log", "op", "系统:OSC控制在127.0.0.1:9000上监听"),
     *login("op"),
     ("osc_seen", "panel", r" /ovcg/connected i 1$"),
+    # The catalogue the login brought, told position by position.
+    ("osc_seen", "panel", r' /ovcg/status sii "Weather 03" 3 0$'),
     ("oscsend", 9000, "/ovcg/pgm", "i", 2),
     ("record", "a", r'console 1 -> .*"cmd":"updateCG".*"curStatus":1'),
     ("log", "op", PUBLISHED.format("Headline 02", "PGM")),
@@ -345,7 +347,7 @@ SCENARIOS["osc_panel"] = [
     ("described", "op", "Weather 03", "PVW"),
     ("oscsend", 9000, "/ovcg/cancel"),
     ("log", "op", CANCELLED.format("Weather 03")),
-    ("osc_seen", "panel", r' /ovcg/status sii "Weather 03" 3 0$'),
+    ("osc_seen", "panel", r' /ovcg/status sii "Weather 03" 3 0$', 2),
     # Garbage changes nothing: three requests in all reached the server.
     ("oscsend", 9000, "/ovcg/launch", "i", 1),
     ("oscsend", 9000, "/ovcg/pgm", "i", 99),
