@@ -86,14 +86,15 @@ OvCommandTable::Refusal OvCommandTable::run(const Request& request)
     const Command* const command = find(request.name);
     if (!command)
         return request.name.isEmpty() ? Refusal::BadMessage : Refusal::UnknownCommand;
+    // A seat that may only watch changes nothing, not even the current item,
+    // and is told so whatever its message carries.
+    if (request.readOnly)
+        return Refusal::ReadOnly;
     // An item for a command that takes none is the client's mistake: a
     // clearall or a go meant for one item must not act on all or on the next cue.
     if ((command->args == Args::None || command->args == Args::OptionalFlag)
         && request.item.kind != ItemRef::Current)
         return Refusal::BadMessage;
-    // A seat that may only watch changes nothing, not even the current item.
-    if (request.readOnly)
-        return Refusal::ReadOnly;
     if (command->needsServer && !m_transfer->isLoggedIn())
         return Refusal::NotConnected;
     // Whatever the command takes, its lines name the seat it came from.
