@@ -62,10 +62,14 @@ test("a picture is fetched at the button's size, and again for a new version or 
 	const { fake, companion } = await started(t)
 	const picture = companion.place('picture', { item: 'g1' }, { width: 400, height: 200 })
 	const shows = (png) => companion.waitFor(() => companion.values.get(picture)?.png64 === png, png)
+	const preview = (png) => () => companion.presets?.find((p) => p.name === 'Item 1')?.previewStyle?.png64 === png
 	await shows('g1@256v1')
+	// Once the presets have their pictures, nothing else would redraw the button.
+	await companion.waitFor(preview('g1@72v1'), 'the preset with its picture')
 	fake.items[0].picture = 2
 	fake.send({ type: 'picture', guid: 'g1', position: 1, picture: 2 })
 	await shows('g1@256v2')
+	await companion.waitFor(preview('g1@72v2'), 'the preset with the new picture')
 	fake.answer = () => ({ ok: true, png: 'again' })
 	fake.send({ type: 'items', offset: 0, total: 1, items: [item(1, { picture: 2 })] })
 	await shows('again')
