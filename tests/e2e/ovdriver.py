@@ -18,6 +18,7 @@ A scenario is a list of steps (tests/e2e/scenarios.py); each step is a tuple
 
 import argparse
 import glob
+import json
 import os
 import random
 import re
@@ -767,16 +768,29 @@ class Driver:
         if got != code:
             raise StepFailed(f"console {console} ended with {got}, not {code}")
 
-    def step_node_test(self, console, sim, folder, tests, port, token, seconds=90):
+    def step_running_order(self, sim, count, next_cue, server="10.77.0.1:19999"):
+        """Writes the running order consoles read when they log in to server: count cues over the
+        simulator's items in turn, cue next_cue (from 1) marked next."""
+        rows = [line.split(None, 3) for line in self.sim(sim).command("list")[:-1]]
+        cues = [{"guid": row[1], "name": row[3] if len(row) > 3 else "", "duration": 0}
+                for row in (rows[i % len(rows)] for i in range(count))]
+        data = self.env.get("XDG_DATA_HOME") or os.path.join(self.env["HOME"], ".local", "share")
+        folder = os.path.join(data, "OvCGVestrel", "running-order")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, server.replace(":", "_") + ".json"), "w", encoding="utf-8") as f:
+            json.dump({"version": 1, "next": next_cue - 1, "cues": cues}, f)
+
+    def step_node_test(self, console, sim, folder, tests, port, token, seconds=90, view_token=""):
         """Runs the Node tests (node --test) in folder/tests against a console's remote API on port
-        and a simulator's control socket, in this session (same display and network namespace)."""
+        (with its view token, if any), the console's log file and a simulator's control socket, in
+        this session (same display and network namespace)."""
         module = os.path.join(os.path.dirname(os.path.dirname(HERE)), folder)
         node = shutil.which("node")
         if not node or not os.path.isdir(os.path.join(module, "node_modules")):
             raise StepSkipped(f"node or {folder}/node_modules missing (npm ci there)")
-        self.console(console)
-        env = dict(self.env, OV_API_PORT=str(port), OV_API_TOKEN=token,
-                   OV_SIM_CONTROL=str(self.sim(sim).control_port),
+        c = self.console(console)
+        env = dict(self.env, OV_API_PORT=str(port), OV_API_TOKEN=token, OV_API_VIEW_TOKEN=view_token,
+                   OV_CONSOLE_LOG=c.log_path(), OV_SIM_CONTROL=str(self.sim(sim).control_port),
                    OV_E2E_TIMEOUT_SCALE=str(SCALE))
         out_path = os.path.join(self.work, "node-test.out")
         with open(out_path, "w") as out:

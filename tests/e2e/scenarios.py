@@ -370,14 +370,18 @@ SCENARIOS["reconnect_soak"] = [
 
 # The button-panel module (integrations/companion) against the console's remote
 # API: its Node tests press its actions and read its feedbacks, variables and
-# presets while they change the catalogue at the simulator.
+# presets while they change the catalogue at the simulator. The running order
+# (600 cues, the 550th next) comes in two slices.
 API_PORT = 19100
 API_TOKEN = "e2e-panel-token-of-the-suite"
-API_CONFIG = f"[CONFIG]\napi_port={API_PORT}\napi_token={API_TOKEN}\n"
+API_VIEW_TOKEN = "e2e-panel-view-token-of-the-suite"
+API_CONFIG = f"[CONFIG]\napi_port={API_PORT}\napi_token={API_TOKEN}\napi_view_token={API_VIEW_TOKEN}\n"
 SCENARIOS["companion_module"] = [
     ("simulator", "a", "--listen", "10.77.0.1"),
+    ("running_order", "a", 600, 550),
     ("console", "op", {"config": API_CONFIG}),
     *login("op"),
-    ("node_test", "op", "a", "integrations/companion", "test/live", API_PORT, API_TOKEN),
+    ("node_test", "op", "a", "integrations/companion", "test/live", API_PORT, API_TOKEN,
+     {"view_token": API_VIEW_TOKEN, "seconds": 150}),
     ("exit", "op", 0),
 ]

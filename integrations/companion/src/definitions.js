@@ -43,6 +43,13 @@ function resolveGuid(state, value) {
 	return state.items.find((it) => it.name === item)?.guid ?? null
 }
 
+// What an action sends: a name the list knows goes as its guid, since the
+// console finds only whole names and cuts the long ones it sends.
+function sentItem(state, value) {
+	const item = apiItem(value)
+	return typeof item === 'string' ? (resolveGuid(state, item) ?? item) : item
+}
+
 function itemChoices(state) {
 	const choices = [{ id: CURRENT, label: '(current item)' }]
 	for (let i = 0; i < state.items.length && i < CHOICE_CAP; i++) {
@@ -86,7 +93,7 @@ function actionDefinitions(state, run) {
 		description,
 		options: [item],
 		learn: learnCurrent(state),
-		callback: async (event, context) => run(cmd, { item: apiItem(await optionText(event, context)) }),
+		callback: async (event, context) => run(cmd, { item: sentItem(state, await optionText(event, context)) }),
 	})
 	const plain = (cmd, name, description) => ({ name, description, options: [], callback: async () => run(cmd, {}) })
 	return {

@@ -32,7 +32,6 @@ class OvcgInstance extends InstanceBase {
 		this.refusedSaid = 0
 
 		this.client.on('status', (level, text) => this.updateStatus(level ?? InstanceStatus.UnknownWarning, text))
-		this.client.on('linked', (role) => this.log('info', `Linked to the console (${role})`))
 		this.client.on('unlinked', () => {
 			this.state.clear()
 			this.refusedSaid = 0
@@ -82,6 +81,10 @@ class OvcgInstance extends InstanceBase {
 		if (changed.has('connected')) this.#soon('connected', () => this.checkFeedbacks('connected'))
 		if (changed.has('locked')) this.#soon('locked', () => this.checkFeedbacks('locked'))
 		if (changed.size) this.#soon('variables', () => this.#publishVariables())
+		if (msg.type === 'state')
+			this.log('info', `Linked to the console (protocol ${this.state.protocol}, ${this.state.role})`)
+		else if (changed.has('restart'))
+			this.log('debug', `The console sent its catalogue again (${this.state.total} items)`)
 		if (msg.type === 'take') this.log('debug', `Take confirmed after ${msg.ms} ms: ${msg.name}`)
 		if (this.state.refused > this.refusedSaid) {
 			this.#debounce('refused', REBUILD_MAX_WAIT_MS, () => {

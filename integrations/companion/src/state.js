@@ -219,38 +219,26 @@ class ConsoleState {
 	}
 
 	// Insertions, removals and moves, with positions counted after the change.
-	// Only those that touch the part of the list received so far arrive; the
-	// rest of the list still comes in slices that continue where it ends.
+	// Only those within the part of the list received so far arrive (a move
+	// across its end comes as a removal or an insertion); the rest of the list
+	// still comes in slices that continue where it ends.
 	#structural(msg) {
 		const { total } = msg
 		if (!Number.isInteger(total) || total < 0 || total > MAX_TOTAL) return this.#refuse()
-		const held = this.items.length
-		let touched = false
-		if (msg.type === 'inserted') {
-			if (Number.isInteger(msg.position) && msg.position >= 1 && msg.position <= held + 1 && msg.item) {
-				const item = this.#cleanItem(msg.item)
-				this.#take(item.guid)
-				this.items.splice(Math.min(msg.position - 1, this.items.length), 0, item)
-				this.byGuid.set(item.guid, item)
-				touched = true
-			}
-		} else if (msg.type === 'removed') {
-			touched = !!this.#take(String(msg.guid))
-		} else {
-			const item = this.#take(String(msg.guid))
-			if (Number.isInteger(msg.to) && msg.to >= 1 && msg.to <= this.items.length + (item ? 1 : 0)) {
-				// An item that comes into our part from beyond it is one we do
-				// not hold: its guid keeps the places right until it is renamed.
-				const moved = item ?? this.#cleanItem(msg.item ?? { guid: msg.guid })
-				this.items.splice(msg.to - 1, 0, moved)
-				this.byGuid.set(moved.guid, moved)
-				touched = true
-			}
-			touched ||= !!item
+		const to = msg.type === 'moved' ? msg.to : msg.position
+		const item = msg.type === 'inserted' ? msg.item : this.byGuid.get(String(msg.guid))
+		if (!item?.guid) return false
+		const room = this.items.length + (msg.type === 'moved' ? 0 : 1)
+		if (msg.type !== 'removed' && !(Number.isInteger(to) && to >= 1 && to <= room)) return this.#refuse()
+		const kept = this.#take(String(item.guid))
+		if (msg.type !== 'removed') {
+			const placed = kept && msg.type === 'moved' ? kept : this.#cleanItem(item)
+			this.items.splice(to - 1, 0, placed)
+			this.byGuid.set(placed.guid, placed)
 		}
 		this.total = Math.max(total, this.items.length)
 		this.#nameCurrent()
-		return touched
+		return true
 	}
 
 	// Takes the item of that guid out of the list; returns it.

@@ -43,6 +43,7 @@ class FakeConsole {
 			cueTotal: 0,
 			cues: [],
 			next: null,
+			...(this.protocol === 1 ? {} : { language: 'en', seats: [] }),
 		}
 	}
 

@@ -18,6 +18,7 @@ class FakeCompanion {
 		this.presetMessages = { count: 0, bytes: 0 }
 		this.values = new Map() // feedback instance id -> last value
 		this.status = null
+		this.statuses = [] // every status, in order
 		this.logs = []
 		this.waiters = new Set()
 		this.pending = new Map()
@@ -89,8 +90,14 @@ class FakeCompanion {
 		})
 	}
 
+	// The module stops reading (and doing anything) until resumed: a panel that lags.
+	pause(paused = true) {
+		this.child.kill(paused ? 'SIGSTOP' : 'SIGCONT')
+	}
+
 	async stop() {
 		if (this.child.exitCode === null) {
+			this.pause(false)
 			await Promise.race([this.call('destroy', {}), new Promise((r) => setTimeout(r, 1000))]).catch(() => {})
 			this.child.kill()
 		}
@@ -133,6 +140,7 @@ class FakeCompanion {
 				break
 			case 'set-status':
 				this.status = data
+				this.statuses.push(data)
 				break
 			case 'log-message':
 				this.logs.push(`${data.level}: ${data.message}`)

@@ -1,8 +1,8 @@
 'use strict'
 
 // What the tests against a running console need: the console's API (port and
-// token from the e2e driver) and the simulator's control socket. Without them
-// those tests skip.
+// tokens from the e2e driver), its log file and the simulator's control
+// socket. Without them those tests skip.
 
 const net = require('node:net')
 
@@ -10,6 +10,8 @@ const scale = Number(process.env.OV_E2E_TIMEOUT_SCALE) || 1
 const live = {
 	port: Number(process.env.OV_API_PORT) || 0,
 	token: process.env.OV_API_TOKEN ?? '',
+	viewToken: process.env.OV_API_VIEW_TOKEN ?? '',
+	log: process.env.OV_CONSOLE_LOG ?? '',
 	simControl: Number(process.env.OV_SIM_CONTROL) || 0,
 	timeout: (ms) => ms * scale,
 }

@@ -3,71 +3,49 @@ const test = require('node:test')
 const assert = require('node:assert/strict')
 const { once } = require('node:events')
 const { ApiClient } = require('../../src/client.js')
+const { validHost } = require('../../src/config.js')
 const { FakeConsole } = require('../console.js')
 
-const limit = { timeout: 10000 }
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
+// A promise that has not settled within ms fails as "still waiting".
+const within = (promise, ms) =>
+	Promise.race([promise, sleep(ms).then(() => Promise.reject(new Error('still waiting')))])
 
-// A client on a fake console; statuses and links are recorded as they come.
-async function linked(t, options = {}, consoleOptions = {}) {
-	const fake = new FakeConsole(consoleOptions)
-	await fake.ready
-	const client = new ApiClient({ retryFirstMs: 20, retryMaxMs: 40, ...options })
-	const statuses = []
-	client.on('status', (level, text) => statuses.push([level, text]))
-	t.after(async () => {
-		client.stop()
-		await fake.stop()
-	})
-	const link = once(client, 'linked')
-	client.start({ host: '127.0.0.1', port: fake.port, token: fake.token, seat: 'Desk\u0007 2' })
-	await link
-	return { fake, client, statuses }
-}
-
-// Waits until the console has seen n authentications.
-const auths = (fake, n) =>
-	new Promise((resolve) => (fake.auths.length >= n ? resolve() : setTimeout(() => auths(fake, n).then(resolve), 5)))
-
-test('a wrong token stops the client for good; every other close is tried again', limit, async (t) => {
-	// prettier-ignore
-	const cases = [[4401, false], [1008, true], [1009, true], [1013, true], [4429, true], [1001, true]]
-	for (const [code, retried] of cases) {
-		const { fake, client, statuses } = await linked(t)
-		assert.deepEqual(fake.auths[0], { cmd: 'auth', token: fake.token, id: 0, seat: 'Desk 2' })
-		fake.close(code)
-		await once(client, 'unlinked')
-		if (retried) {
-			await once(client, 'linked')
-			assert.equal(statuses.at(-2)[0], 'connecting', `${code}`)
-		} else {
-			// Ten retry periods without a second attempt.
-			await new Promise((resolve) => setTimeout(resolve, 400))
-			assert.equal(fake.auths.length, 1)
-			assert.deepEqual(statuses.at(-1), ['authentication_failure', 'wrong API token'])
-		}
+test('a wrong token stops the client; any other end of the link is tried again, failing what waits', async (t) => {
+	// what ends the link, whether the client tries again, and what it says
+	const cases = [
+		['wrong token', (fake) => fake.close(4401), false, /^wrong API token$/],
+		['auth first', (fake) => fake.close(1008), true, /authentication first/],
+		['pushed out', (fake) => fake.close(1013), true, /try again later/],
+		['too many', (fake) => fake.close(4429), true, /too many/],
+		['going away', (fake) => fake.close(1001), true, /closed \(1001\)/],
+		['hung', (fake) => fake.hang(), true, /retrying/],
+		['oversized', (fake) => fake.send({ type: 'items', pad: 'x'.repeat(9 << 20) }), true, /too large/],
+	]
+	for (const [what, end, retried, said] of cases) {
+		const fake = new FakeConsole()
+		const client = new ApiClient({ retryFirstMs: 20, retryMaxMs: 40, heartbeatMs: 200, commandTimeoutMs: 60000 })
+		t.after(() => fake.stop())
+		t.after(() => client.stop())
+		await fake.ready
+		client.start({ host: '127.0.0.1', port: fake.port, token: fake.token, seat: 'Desk\u0007 2' })
+		await once(client, 'linked')
+		assert.deepEqual(fake.auths, [{ cmd: 'auth', token: fake.token, id: 0, seat: 'Desk 2' }])
+		fake.answer = () => null
+		const pending = client.send('pgm', { item: 'g1' })
+		const status = once(client, 'status')
+		end(fake)
+		await assert.rejects(within(pending, 5000), /link lost/, what)
+		const [level, text] = await status
+		assert.deepEqual([level, said.test(text)], [retried ? 'connection_failure' : 'authentication_failure', true], what)
+		if (retried) await once(client, 'linked')
+		else await sleep(400) // ten retry periods
+		assert.equal(fake.auths.length, retried ? 2 : 1, what)
 	}
 })
 
-test('a console that stops answering is noticed and connected to again', limit, async (t) => {
-	const { fake, client } = await linked(t, { heartbeatMs: 30 })
-	fake.hang()
-	await once(client, 'unlinked')
-	await auths(fake, 2)
-})
-
-test('commands waiting for an answer fail as soon as the link drops', limit, async (t) => {
-	const { fake, client } = await linked(t, { commandTimeoutMs: 60000 })
-	fake.answer = () => null
-	const pending = client.send('pgm', { item: 'g1' })
-	await auths(fake, 1)
-	fake.close(1001)
-	await assert.rejects(pending, /link lost/)
-})
-
-test('a message over the payload bound closes the link, which is tried again', limit, async (t) => {
-	const { fake, client, statuses } = await linked(t)
-	fake.send({ type: 'items', offset: 0, total: 1, pad: 'x'.repeat(9 * 1024 * 1024), items: [] })
-	await once(client, 'unlinked')
-	await once(client, 'linked')
-	assert.ok(statuses.some(([level, text]) => level === 'connection_failure' && /too large/.test(text)))
+test('the console address is a host name, IPv4 or IPv6 address, as the client can connect to', () => {
+	const valid = ['127.0.0.1', 'console.studio', '::1', 'fe80::1:2', '::ffff:10.0.0.1', '1:2:3:4:5:6:7:8']
+	const invalid = ['[::1]', 'fe80::1%eth0', '1:2:3:4:5:6:7:8:9', '1::2::3', 'host name', '']
+	assert.deepEqual([valid.filter(validHost), invalid.filter(validHost)], [valid, []])
 })

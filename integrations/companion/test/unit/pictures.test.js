@@ -9,17 +9,14 @@ const tick = (ms = 0) => new Promise((r) => setTimeout(r, ms))
 function cache(options = {}) {
 	const calls = []
 	const ready = []
-	const fetch = (guid, size) => new Promise((resolve, reject) => calls.push({ guid, size, resolve, reject }))
-	return {
-		calls,
-		ready,
-		pictures: new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000, ...options }),
-	}
+	const fetch = (guid) => new Promise((resolve, reject) => calls.push({ guid, resolve, reject }))
+	const pictures = new PictureCache(fetch, (guid) => ready.push(guid), { perSecond: 1000, ...options })
+	return { calls, ready, pictures }
 }
 
-test('a picture is fetched once per version, and an answer for an older version is not taken for the newer', async () => {
+test('a picture is fetched once per version; an answer for an older one is not taken for the newer', async () => {
 	const { calls, ready, pictures } = cache()
-	// guid, version asked, answer, what the cache then gives, fetches so far
+	// guid, version asked for, the answer, what the cache then gives, fetches so far
 	// prettier-ignore
 	const cases = [['g1', 1, { png: 'A' }, 'A', 1], ['g1', 1, null, 'A', 1], ['g1', 2, { png: 'B' }, 'B', 2], ['g2', 5, { missing: true }, null, 3]]
 	for (const [guid, version, answer, cached, fetches] of cases) {
@@ -38,52 +35,33 @@ test('a picture is fetched once per version, and an answer for an older version 
 	await tick()
 	assert.deepEqual([pictures.get('g3', 72, 2), pictures.peek('g3', 72)?.png], [undefined, 'old'])
 	await tick()
-	assert.equal(calls.length, 5, 'fetched again')
+	assert.equal(calls.length, 5, 'fetched again for the newer')
 })
 
-test('fetches run a few at a time and wait their turn', async () => {
-	const slow = cache({ concurrency: 2, perSecond: 1 })
-	for (let i = 0; i < 3; i++) slow.pictures.get(`g${i}`, 72, 1)
-	await tick()
-	assert.equal(slow.calls.length, 1, 'one start a second')
-	slow.pictures.clear()
-	const { calls, pictures } = cache({ concurrency: 2 })
-	for (let i = 0; i < 5; i++) pictures.get(`g${i}`, 72, 1)
-	await tick(50)
-	assert.equal(calls.length, 2, 'two in flight')
-	calls[0].resolve({ png: 'x' })
-	await tick(50)
-	assert.equal(calls.length, 3)
-	pictures.clear()
-})
-
-test('a failed fetch is asked again after a while; a cleared cache drops late answers', async () => {
-	const { calls, ready, pictures } = cache({ retryMs: 20 })
-	pictures.get('g1', 72, 1)
-	await tick()
-	calls[0].reject(new Error('rate limited'))
+test('fetches run a few at a time, failed ones again later; the pictures used last are kept', async () => {
+	const { calls, ready, pictures } = cache({ concurrency: 2, max: 2, retryMs: 20 })
+	for (const guid of ['a', 'b', 'c']) pictures.get(guid, 72, 1)
+	await tick(20)
+	assert.equal(calls.length, 2, 'two at a time')
+	calls[0].resolve({ png: 'a' })
+	calls[1].reject(new Error('rate limited'))
 	await tick(40)
-	assert.deepEqual([ready, pictures.get('g1', 72, 1)], [['g1'], undefined])
+	assert.deepEqual([calls.length, ready], [3, ['a', 'b']], 'b asked again once wanted')
+	calls[2].resolve({ png: 'c' })
 	await tick()
-	assert.equal(calls.length, 2)
-	pictures.clear()
-	calls[1].resolve({ png: 'late' })
+	pictures.get('a', 72, 1)
+	pictures.get('b', 72, 1)
 	await tick()
-	assert.deepEqual([pictures.size, ready.length], [0, 1])
-})
-
-test('the pictures used longest ago go first when the cache is full', async () => {
-	const pictures = new PictureCache(
-		async (guid) => ({ png: guid }),
-		() => {},
-		{ perSecond: 1000, max: 2 },
-	)
-	for (const guid of ['a', 'b', 'a', 'c']) {
-		pictures.get(guid, 72, 1)
-		await tick(10)
-	}
+	calls[3].resolve({ png: 'b' })
+	await tick()
 	assert.deepEqual(
 		['a', 'b', 'c'].map((g) => pictures.peek(g, 72, 1)?.png),
-		['a', undefined, 'c'],
+		['a', 'b', undefined],
 	)
+	pictures.get('d', 72, 1)
+	await tick()
+	pictures.clear()
+	calls.at(-1).resolve({ png: 'late' })
+	await tick()
+	assert.equal(pictures.size, 0, 'an answer after a clear is dropped')
 })
