@@ -956,7 +956,7 @@ private slots:
                     tally.readDatagram(d.data(), d.size());
                     const lo_message m = lo_message_deserialise(d.data(), size_t(d.size()), nullptr);
                     if (m && d.startsWith("/ovcg/refused") && lo_message_get_argc(m) == 2)
-                        seen.append(QString::fromUtf8(&lo_message_get_argv(m)[1]->s));
+                        seen.append(QString::fromUtf8(reinterpret_cast<const char*>(lo_message_get_argv(m)[1])));
                     if (m)
                         lo_message_free(m);
                 }
