@@ -47,6 +47,18 @@ async function rememberedPage(browser, show, viewport = { width: 1280, height: 8
   return context
 }
 
+// A page with the token remembered, taking, and the whole catalogue in, so
+// that its slices do not share the frames measured.
+async function livePage(browser, show, settle) {
+  const context = await rememberedPage(browser, show)
+  const page = await context.newPage()
+  await page.goto(show.url)
+  await waitTakesOn(page)
+  await page.waitForFunction(() => document.getElementById('tiles').getAttribute('aria-busy') === 'false', null, { timeout: 120000 })
+  await page.waitForTimeout(settle)
+  return { context, page }
+}
+
 async function openTimes(browser, items) {
   const show = await openStage({ items })
   const times = []
@@ -70,13 +82,7 @@ async function redTimes(browser, items) {
   const show = await openStage({ items })
   const times = []
   try {
-    const context = await rememberedPage(browser, show)
-    const page = await context.newPage()
-    await page.goto(show.url)
-    await waitTakesOn(page)
-    // The whole catalogue in, so that its slices do not share the frames.
-    await page.waitForFunction(() => document.getElementById('tiles').getAttribute('aria-busy') === 'false', null, { timeout: 120000 })
-    await page.waitForTimeout(items > 10000 ? 3000 : 300)
+    const { context, page } = await livePage(browser, show, items > 10000 ? 3000 : 300)
     for (let i = 0; i < RUNS * 6; i++) {
       const position = 1 + (i % 4)
       const guid = show.item(position).guid
@@ -109,11 +115,7 @@ async function redTimes(browser, items) {
 async function scrolling(browser) {
   const show = await openStage({ items: 100000 })
   try {
-    const context = await rememberedPage(browser, show)
-    const page = await context.newPage()
-    await page.goto(show.url)
-    await waitTakesOn(page)
-    await page.waitForFunction(() => document.getElementById('tiles').getAttribute('aria-busy') === 'false', null, { timeout: 120000 })
+    const { context, page } = await livePage(browser, show, 0)
     await page.evaluate(() => {
       window.ovFrames = { longest: 0, gap: 0, count: 0, last: 0 }
       new PerformanceObserver((list) => {
